@@ -1,0 +1,32 @@
+# Front door for building, running and testing VYX Editor.
+BUILD   ?= build
+CMAKE   ?= cmake
+GEN     ?= Ninja
+JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX  ?= /usr/local
+
+.PHONY: all build run test deps configure clean bench fuzz install package format
+
+all: build
+
+deps:
+	@./scripts/install-deps
+
+$(BUILD)/build.ninja:
+	$(CMAKE) -S . -B $(BUILD) -G $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+
+configure: $(BUILD)/build.ninja
+
+build: configure
+	$(CMAKE) --build $(BUILD) -j $(JOBS)
+
+run: deps
+	@$(MAKE) --no-print-directory build
+	./$(BUILD)/vyx-editor
+
+test: deps
+	@$(MAKE) --no-print-directory build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+
+clean:
+	rm -rf $(BUILD)

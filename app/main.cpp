@@ -1,0 +1,19 @@
+#include "frmmain.h"
+#include "helpmenu.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral(VYX_PRODUCT_NAME));
+    QApplication::setApplicationVersion(QStringLiteral(VYX_PRODUCT_VERSION));
+    QApplication::setApplicationDisplayName(QStringLiteral(VYX_PRODUCT_NAME));
+    QApplication::setDesktopFileName(QStringLiteral("vyx-editor"));
+    // Forms decide when the program ends: when none is loaded any more.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    installHelpMenu();
+    frmMain().show();
+    return QApplication::exec();
+}

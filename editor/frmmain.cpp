@@ -1,0 +1,172 @@
+#include "frmmain.h"
+
+#include "clipboardcommands.h"
+#include "commondialog.h"
+#include "filecommands.h"
+#include "insertcommands.h"
+#include "messagebox.h"
+#include "metrics.h"
+#include "richtextbox.h"
+
+#include <QAction>
+#include <QIcon>
+#include <QMenuBar>
+
+namespace {
+
+// Cut and Copy are offered only while there is text. The document is empty
+// exactly when its one block is empty; asking that instead of reading the
+// whole text keeps each keystroke cheap on documents of many MB.
+void rtfMain_Change()
+{
+    FrmMainWindow *w = frmMain().win();
+    if (!w)
+        return;
+    const bool hasText = w->rtfMain->document()->characterCount() > 1;
+    w->mnuCut->setEnabled(hasText);
+    w->mnuCopy->setEnabled(hasText);
+}
+
+QAction *addItem(QMenu *menu, const char *name, const QString &caption, const QKeySequence &shortcut,
+                 void (*handler)(), bool enabled = true)
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    action->setShortcut(shortcut);
+    action->setEnabled(enabled);
+    if (handler)
+        QObject::connect(action, &QAction::triggered, menu, [handler] { handler(); });
+    return action;
+}
+
+QAction *addSeparator(QMenu *menu, const char *name)
+{
+    QAction *separator = menu->addSeparator();
+    separator->setObjectName(QLatin1String(name));
+    return separator;
+}
+
+QMenu *addMenu(QMenuBar *bar, const char *name, const QString &caption)
+{
+    QMenu *menu = bar->addMenu(caption);
+    menu->setObjectName(QLatin1String(name));
+    menu->menuAction()->setObjectName(QLatin1String(name));
+    return menu;
+}
+
+} // namespace
+
+FrmMainWindow::FrmMainWindow(QWidget *parent)
+    : QMainWindow(parent,
+                  Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                      | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(applicationTitle());
+    setWindowIcon(QIcon(QStringLiteral(":/icons/vyx-editor-32.png")));
+    setAccessibleName(QStringLiteral("VYX Editor"));
+    setFont(standardFont());
+
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("frmMainClient"));
+    client->setFocusPolicy(Qt::NoFocus);
+    setCentralWidget(client);
+
+    rtfMain = new RichTextBox(client);
+    rtfMain->setObjectName(QStringLiteral("rtfMain"));
+    rtfMain->setGeometry(twipsRect(120, 120, 8055, 6255));
+    rtfMain->setFont(standardFont());
+    rtfMain->setToolTip(QStringLiteral("Enter/Change the VYX Code which appears here..."));
+    rtfMain->setAccessibleName(QStringLiteral("VYX code"));
+    rtfMain->setAccessibleDescription(rtfMain->toolTip());
+    // Definition files are line-oriented: show long lines whole, with both
+    // scroll bars as needed, rather than wrapping them.
+    rtfMain->setLineWrapMode(QPlainTextEdit::NoWrap);
+    rtfMain->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    rtfMain->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    connect(rtfMain, &RichTextBox::Change, this, [] { rtfMain_Change(); });
+
+    cdl1 = new CommonDialog(this);
+    cdl1->setObjectName(QStringLiteral("cdl1"));
+
+    buildMenus();
+
+    // The client area is 556 x 436 below the menu bar; the frame is fixed.
+    const int menuHeight = menuBar()->sizeHint().height();
+    setFixedSize(twips(8340), twips(6540) + menuHeight);
+    setGeometry(twips(1995), twips(2010), twips(8340), twips(6540) + menuHeight);
+
+    rtfMain->setFocus();
+}
+
+void FrmMainWindow::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("frmMainMenuBar"));
+    // The menus keep the desktop's own menu font, as native menus do.
+    bar->setFont(QFont());
+
+    mnuFile = addMenu(bar, "mnuFile", QStringLiteral("File"));
+    mnuNew = addItem(mnuFile, "mnuNew", QStringLiteral("New"), QKeySequence(Qt::CTRL | Qt::Key_N), mnuNew_Click);
+    mnuOpen = addItem(mnuFile, "mnuOpen", QStringLiteral("Open..."), QKeySequence(Qt::CTRL | Qt::Key_O), mnuOpen_Click);
+    mnuSave = addItem(mnuFile, "mnuSave", QStringLiteral("Save"), QKeySequence(), mnuSave_Click);
+    // Ctrl+S belongs to "Save As...": the editor's users know it that way.
+    mnuSaveAs = addItem(mnuFile, "mnuSaveAs", QStringLiteral("Save As..."), QKeySequence(Qt::CTRL | Qt::Key_S),
+                        mnuSaveAs_Click);
+    mnuSep = addSeparator(mnuFile, "mnuSep");
+    mnuExit = addItem(mnuFile, "mnuExit", QStringLiteral("Exit"), QKeySequence(), mnuExit_Click);
+
+    mnuEdit = addMenu(bar, "mnuEdit", QStringLiteral("Edit"));
+    mnuCut = addItem(mnuEdit, "mnuCut", QStringLiteral("Cut"), QKeySequence(Qt::CTRL | Qt::Key_X), mnuCut_Click, false);
+    mnuCopy = addItem(mnuEdit, "mnuCopy", QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), mnuCopy_Click,
+                      false);
+    mnuPaste = addItem(mnuEdit, "mnuPaste", QStringLiteral("Paste"), QKeySequence(Qt::CTRL | Qt::Key_V),
+                       mnuPaste_Click, false);
+
+    mnuInsert = addMenu(bar, "mnuInsert", QStringLiteral("Insert"));
+    mnuInclude = addItem(mnuInsert, "mnuInclude", QStringLiteral("Include Line"), QKeySequence(), mnuInclude_Click);
+    mnuItemSeparator = addItem(mnuInsert, "mnuItemSeparator", QStringLiteral("Item Separator"), QKeySequence(),
+                               mnuItemSeparator_Click);
+    mnuSep4 = addSeparator(mnuInsert, "mnuSep4");
+    mnuDoubleSlash = addItem(mnuInsert, "mnuDoubleSlash", QStringLiteral("//"), QKeySequence(), mnuDoubleSlash_Click);
+    mnuHash = addItem(mnuInsert, "mnuHash", QStringLiteral("#"), QKeySequence(), mnuHash_Click);
+
+    // The Help menu's items open the help and About windows, which connect
+    // their own handlers to them.
+    mnuHelp = addMenu(bar, "mnuHelp", QStringLiteral("Help"));
+    mnuHowToUse = addItem(mnuHelp, "mnuHowToUse", QStringLiteral("How to use..."), QKeySequence(), nullptr);
+    mnuSep5 = addSeparator(mnuHelp, "mnuSep5");
+    mnuAbout = addItem(mnuHelp, "mnuAbout", QStringLiteral("About VYX Editor 1.0"), QKeySequence(), nullptr);
+}
+
+FrmMainWindow *FrmMain::win() const
+{
+    return static_cast<FrmMainWindow *>(window());
+}
+
+RichTextBox *FrmMain::rtfMain() const
+{
+    FrmMainWindow *w = win();
+    return w ? w->rtfMain : nullptr;
+}
+
+QWidget *FrmMain::createWindow()
+{
+    documentPath.clear();
+    return new FrmMainWindow;
+}
+
+bool FrmMain::queryClose()
+{
+    return confirmDiscardChanges();
+}
+
+FrmMain &frmMain()
+{
+    static FrmMain *form = [] {
+        auto *f = new FrmMain;
+        f->setObjectName(QStringLiteral("frmMainForm"));
+        return f;
+    }();
+    return *form;
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "form.h"
+
+#include <QMainWindow>
+
+class CommonDialog;
+class QAction;
+class QMenu;
+class RichTextBox;
+
+// The editor window while it is loaded: the editing control, the file
+// dialog and the menu tree, built from their design-time settings.
+class FrmMainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit FrmMainWindow(QWidget *parent = nullptr);
+
+    RichTextBox *rtfMain = nullptr;
+    CommonDialog *cdl1 = nullptr;
+
+    QMenu *mnuFile = nullptr;
+    QAction *mnuNew = nullptr;
+    QAction *mnuOpen = nullptr;
+    QAction *mnuSave = nullptr;
+    QAction *mnuSaveAs = nullptr;
+    QAction *mnuSep = nullptr;
+    QAction *mnuExit = nullptr;
+
+    QMenu *mnuEdit = nullptr;
+    QAction *mnuCut = nullptr;
+    QAction *mnuCopy = nullptr;
+    QAction *mnuPaste = nullptr;
+
+    QMenu *mnuInsert = nullptr;
+    QAction *mnuInclude = nullptr;
+    QAction *mnuItemSeparator = nullptr;
+    QAction *mnuSep4 = nullptr;
+    QAction *mnuDoubleSlash = nullptr;
+    QAction *mnuHash = nullptr;
+
+    QMenu *mnuHelp = nullptr;
+    QAction *mnuHowToUse = nullptr;
+    QAction *mnuSep5 = nullptr;
+    QAction *mnuAbout = nullptr;
+
+private:
+    void buildMenus();
+};
+
+// The editor's state object: lives for the whole run, while its window comes
+// and goes (a visit to the help window unloads it).
+class FrmMain : public Form
+{
+    Q_OBJECT
+public:
+    // Where the open and save dialogs start: the files of the most recent
+    // successful Open and Save As. Kept across reloads of the window.
+    QString strLastopen;
+    QString strLastsave;
+
+    // The file the document shown was last opened from or saved to; empty for
+    // a new document. Belongs to the document, so it starts empty at each load.
+    QString documentPath;
+
+    // The loaded window, or null while the form is unloaded.
+    FrmMainWindow *win() const;
+    RichTextBox *rtfMain() const;
+
+protected:
+    QWidget *createWindow() override;
+    bool queryClose() override;
+};
+
+// The one editor form of the program.
+FrmMain &frmMain();

@@ -1,0 +1,165 @@
+#include "richtextbox.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QSaveFile>
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace {
+
+// The document separates blocks with U+2029 and keeps soft line breaks as
+// U+2028; both are line ends in the plain text the program works with.
+QString withLineEnds(QString raw, QLatin1String lineEnd)
+{
+    raw.replace(QChar::ParagraphSeparator, lineEnd);
+    raw.replace(QChar::LineSeparator, lineEnd);
+    return raw;
+}
+
+} // namespace
+
+RichTextBox::RichTextBox(QWidget *parent)
+    : QPlainTextEdit(parent)
+{
+    m_hWnd = registerHandle(this, this);
+    connect(document(), &QTextDocument::contentsChange, this, &RichTextBox::onContentsChange);
+}
+
+RichTextBox::~RichTextBox()
+{
+    releaseHandle(m_hWnd);
+}
+
+template<typename F>
+void RichTextBox::asOneChange(F &&replace)
+{
+    ++m_batchDepth;
+    replace();
+    --m_batchDepth;
+    if (m_batchDepth == 0)
+        Q_EMIT Change();
+}
+
+void RichTextBox::onContentsChange(int, int charsRemoved, int charsAdded)
+{
+    // Formatting-only changes leave the text as it was.
+    if (m_batchDepth == 0 && (charsRemoved != 0 || charsAdded != 0))
+        Q_EMIT Change();
+}
+
+QString RichTextBox::Text() const
+{
+    return withLineEnds(document()->toRawText(), QLatin1String("\r\n"));
+}
+
+void RichTextBox::replaceContent(const QString &text)
+{
+    m_hasFormatting = false;
+    // setPlainText takes LF, CR LF and lone CR alike as line breaks.
+    setPlainText(text);
+}
+
+void RichTextBox::setText(const QString &text)
+{
+    asOneChange([&] { replaceContent(text); });
+    document()->setModified(true);
+}
+
+void RichTextBox::setFileEncoding(TextEncoding encoding, bool bom)
+{
+    m_encoding = encoding;
+    m_bom = bom;
+}
+
+bool RichTextBox::LoadFile(const QString &path, FileType type)
+{
+    Q_UNUSED(type);
+    m_errorString.clear();
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        m_errorString = tr("It is a folder, not a file.");
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_errorString = file.errorString();
+        return false;
+    }
+    if (file.size() > maxFileSize) {
+        m_errorString = tr("The file is larger than %1 MB.").arg(maxFileSize / (1024 * 1024));
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        m_errorString = file.errorString();
+        return false;
+    }
+    file.close();
+
+    const DecodedText decoded = decodeText(bytes);
+    asOneChange([&] { replaceContent(decoded.text); });
+    setFileEncoding(decoded.encoding, decoded.bom);
+    document()->setModified(false);
+    return true;
+}
+
+bool RichTextBox::SaveFile(const QString &path, FileType type)
+{
+    Q_UNUSED(type);
+    m_errorString.clear();
+    TextEncoding used = m_encoding;
+    const QByteArray bytes = encodeText(Text(), m_encoding, m_bom, &used);
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        m_errorString = file.errorString();
+        return false;
+    }
+    if (file.write(bytes) != bytes.size()) {
+        m_errorString = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        m_errorString = file.errorString();
+        return false;
+    }
+    if (used != m_encoding)
+        setFileEncoding(used, false);
+    return true;
+}
+
+qint32 RichTextBox::handleMessage(quint32 msg, qint32, qint32)
+{
+    switch (msg) {
+    case WM_CUT:
+        cut();
+        break;
+    case WM_PASTE:
+        paste();
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+QMimeData *RichTextBox::createMimeDataFromSelection() const
+{
+    // Plain text only, with the platform's LF line ends.
+    auto *mime = new QMimeData;
+    mime->setText(withLineEnds(textCursor().selectedText(), QLatin1String("\n")));
+    return mime;
+}
+
+void RichTextBox::insertFromMimeData(const QMimeData *source)
+{
+    if (!source || !source->hasText())
+        return;
+    // insertText takes LF, CR LF and lone CR as line breaks, so pasted
+    // Windows text brings no stray CR characters.
+    textCursor().insertText(source->text());
+    ensureCursorVisible();
+}

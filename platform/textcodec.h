@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// How a document's bytes were (or will be) encoded on disk.
+enum class TextEncoding {
+    // Nothing decided yet: a new document, or a file of plain ASCII. Written
+    // as Windows-1252 when every character fits, otherwise as UTF-8.
+    Auto,
+    Windows1252,
+    Utf8,
+    Utf16LE,
+    Utf16BE,
+};
+
+struct DecodedText {
+    QString text; // line ends exactly as in the file
+    TextEncoding encoding = TextEncoding::Auto;
+    bool bom = false;
+};
+
+// Decodes a file's bytes: UTF-16 when it starts with a UTF-16 byte order
+// mark, UTF-8 when the bytes are valid UTF-8 (with or without a BOM), and
+// Windows-1252 otherwise, which maps every byte to a character so that
+// nothing is lost.
+DecodedText decodeText(const QByteArray &bytes);
+
+// Encodes text in the given encoding, with a byte order mark when asked.
+// Text that does not fit Windows-1252 (or Auto) is written as UTF-8 instead
+// of losing characters; encodingUsed reports what was written.
+QByteArray encodeText(const QString &text, TextEncoding encoding, bool bom,
+                      TextEncoding *encodingUsed = nullptr);
+
+// Windows-1252 in both directions. Qt only offers it through ICU, whose
+// mapping of the five undefined bytes varies; these map them to the C1
+// controls of the same value so that any byte string round-trips.
+QString fromWindows1252(const QByteArray &bytes);
+// Returns false (and leaves *out partial) when a character has no byte.
+bool toWindows1252(const QString &text, QByteArray *out);
+
+// Line ends: every CR LF, lone CR and lone LF becomes CR LF.
+QString toCrLf(const QString &text);

@@ -1,0 +1,62 @@
+#!/bin/sh
+# Starts the real program in its own X server with a window manager, checks
+# that the editor window appears with its title and size, closes it through
+# the window manager and checks that the process ends.
+set -eu
+BIN=$1
+WORK=$(mktemp -d)
+cleanup() {
+    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null || true
+    [ -n "${WM_PID:-}" ] && kill "$WM_PID" 2>/dev/null || true
+    [ -n "${X_PID:-}" ] && kill "$X_PID" 2>/dev/null || true
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# Find a free display number.
+n=90
+while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+export DISPLAY=":$n"
+Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+X_PID=$!
+i=0
+until xdpyinfo >/dev/null 2>&1; do
+    i=$((i + 1)); [ $i -gt 100 ] && { echo "Xvfb did not start"; cat "$WORK/xvfb.log"; exit 1; }
+    sleep 0.1
+done
+openbox >"$WORK/wm.log" 2>&1 &
+WM_PID=$!
+sleep 0.5
+
+export XDG_RUNTIME_DIR="$WORK/run"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+export HOME="$WORK"
+"$BIN" >"$WORK/app.log" 2>&1 &
+APP_PID=$!
+
+win=""
+i=0
+while [ -z "$win" ]; do
+    i=$((i + 1)); [ $i -gt 100 ] && { echo "no window titled 'VYX Editor 1.0'"; cat "$WORK/app.log"; exit 1; }
+    win=$(xdotool search --onlyvisible --name '^VYX Editor 1\.0$' 2>/dev/null | head -n 1 || true)
+    [ -z "$win" ] && sleep 0.1
+done
+
+geom=$(xdotool getwindowgeometry "$win" | sed -n 's/.*Geometry: //p')
+width=${geom%x*}
+height=${geom#*x}
+echo "window $win geometry $geom"
+# 556 wide; 436 of client area plus the menu bar.
+[ "$width" -eq 556 ] || { echo "width $width, expected 556"; exit 1; }
+[ "$height" -gt 436 ] && [ "$height" -lt 480 ] || { echo "height $height, expected 436 + menu bar"; exit 1; }
+
+# Close through the window manager, as the close box does.
+wmctrl -i -c "$win"
+i=0
+while kill -0 "$APP_PID" 2>/dev/null; do
+    i=$((i + 1)); [ $i -gt 100 ] && { echo "the program did not end after its window was closed"; exit 1; }
+    sleep 0.1
+done
+wait "$APP_PID" || { echo "exit status $?"; cat "$WORK/app.log"; exit 1; }
+APP_PID=""
+echo "smoke test passed"

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace TestUtil {
+
+// Runs `answer` on the next modal widget (message box, file dialog) that
+// becomes active, from the event loop the modal widget itself runs.
+void whenModalShows(std::function<void(QWidget *)> answer, int timeoutMs = 5000);
+
+// Deletes the windows that unloaded forms left for the event loop.
+void flushDeferredDeletes();
+
+// Reads a file's bytes; empty when it cannot be read.
+QByteArray readBytes(const QString &path);
+bool writeBytes(const QString &path, const QByteArray &bytes);
+
+} // namespace TestUtil

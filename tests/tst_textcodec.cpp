@@ -1,0 +1,118 @@
+#include "textcodec.h"
+
+#include <QTest>
+
+class TestTextCodec : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void decode_data();
+    void decode();
+    void roundTripBytes_data();
+    void roundTripBytes();
+    void encodeFallsBackToUtf8();
+    void toCrLf_data();
+    void toCrLf();
+};
+
+Q_DECLARE_METATYPE(TextEncoding)
+
+void TestTextCodec::decode_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<TextEncoding>("encoding");
+    QTest::addColumn<bool>("bom");
+
+    QTest::newRow("empty") << QByteArray() << QString() << TextEncoding::Auto << false;
+    QTest::newRow("ascii") << QByteArray("abc\r\n") << QStringLiteral("abc\r\n") << TextEncoding::Auto << false;
+    QTest::newRow("cp1252-e-acute") << QByteArray("caf\xE9") << QStringLiteral("caf\u00E9")
+                                    << TextEncoding::Windows1252 << false;
+    QTest::newRow("cp1252-emdash-nbsp") << QByteArray("a\x97\xA0z") << QStringLiteral("a\u2014\u00A0z")
+                                        << TextEncoding::Windows1252 << false;
+    QTest::newRow("cp1252-undefined-bytes") << QByteArray("\x81\x8D\x8F\x90\x9D")
+                                            << QStringLiteral("\u0081\u008D\u008F\u0090\u009D")
+                                            << TextEncoding::Windows1252 << false;
+    QTest::newRow("utf8") << QByteArray("caf\xC3\xA9") << QStringLiteral("caf\u00E9") << TextEncoding::Utf8
+                          << false;
+    QTest::newRow("utf8-bom") << QByteArray("\xEF\xBB\xBFx") << QStringLiteral("x") << TextEncoding::Utf8 << true;
+    QTest::newRow("invalid-utf8") << QByteArray("\xC3(") << QStringLiteral("\u00C3(")
+                                  << TextEncoding::Windows1252 << false;
+    QTest::newRow("utf16le-bom") << QByteArray("\xFF\xFE" "a\0\xE9\0", 6) << QStringLiteral("a\u00E9")
+                                 << TextEncoding::Utf16LE << true;
+    QTest::newRow("utf16be-bom") << QByteArray("\xFE\xFF\0a\0\xE9", 6) << QStringLiteral("a\u00E9")
+                                 << TextEncoding::Utf16BE << true;
+    QTest::newRow("odd-length-after-utf16-bom") << QByteArray("\xFF\xFE" "a", 3) << QStringLiteral("\u00FF\u00FE" "a")
+                                                << TextEncoding::Windows1252 << false;
+    QTest::newRow("nul-bytes") << QByteArray("a\0b", 3) << QString::fromLatin1("a\0b", 3) << TextEncoding::Auto
+                               << false;
+}
+
+void TestTextCodec::decode()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QFETCH(TextEncoding, encoding);
+    QFETCH(bool, bom);
+    const DecodedText decoded = decodeText(bytes);
+    QCOMPARE(decoded.text, text);
+    QCOMPARE(decoded.encoding, encoding);
+    QCOMPARE(decoded.bom, bom);
+}
+
+void TestTextCodec::roundTripBytes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("ascii-crlf") << QByteArray("#include \"a.vyx\"\r\n// x\r\n");
+    QTest::newRow("cp1252-all-high-bytes") << [] {
+        QByteArray all;
+        for (int b = 0x80; b <= 0xFF; ++b)
+            all.append(char(b));
+        return all;
+    }();
+    QTest::newRow("utf8") << QByteArray("\xE2\x80\x94 ok\r\n");
+    QTest::newRow("utf8-bom") << QByteArray("\xEF\xBB\xBF\xE2\x80\x94\r\n");
+    QTest::newRow("utf16le-bom") << QByteArray("\xFF\xFE" "a\0\r\0\n\0", 8);
+    QTest::newRow("binary") << QByteArray("\0\x01\x02\xFF\xFE\x80\x9D", 7);
+}
+
+void TestTextCodec::roundTripBytes()
+{
+    QFETCH(QByteArray, bytes);
+    const DecodedText decoded = decodeText(bytes);
+    TextEncoding used;
+    QCOMPARE(encodeText(decoded.text, decoded.encoding, decoded.bom, &used), bytes);
+    QCOMPARE(used, decoded.encoding);
+}
+
+void TestTextCodec::encodeFallsBackToUtf8()
+{
+    TextEncoding used = TextEncoding::Auto;
+    QCOMPARE(encodeText(QStringLiteral("caf\u00E9"), TextEncoding::Auto, false, &used), QByteArray("caf\xE9"));
+    QCOMPARE(used, TextEncoding::Auto);
+    // A character Windows-1252 lacks: UTF-8, never a '?'.
+    QCOMPARE(encodeText(QStringLiteral("\u00E9\u0416"), TextEncoding::Windows1252, false, &used),
+             QByteArray("\xC3\xA9\xD0\x96"));
+    QCOMPARE(used, TextEncoding::Utf8);
+}
+
+void TestTextCodec::toCrLf_data()
+{
+    QTest::addColumn<QString>("in");
+    QTest::addColumn<QString>("out");
+    QTest::newRow("lf") << QStringLiteral("a\nb\n") << QStringLiteral("a\r\nb\r\n");
+    QTest::newRow("crlf") << QStringLiteral("a\r\nb") << QStringLiteral("a\r\nb");
+    QTest::newRow("lone-cr") << QStringLiteral("a\rb\r") << QStringLiteral("a\r\nb\r\n");
+    QTest::newRow("mixed") << QStringLiteral("a\n\r\n\rb") << QStringLiteral("a\r\n\r\n\r\nb");
+    QTest::newRow("cr-cr-lf") << QStringLiteral("\r\r\n") << QStringLiteral("\r\n\r\n");
+}
+
+void TestTextCodec::toCrLf()
+{
+    QFETCH(QString, in);
+    QFETCH(QString, out);
+    QCOMPARE(::toCrLf(in), out);
+}
+
+QTEST_GUILESS_MAIN(TestTextCodec)
+#include "tst_textcodec.moc"
