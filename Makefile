@@ -28,5 +28,15 @@ test: deps
 	@$(MAKE) --no-print-directory build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
 
+# DESTDIR stages the files elsewhere (for packagers); PREFIX is where they
+# will live. A direct install also refreshes the desktop's caches there.
+install: build
+	DESTDIR="$(DESTDIR)" $(CMAKE) --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package in $(BUILD)/, dependencies computed by dpkg-shlibdeps.
+package: deps
+	@$(MAKE) --no-print-directory build
+	cd $(BUILD) && cpack -G DEB
+
 clean:
 	rm -rf $(BUILD)
