@@ -66,7 +66,7 @@ FrmAboutWindow::FrmAboutWindow(QWidget *parent)
     setTabOrder(txtAbout, txtCoders);
     setTabOrder(txtCoders, cmdClose);
     setFixedSize(twips(7005), twips(2595));
-    move(twips(2640), twips(3840));
+    setGeometry(twips(2640), twips(3840), twips(7005), twips(2595));
     txtAbout->setFocus();
 }
 
