@@ -52,6 +52,9 @@ FrmAboutWindow::FrmAboutWindow(QWidget *parent)
     txtCoders = newReadOnlyTextBox(this, "txtCoders", twipsRect(1320, 1800, 1575, 615), codersText());
     txtCoders->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     txtCoders->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // One name per line: a name wider than the narrow box is cut at its
+    // edge rather than wrapped onto a line below the box's bottom.
+    txtCoders->setLineWrapMode(QPlainTextEdit::NoWrap);
     txtCoders->setAccessibleName(QStringLiteral("Coders"));
     Label1->setBuddy(txtCoders);
 
