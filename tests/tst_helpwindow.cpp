@@ -13,6 +13,8 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 
 namespace {
 
@@ -46,6 +48,7 @@ private Q_SLOTS:
     void helpTextSections_data();
     void helpTextSections();
     void textBoxShowsHelpText();
+    void handBrokenLinesFitTheBox();
     void textBoxRejectsTypingAllowsCopy();
     void keys_data();
     void keys();
@@ -251,6 +254,25 @@ void TestHelpWindow::textBoxShowsHelpText()
     QCOMPARE(help->txtHowToUse->toPlainText(), withLf(howToUseText()));
     // Each CR LF is one line break: 34 lines and the empty one after the last.
     QCOMPARE(help->txtHowToUse->document()->blockCount(), 35);
+}
+
+void TestHelpWindow::handBrokenLinesFitTheBox()
+{
+    FrmHowToUseWindow *help = openHelp();
+    QVERIFY(QTest::qWaitForWindowExposed(help));
+    const QString family = QFontInfo(help->txtHowToUse->font()).family();
+    if (family != QLatin1String("Verdana") && family != QLatin1String("DejaVu Sans"))
+        QSKIP("neither Verdana nor its substitute is installed");
+    // A line broken by hand that the box wraps again shows as a stray short
+    // line; only the long line of the last section is meant to wrap.
+    int wrapped = 0;
+    for (QTextBlock block = help->txtHowToUse->document()->firstBlock(); block.isValid(); block = block.next()) {
+        if (block.layout()->lineCount() > 1) {
+            ++wrapped;
+            QCOMPARE(block.text().size(), 100);
+        }
+    }
+    QCOMPARE(wrapped, 1);
 }
 
 void TestHelpWindow::textBoxRejectsTypingAllowsCopy()
