@@ -67,6 +67,27 @@ void RichTextBox::setText(const QString &text)
     document()->setModified(true);
 }
 
+int RichTextBox::appendText(const QString &text)
+{
+    // The document's last position is the implicit paragraph end after the text.
+    const int start = document()->characterCount() - 1;
+    if (m_hasFormatting) {
+        // Appending in place would keep the formatting; the content is
+        // plain text after any command writes it.
+        setText(Text() + text);
+    } else {
+        asOneChange([&] {
+            QTextCursor end(document());
+            end.movePosition(QTextCursor::End);
+            end.beginEditBlock();
+            end.insertText(text);
+            end.endEditBlock();
+        });
+        document()->setModified(true);
+    }
+    return start;
+}
+
 void RichTextBox::setFileEncoding(TextEncoding encoding, bool bom)
 {
     m_encoding = encoding;
