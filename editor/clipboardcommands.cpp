@@ -42,7 +42,7 @@ void mnuCopy_Click()
     if (!rtf)
         return;
     Clipboard::clear();
-    Clipboard::setText(rtf->Text());
+    Clipboard::setText(rtf->textWithLineEnds(QLatin1String("\n")));
     enablePaste();
 }
 

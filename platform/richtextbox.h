@@ -24,6 +24,8 @@ public:
     // The whole content as plain text with CR LF line ends, every character
     // kept exactly (a non-breaking space stays one).
     QString Text() const;
+    // The same with the given line ends, e.g. LF for the clipboard.
+    QString textWithLineEnds(QLatin1String lineEnd) const;
     // Replaces the whole content with plain text (any line ends) and raises
     // Change exactly once.
     void setText(const QString &text);

@@ -1,5 +1,6 @@
 #include "frmmain.h"
 
+#include "clipboard.h"
 #include "richtextbox.h"
 #include "testutil.h"
 
@@ -49,6 +50,9 @@ private Q_SLOTS:
     void pasteDisabledAtEveryLoad();
     void copyTakesWholeDocument_data();
     void copyTakesWholeDocument();
+    void copyLineEnds();
+    void clipboardTextIsLf_data();
+    void clipboardTextIsLf();
     void cutWithNothingSelected();
     void cutAndPasteThroughMenu();
     void pasteLineEnds_data();
@@ -123,6 +127,53 @@ void TestClipboardCommands::copyTakesWholeDocument()
     QCOMPARE(change.count(), 0);
     QCOMPARE(rtf()->textCursor().anchor(), anchor);
     QCOMPARE(rtf()->textCursor().position(), position);
+}
+
+void TestClipboardCommands::copyLineEnds()
+{
+    // A soft line break (Shift+Return) is a line end like any other.
+    QTest::keyClicks(rtf(), QStringLiteral("a"));
+    QTest::keyClick(rtf(), Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(rtf(), QStringLiteral("b"));
+    QTest::keyClick(rtf(), Qt::Key_Return);
+    win()->mnuCopy->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("a\nb\n"));
+
+    // Thousands of lines, well past where QString::replace works in batches.
+    QStringList lines;
+    for (int i = 0; i < 3000; ++i)
+        lines << QStringLiteral("item %1").arg(i);
+    rtf()->setText(lines.join(QLatin1String("\r\n")));
+    win()->mnuCopy->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), lines.join(QLatin1Char('\n')));
+    QCOMPARE(rtf()->Text(), lines.join(QLatin1String("\r\n")));
+}
+
+void TestClipboardCommands::clipboardTextIsLf_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("onClipboard");
+    QTest::newRow("crlf") << QStringLiteral("a\r\nb\r\n") << QStringLiteral("a\nb\n");
+    QTest::newRow("lone-cr") << QStringLiteral("a\rb\r") << QStringLiteral("a\nb\n");
+    QTest::newRow("cr-cr-lf") << QStringLiteral("a\r\r\nb") << QStringLiteral("a\n\nb");
+    QTest::newRow("lf") << QStringLiteral("a\nb") << QStringLiteral("a\nb");
+    QTest::newRow("no-line-end") << QStringLiteral("a b") << QStringLiteral("a b");
+    QString manyCrlf;
+    QString manyLf;
+    for (int i = 0; i < 3000; ++i) {
+        manyCrlf += QStringLiteral("x%1\r\n").arg(i);
+        manyLf += QStringLiteral("x%1\n").arg(i);
+    }
+    QTest::newRow("thousands-of-crlf") << manyCrlf << manyLf;
+}
+
+void TestClipboardCommands::clipboardTextIsLf()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, onClipboard);
+    Clipboard::setText(text);
+    QCOMPARE(Clipboard::text(), onClipboard);
+    QCOMPARE(QApplication::clipboard()->mimeData()->formats(), QStringList{QStringLiteral("text/plain")});
 }
 
 void TestClipboardCommands::cutWithNothingSelected()
