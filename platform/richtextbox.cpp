@@ -7,15 +7,39 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace {
 
 // The document separates blocks with U+2029 and keeps soft line breaks as
 // U+2028; both are line ends in the plain text the program works with.
+// Works in one pass: QString::replace with a longer replacement reallocates
+// the whole string once per 1024 hits, which takes seconds on a document of
+// many MB. A one-character line end is replaced in place, since every fresh
+// copy of a large text costs more in page faults than the copying itself.
 QString withLineEnds(QString raw, QLatin1String lineEnd)
 {
-    raw.replace(QChar::ParagraphSeparator, lineEnd);
-    raw.replace(QChar::LineSeparator, lineEnd);
-    return raw;
+    if (lineEnd.size() == 1) {
+        const QChar end = QLatin1Char(lineEnd.front());
+        raw.replace(QChar::ParagraphSeparator, end);
+        raw.replace(QChar::LineSeparator, end);
+        return raw;
+    }
+    const auto isLineEnd = [](QChar c) { return c == QChar::ParagraphSeparator || c == QChar::LineSeparator; };
+    const qsizetype lineEnds = std::count_if(raw.cbegin(), raw.cend(), isLineEnd);
+    if (lineEnds == 0)
+        return raw;
+    QString out(raw.size() + lineEnds * (lineEnd.size() - 1), Qt::Uninitialized);
+    QChar *dst = out.data();
+    for (const QChar c : std::as_const(raw)) {
+        if (isLineEnd(c)) {
+            for (const char e : lineEnd)
+                *dst++ = QLatin1Char(e);
+        } else {
+            *dst++ = c;
+        }
+    }
+    return out;
 }
 
 } // namespace
@@ -54,6 +78,11 @@ QString RichTextBox::Text() const
     return withLineEnds(document()->toRawText(), QLatin1String("\r\n"));
 }
 
+QString RichTextBox::textWithLineEnds(QLatin1String lineEnd) const
+{
+    return withLineEnds(document()->toRawText(), lineEnd);
+}
+
 void RichTextBox::replaceContent(const QString &text)
 {
     m_hasFormatting = false;
@@ -65,6 +94,27 @@ void RichTextBox::setText(const QString &text)
 {
     asOneChange([&] { replaceContent(text); });
     document()->setModified(true);
+}
+
+int RichTextBox::appendText(const QString &text)
+{
+    // The document's last position is the implicit paragraph end after the text.
+    const int start = document()->characterCount() - 1;
+    if (m_hasFormatting) {
+        // Appending in place would keep the formatting; the content is
+        // plain text after any command writes it.
+        setText(Text() + text);
+    } else {
+        asOneChange([&] {
+            QTextCursor end(document());
+            end.movePosition(QTextCursor::End);
+            end.beginEditBlock();
+            end.insertText(text);
+            end.endEditBlock();
+        });
+        document()->setModified(true);
+    }
+    return start;
 }
 
 void RichTextBox::setFileEncoding(TextEncoding encoding, bool bom)

@@ -24,9 +24,17 @@ public:
     // The whole content as plain text with CR LF line ends, every character
     // kept exactly (a non-breaking space stays one).
     QString Text() const;
+    // The same with the given line ends, e.g. LF for the clipboard.
+    QString textWithLineEnds(QLatin1String lineEnd) const;
     // Replaces the whole content with plain text (any line ends) and raises
     // Change exactly once.
     void setText(const QString &text);
+    // Appends text at the very end of the content and raises Change once;
+    // the result is that of setText(Text() + text). A plain document keeps
+    // its undo history and gains one undo step, and the cost is that of the
+    // appended text alone. A document with formatting is rewritten as plain
+    // text. Returns the position at which the appended text starts.
+    int appendText(const QString &text);
 
     // The handle by which SendMessageA reaches this control.
     qint32 hWnd() const { return m_hWnd; }
