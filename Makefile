@@ -40,3 +40,9 @@ package: deps
 
 clean:
 	rm -rf $(BUILD)
+
+bench: deps
+	@$(MAKE) --no-print-directory build
+	$(CMAKE) --build $(BUILD) -j $(JOBS) --target vyx_bench_editor vyx_bench_codec
+	./$(BUILD)/bench/vyx_bench_codec --benchmark_min_time=0.5
+	./$(BUILD)/bench/vyx_bench_editor $(BUILD)/vyx-editor

@@ -1,5 +1,6 @@
 #include "frmmain.h"
 #include "helpmenu.h"
+#include "startuptrace.h"
 
 #include <QApplication>
 
@@ -16,5 +17,6 @@ int main(int argc, char *argv[])
 
     installHelpMenu();
     frmMain().show();
+    installStartupTrace(frmMain().window());
     return QApplication::exec();
 }

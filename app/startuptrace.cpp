@@ -1,0 +1,66 @@
+#include "startuptrace.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFile>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+long residentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+class FirstPaintProbe : public QObject
+{
+public:
+    FirstPaintProbe(QWidget *window)
+        : QObject(window)
+        , m_window(window)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (event->type() == QEvent::Paint && !m_seen && widget && widget->window() == m_window) {
+            m_seen = true;
+            // Report once the paint event has been handled in full.
+            QTimer::singleShot(0, this, [] {
+                timespec ts{};
+                clock_gettime(CLOCK_MONOTONIC, &ts);
+                std::fprintf(stderr, "vyx-startup first-paint-ns %lld rss-kb %ld\n",
+                             static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec, residentKb());
+                std::fflush(stderr);
+                QCoreApplication::exit(0);
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QWidget *m_window;
+    bool m_seen = false;
+};
+
+} // namespace
+
+void installStartupTrace(QWidget *window)
+{
+    if (qEnvironmentVariableIsEmpty("VYX_STARTUP_TRACE") || !window)
+        return;
+    qApp->installEventFilter(new FirstPaintProbe(window));
+}

@@ -1,0 +1,64 @@
+// Pure functions on the load and save paths, timed with Google Benchmark.
+#include "inputs.h"
+#include "textcodec.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+const QByteArray &tenMb()
+{
+    static const QByteArray bytes = makeDefinitionText(10 * 1024 * 1024);
+    return bytes;
+}
+
+void decodeAscii10mb(benchmark::State &state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(decodeText(tenMb()));
+    state.SetBytesProcessed(state.iterations() * tenMb().size());
+}
+
+void decodeWindows1252_10mb(benchmark::State &state)
+{
+    QByteArray bytes = tenMb();
+    bytes[bytes.size() / 2] = char(0xE9); // one byte that is not UTF-8
+    for (auto _ : state)
+        benchmark::DoNotOptimize(decodeText(bytes));
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
+void decodeUtf8_10mb(benchmark::State &state)
+{
+    QByteArray bytes = tenMb();
+    bytes.prepend("\xC3\xA9");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(decodeText(bytes));
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
+void encodeWindows1252_10mb(benchmark::State &state)
+{
+    const QString text = decodeText(tenMb()).text;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(encodeText(text, TextEncoding::Auto, false));
+    state.SetBytesProcessed(state.iterations() * tenMb().size());
+}
+
+void toCrLf10mb(benchmark::State &state)
+{
+    QString text = decodeText(tenMb()).text;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(toCrLf(text));
+    state.SetBytesProcessed(state.iterations() * tenMb().size());
+}
+
+} // namespace
+
+BENCHMARK(decodeAscii10mb)->Unit(benchmark::kMillisecond);
+BENCHMARK(decodeWindows1252_10mb)->Unit(benchmark::kMillisecond);
+BENCHMARK(decodeUtf8_10mb)->Unit(benchmark::kMillisecond);
+BENCHMARK(encodeWindows1252_10mb)->Unit(benchmark::kMillisecond);
+BENCHMARK(toCrLf10mb)->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();

@@ -1,0 +1,349 @@
+// The editor's benchmark: times what a user waits for on big documents, on
+// the real editor window, and the start-up of the real program under Xvfb.
+// Each figure is the median of several runs; the table shows min and max.
+
+#include "frmmain.h"
+#include "helpmenu.h"
+#include "inputs.h"
+#include "richtextbox.h"
+#include "textcodec.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <functional>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Figure {
+    QByteArray name;
+    QByteArray unit;
+    std::vector<double> runs;
+    double median() const
+    {
+        std::vector<double> v = runs;
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0 : (v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2);
+    }
+};
+
+std::vector<Figure> g_figures;
+int g_runs = 5;
+
+void record(const QByteArray &name, const QByteArray &unit, const std::vector<double> &runs)
+{
+    g_figures.push_back({name, unit, runs});
+    const Figure &f = g_figures.back();
+    std::fprintf(stderr, "  %-32s %10.1f %s\n", f.name.constData(), f.median(), f.unit.constData());
+}
+
+double elapsedMs(QElapsedTimer &t)
+{
+    return t.nsecsElapsed() / 1e6;
+}
+
+// Runs `prepare` untimed and `measure` timed, g_runs times.
+void timeIt(const QByteArray &name, const std::function<void()> &prepare, const std::function<void()> &measure)
+{
+    std::vector<double> runs;
+    for (int i = 0; i < g_runs; ++i) {
+        if (prepare)
+            prepare();
+        QElapsedTimer t;
+        t.start();
+        measure();
+        runs.push_back(elapsedMs(t));
+    }
+    record(name, "ms", runs);
+}
+
+// Paints the control now, as the user would see it.
+void paintNow(QPlainTextEdit *edit)
+{
+    edit->viewport()->repaint();
+    QCoreApplication::processEvents();
+}
+
+double residentMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+RichTextBox *editor()
+{
+    return frmMain().rtfMain();
+}
+
+void freshEditor()
+{
+    if (frmMain().isLoaded()) {
+        editor()->document()->setModified(false);
+        frmMain().unload();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    frmMain().show();
+    QCoreApplication::processEvents();
+}
+
+void loadPlain(const QTemporaryDir &dir, int mb)
+{
+    const QByteArray bytes = makeDefinitionText(qint64(mb) * 1024 * 1024);
+    const QString path = dir.filePath(QStringLiteral("plain%1.vyx").arg(mb));
+    writeFile(path, bytes);
+    const QString text = decodeText(bytes).text;
+
+    timeIt("load_plain_" + QByteArray::number(mb) + "mb_ms", [] { freshEditor(); },
+           [&] {
+               editor()->LoadFile(path);
+               paintNow(editor());
+           });
+
+    // The widget's own floor: a fresh QPlainTextEdit with the editor's size,
+    // font and wrapping, given the decoded text.
+    std::unique_ptr<QPlainTextEdit> bare;
+    timeIt("baseline_setplaintext_" + QByteArray::number(mb) + "mb_ms",
+           [&] {
+               bare.reset();
+               bare = std::make_unique<QPlainTextEdit>();
+               bare->resize(editor()->size());
+               bare->setFont(editor()->font());
+               bare->setLineWrapMode(editor()->lineWrapMode());
+               bare->show();
+               QCoreApplication::processEvents();
+           },
+           [&] {
+               bare->setPlainText(text);
+               paintNow(bare.get());
+           });
+}
+
+// A child process that loads one file and reports its resident memory, so
+// that the figure is not inflated by earlier runs of this process.
+int rssProbe(const QString &path)
+{
+    installHelpMenu();
+    frmMain().show();
+    QCoreApplication::processEvents();
+    editor()->LoadFile(path);
+    paintNow(editor());
+    std::printf("%.1f\n", residentMb());
+    return 0;
+}
+
+void measureRss(const QTemporaryDir &dir)
+{
+    const QString path = dir.filePath(QStringLiteral("plain10.vyx"));
+    std::vector<double> runs;
+    for (int i = 0; i < g_runs; ++i) {
+        QProcess p;
+        p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--rss-probe"), path});
+        p.waitForFinished(60000);
+        runs.push_back(p.readAllStandardOutput().trimmed().toDouble());
+    }
+    record("rss_after_10mb_mb", "MB", runs);
+}
+
+void editsOnBigDocuments(const QTemporaryDir &dir)
+{
+    const QString path50 = dir.filePath(QStringLiteral("plain50.vyx"));
+    const QString path10 = dir.filePath(QStringLiteral("plain10.vyx"));
+    const QByteArray bytes10 = makeDefinitionText(10 * 1024 * 1024);
+
+    timeIt("read_decode_10mb_ms", nullptr, [&] {
+        QFile f(path10);
+        f.open(QIODevice::ReadOnly);
+        const DecodedText d = decodeText(f.readAll());
+        Q_UNUSED(d);
+    });
+
+    freshEditor();
+    editor()->LoadFile(path50);
+    paintNow(editor());
+    FrmMainWindow *w = frmMain().win();
+
+    timeIt("ctrl_end_50mb_ms", [&] {
+        editor()->moveCursor(QTextCursor::Start);
+        paintNow(editor());
+    }, [&] {
+        QTest::keyClick(editor(), Qt::Key_End, Qt::ControlModifier);
+        paintNow(editor());
+    });
+    timeIt("type_key_at_end_50mb_ms", nullptr, [&] {
+        QTest::keyClick(editor(), Qt::Key_X);
+        paintNow(editor());
+    });
+    timeIt("insert_50mb_ms", nullptr, [&] {
+        w->mnuItemSeparator->trigger();
+        paintNow(editor());
+    });
+
+    freshEditor();
+    editor()->LoadFile(path10);
+    paintNow(editor());
+    w = frmMain().win();
+    timeIt("insert_10mb_ms", nullptr, [&] {
+        w->mnuInclude->trigger();
+        paintNow(editor());
+    });
+    timeIt("copy_10mb_ms", nullptr, [&] { w->mnuCopy->trigger(); });
+    timeIt("text_read_10mb_ms", nullptr, [&] {
+        const QString t = editor()->Text();
+        Q_UNUSED(t);
+    });
+
+    freshEditor();
+    editor()->LoadFile(path10);
+    const QString out = dir.filePath(QStringLiteral("saved.vyx"));
+    timeIt("save_10mb_ms", nullptr, [&] { editor()->SaveFile(out); });
+    const QByteArray saved = editor()->Text().toLatin1();
+    const QByteArray outRaw = QFile::encodeName(dir.filePath(QStringLiteral("raw.vyx")));
+    timeIt("baseline_write_fsync_10mb_ms", nullptr, [&] {
+        const int fd = ::open(outRaw.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        qint64 done = 0;
+        while (done < saved.size()) {
+            const ssize_t n = ::write(fd, saved.constData() + done, size_t(saved.size() - done));
+            if (n <= 0)
+                break;
+            done += n;
+        }
+        ::fsync(fd);
+        ::close(fd);
+    });
+}
+
+void loadRtf(const QTemporaryDir &dir, int mb)
+{
+    const QString path = dir.filePath(QStringLiteral("rich%1.rtf").arg(mb));
+    writeFile(path, makeRtf(qint64(mb) * 1024 * 1024));
+    timeIt("load_rtf_" + QByteArray::number(mb) + "mb_ms", [] { freshEditor(); },
+           [&] {
+               editor()->LoadFile(path);
+               paintNow(editor());
+           });
+}
+
+qint64 monotonicNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return qint64(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+}
+
+// Starts the real program under its own Xvfb and times launch to first paint.
+void startup(const QString &binary)
+{
+    if (!QFile::exists(binary)) {
+        std::fprintf(stderr, "  (no %s: start-up not measured)\n", qPrintable(binary));
+        return;
+    }
+    QProcess xvfb;
+    const QString display = QStringLiteral(":%1").arg(170 + (QCoreApplication::applicationPid() % 50));
+    xvfb.start(QStringLiteral("Xvfb"), {display, QStringLiteral("-screen"), QStringLiteral("0"),
+                                        QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                                        QStringLiteral("tcp")});
+    if (!xvfb.waitForStarted(5000)) {
+        std::fprintf(stderr, "  (Xvfb did not start: start-up not measured)\n");
+        return;
+    }
+    QThread::msleep(700);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("VYX_STARTUP_TRACE"), QStringLiteral("1"));
+
+    std::vector<double> times, rss;
+    for (int i = 0; i < g_runs + 1; ++i) {
+        QProcess app;
+        app.setProcessEnvironment(env);
+        const qint64 t0 = monotonicNs();
+        app.start(binary, {});
+        app.waitForFinished(20000);
+        QList<QByteArray> words;
+        for (const QByteArray &line : app.readAllStandardError().split('\n')) {
+            if (line.startsWith("vyx-startup"))
+                words = line.split(' ');
+        }
+        const int at = words.indexOf("first-paint-ns");
+        if (at < 0 || i == 0) // the first run warms the disk cache
+            continue;
+        times.push_back((words.value(at + 1).toLongLong() - t0) / 1e6);
+        rss.push_back(words.value(at + 3).toDouble() / 1024.0);
+    }
+    xvfb.terminate();
+    xvfb.waitForFinished(3000);
+    if (times.empty()) {
+        std::fprintf(stderr, "  (the program reported no first paint)\n");
+        return;
+    }
+    record("startup_first_paint_ms", "ms", times);
+    record("startup_rss_mb", "MB", rss);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const QByteArray firstArg = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (firstArg == "--rss-probe")
+        return rssProbe(QString::fromLocal8Bit(argv[2]));
+
+    g_runs = qMax(5, qEnvironmentVariableIntValue("BENCH_RUNS"));
+    const QString binary = argc > 1 ? QString::fromLocal8Bit(argv[1])
+                                    : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../vyx-editor"));
+    QTemporaryDir dir;
+    installHelpMenu();
+
+    std::fprintf(stderr, "VYX Editor benchmark: median of %d runs\n", g_runs);
+    startup(binary);
+    for (int mb : {1, 10, 50})
+        loadPlain(dir, mb);
+    measureRss(dir);
+    editsOnBigDocuments(dir);
+    for (int mb : {1, 10})
+        loadRtf(dir, mb);
+
+    std::printf("\n%-32s %10s %10s %10s  %s\n", "figure", "median", "min", "max", "unit");
+    for (const Figure &f : g_figures) {
+        const auto [lo, hi] = std::minmax_element(f.runs.begin(), f.runs.end());
+        std::printf("%-32s %10.1f %10.1f %10.1f  %s\n", f.name.constData(), f.median(), *lo, *hi, f.unit.constData());
+    }
+    std::printf("\n");
+    for (const Figure &f : g_figures)
+        std::printf("%s %.1f %s\n", f.name.constData(), f.median(), f.unit.constData());
+    frmMain().rtfMain()->document()->setModified(false);
+    return 0;
+}
