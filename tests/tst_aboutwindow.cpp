@@ -232,7 +232,7 @@ void TestAboutWindow::texts()
     QCOMPARE(about.count(QLatin1Char('\n')), 1);
 
     QCOMPARE(codersText().split(QLatin1String("\r\n")),
-             (QStringList{"Lead Engineer", "Helper Engineers", QString()}));
+             (QStringList{"Lead Coder", "Helper Crew", QString()}));
     QCOMPARE(codersText().count(QLatin1Char('\n')), 2);
 
     QString shownAbout, shownCoders;

@@ -19,8 +19,8 @@ QString aboutText()
 QString codersText()
 {
     return QStringLiteral(
-        "Lead Engineer\r\n"
-        "Helper Engineers\r\n");
+        "Lead Coder\r\n"
+        "Helper Crew\r\n");
 }
 
 FrmAboutWindow::FrmAboutWindow(QWidget *parent)
