@@ -28,5 +28,17 @@ test: deps
 	@$(MAKE) --no-print-directory build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
 
+# Fuzzes the rich-text reader with libFuzzer (clang, ASan, UBSan) in its own
+# build directory; crashing inputs land in fuzz/crashes/.
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz:
+	$(CMAKE) -S fuzz -B $(FUZZ_BUILD) -G $(GEN) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(CMAKE) --build $(FUZZ_BUILD) -j $(JOBS)
+	mkdir -p $(FUZZ_BUILD)/corpus fuzz/crashes
+	./$(FUZZ_BUILD)/rtfreader_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 \
+		-rss_limit_mb=4096 -dict=fuzz/rtf.dict -artifact_prefix=fuzz/crashes/ \
+		$(FUZZ_BUILD)/corpus fuzz/corpus tests/data/rtf
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD)
