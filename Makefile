@@ -38,11 +38,24 @@ package: deps
 	@$(MAKE) --no-print-directory build
 	cd $(BUILD) && cpack -G DEB
 
-clean:
-	rm -rf $(BUILD)
-
 bench: deps
 	@$(MAKE) --no-print-directory build
 	$(CMAKE) --build $(BUILD) -j $(JOBS) --target vyx_bench_editor vyx_bench_codec
 	./$(BUILD)/bench/vyx_bench_codec --benchmark_min_time=0.5
 	./$(BUILD)/bench/vyx_bench_editor $(BUILD)/vyx-editor
+
+# Fuzzes the rich-text reader with libFuzzer (clang, ASan, UBSan) in its own
+# build directory; crashing inputs land in fuzz/crashes/.
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz:
+	$(CMAKE) -S fuzz -B $(FUZZ_BUILD) -G $(GEN) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(CMAKE) --build $(FUZZ_BUILD) -j $(JOBS)
+	mkdir -p $(FUZZ_BUILD)/corpus fuzz/crashes
+	./$(FUZZ_BUILD)/rtfreader_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 \
+		-rss_limit_mb=4096 -dict=fuzz/rtf.dict -artifact_prefix=fuzz/crashes/ \
+		$(FUZZ_BUILD)/corpus fuzz/corpus tests/data/rtf
+
+
+clean:
+	rm -rf $(BUILD) $(FUZZ_BUILD)

@@ -1,5 +1,7 @@
 #include "richtextbox.h"
 
+#include "rtfreader.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeData>
@@ -90,6 +92,24 @@ void RichTextBox::replaceContent(const QString &text)
     setPlainText(text);
 }
 
+void RichTextBox::replaceWithRtf(const QByteArray &bytes)
+{
+    const RtfContent content = readRtf(bytes);
+    // setPlainText resets the document, its undo history and the cursor the
+    // way a fresh load should; the formatted text then goes in as one edit.
+    setPlainText(QString());
+    QTextDocument *doc = document();
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    insertRtf(cursor, content);
+    cursor.endEditBlock();
+    doc->setUndoRedoEnabled(undo);
+    setTextCursor(QTextCursor(doc));
+    m_hasFormatting = true;
+}
+
 void RichTextBox::setText(const QString &text)
 {
     asOneChange([&] { replaceContent(text); });
@@ -125,7 +145,6 @@ void RichTextBox::setFileEncoding(TextEncoding encoding, bool bom)
 
 bool RichTextBox::LoadFile(const QString &path, FileType type)
 {
-    Q_UNUSED(type);
     m_errorString.clear();
     const QFileInfo info(path);
     if (info.isDir()) {
@@ -148,6 +167,12 @@ bool RichTextBox::LoadFile(const QString &path, FileType type)
     }
     file.close();
 
+    if (type == rtfRTF && looksLikeRtf(bytes)) {
+        asOneChange([&] { replaceWithRtf(bytes); });
+        setFileEncoding(TextEncoding::Auto, false);
+        document()->setModified(false);
+        return true;
+    }
     const DecodedText decoded = decodeText(bytes);
     asOneChange([&] { replaceContent(decoded.text); });
     setFileEncoding(decoded.encoding, decoded.bom);
