@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -128,10 +129,10 @@ void answerFileDialog(const QString &path, SeenPtr seen = {}, const QString &wai
                                                             ? QDialogButtonBox::Save
                                                             : QDialogButtonBox::Open)
                                       : nullptr;
-        if (go)
+        if (go && go->isEnabled())
             go->click();
         else
-            dialog->close();
+            dialog->reject(); // the dialog refuses the name: let the test see it
     });
 }
 
@@ -193,6 +194,7 @@ class TestFileCommands : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -237,10 +239,32 @@ private:
     void saveFileAs(const QString &path);
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    // Closes a modal window that nobody answers, so that a faulty command
+    // fails its test instead of hanging the run.
+    QTimer m_rescue;
+    QPointer<QWidget> m_waiting;
+    QElapsedTimer m_waitingFor;
+    QString m_stuck;
 };
+
+void TestFileCommands::initTestCase()
+{
+    connect(&m_rescue, &QTimer::timeout, this, [this] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal != m_waiting) {
+            m_waiting = modal;
+            m_waitingFor.start();
+        } else if (modal && m_waitingFor.elapsed() > 10000) {
+            m_stuck = modal->windowTitle() + QLatin1Char('/') + modal->objectName();
+            modal->close();
+        }
+    });
+    m_rescue.start(100);
+}
 
 void TestFileCommands::init()
 {
+    m_stuck.clear();
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     frmMain().strLastopen.clear();
@@ -258,6 +282,10 @@ void TestFileCommands::cleanup()
     }
     TestUtil::flushDeferredDeletes();
     m_dir.reset();
+    // Answers armed for windows that never came must not answer the next test's.
+    for (QTimer *pending : qApp->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly))
+        delete pending;
+    QVERIFY2(m_stuck.isEmpty(), qPrintable(QStringLiteral("unanswered modal window: ") + m_stuck));
 }
 
 void TestFileCommands::type(const QString &text)
