@@ -224,6 +224,7 @@ private Q_SLOTS:
     void newDocumentEncoding();
     void openDialogSetup();
     void saveDialogAfterOpen();
+    void saveDialogRefusesMissingFolderAfterOpen();
     void filterStringBecomesNameFilters_data();
     void filterStringBecomesNameFilters();
     void commandLineFile();
@@ -887,6 +888,31 @@ void TestFileCommands::saveDialogAfterOpen()
     QCOMPARE(frmMain().caption(), other);
     QCOMPARE(frmMain().documentPath, other);
     QCOMPARE(frmMain().strLastopen, b);
+}
+
+void TestFileCommands::saveDialogRefusesMissingFolderAfterOpen()
+{
+    // Open leaves "path must exist" in the dialog's flags: the save dialog
+    // then refuses a missing folder and comes back for another name.
+    const QString b = path(QStringLiteral("b.vyx"));
+    QVERIFY(TestUtil::writeBytes(b, "bee"));
+    openFile(b);
+    const QString nowhere = path(QStringLiteral("missing/a.vyx"));
+    auto refusal = std::make_shared<Seen>();
+    auto again = std::make_shared<Seen>();
+    answerFileDialog(nowhere, {}, {}, [=] {
+        answerMessage(QMessageBox::Ok, refusal, [=] { answerFileDialog(QString(), again); });
+    });
+    w()->mnuSaveAs->trigger();
+    QVERIFY(refusal->shown);
+    QCOMPARE(refusal->icon, QMessageBox::Warning);
+    QVERIFY2(refusal->text.contains(QDir::toNativeSeparators(path(QStringLiteral("missing")))),
+             qPrintable(refusal->text));
+    QVERIFY(again->shown);
+    QCOMPARE(again->acceptMode, QFileDialog::AcceptSave);
+    QVERIFY(!QFileInfo::exists(nowhere));
+    QCOMPARE(frmMain().caption(), QStringLiteral("b.vyx"));
+    QVERIFY(frmMain().strLastsave.isEmpty());
 }
 
 void TestFileCommands::filterStringBecomesNameFilters_data()
