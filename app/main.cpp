@@ -1,22 +1,78 @@
+#include "filecommands.h"
 #include "frmmain.h"
 #include "helpmenu.h"
 #include "startuptrace.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+void describe(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral("Editor for VYX object definition files."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The file to open."),
+                                 QStringLiteral("[FILE]"));
+}
+
+// --help and --version only print: answer them without a display, so that
+// they also work on a terminal without a desktop. Anything else, including
+// the toolkit's own options (-platform...), is parsed once QApplication has
+// taken out what belongs to it.
+bool answersOnTerminal(int argc, char *argv[])
+{
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    describe(parser);
+    return parser.parse(args) && (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version")));
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    QCoreApplication::setApplicationName(QStringLiteral(VYX_PRODUCT_NAME));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VYX_PRODUCT_VERSION));
+
+    if (answersOnTerminal(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        QCommandLineParser parser;
+        describe(parser);
+        parser.process(app); // prints and exits
+        return 0;
+    }
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral(VYX_PRODUCT_NAME));
-    QApplication::setApplicationVersion(QStringLiteral(VYX_PRODUCT_VERSION));
     // No application display name: on X11 Qt would append it to every window
     // title, and the About window's caption must stand as it is.
     QApplication::setDesktopFileName(QStringLiteral("vyx-editor"));
     // Forms decide when the program ends: when none is loaded any more.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    QCommandLineParser parser;
+    describe(parser);
+    parser.process(app);
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1) {
+        std::fputs(qPrintable(QStringLiteral("%1: one file at a time, please.\n%2")
+                                  .arg(QCoreApplication::applicationName(), parser.helpText())),
+                   stderr);
+        return 1;
+    }
+
     installHelpMenu();
     frmMain().show();
     installStartupTrace(frmMain().window());
+    // A file named on the command line opens as if chosen in the open
+    // dialog; if it cannot be read, the user is told over an empty editor.
+    if (!files.isEmpty())
+        openDocument(files.first());
     return QApplication::exec();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 // The File menu's commands.
 void mnuNew_Click();
 void mnuOpen_Click();
@@ -11,3 +13,9 @@ void mnuExit_Click();
 // when the caller may go on and drop the text: nothing to save, the user
 // said No, or the save the user asked for succeeded.
 bool confirmDiscardChanges();
+
+// Loads the file at path into the editor as Open does once a file is chosen
+// (also for a file named on the command line): on success the caption shows
+// its name and it becomes the document's file and the open dialog's start
+// place; on failure the user is told why and nothing changes.
+bool openDocument(const QString &path);

@@ -59,4 +59,26 @@ while kill -0 "$APP_PID" 2>/dev/null; do
 done
 wait "$APP_PID" || { echo "exit status $?"; cat "$WORK/app.log"; exit 1; }
 APP_PID=""
+
+# A file named on the command line opens at start: the caption is its bare name.
+mkdir "$WORK/defs"
+printf 'ship\r\n' >"$WORK/defs/fighter.vyx"
+"$BIN" "$WORK/defs/fighter.vyx" >"$WORK/app2.log" 2>&1 &
+APP_PID=$!
+win=""
+i=0
+while [ -z "$win" ]; do
+    i=$((i + 1)); [ $i -gt 100 ] && { echo "no window titled 'fighter.vyx'"; cat "$WORK/app2.log"; exit 1; }
+    win=$(xdotool search --onlyvisible --name '^fighter\.vyx$' 2>/dev/null | head -n 1 || true)
+    [ -z "$win" ] && sleep 0.1
+done
+# Unmodified: the close box ends the program without a question.
+wmctrl -i -c "$win"
+i=0
+while kill -0 "$APP_PID" 2>/dev/null; do
+    i=$((i + 1)); [ $i -gt 100 ] && { echo "the program with a file did not end on close"; exit 1; }
+    sleep 0.1
+done
+wait "$APP_PID" || { echo "exit status $?"; cat "$WORK/app2.log"; exit 1; }
+APP_PID=""
 echo "smoke test passed"
