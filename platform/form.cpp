@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QThread>
 #include <QWidget>
 
 namespace {
@@ -114,5 +115,8 @@ RuntimeEvents *RuntimeEvents::instance()
 void Runtime::endProgram()
 {
     Q_EMIT RuntimeEvents::instance()->endRequested();
-    QCoreApplication::exit(0);
+    // Without a running event loop (a test driving the forms) there is nothing
+    // to stop, and a pending exit would make every later loop return at once.
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(0);
 }
