@@ -18,9 +18,8 @@ namespace {
 const QString about = QStringLiteral("frmAbout");
 const QString help = QStringLiteral("frmHowToUse");
 
-// Opens `form` from the editor's Help menu and runs `body` on its window. The
-// About window is modal: `body` runs in its event loop, which must end
-// whatever `body` asserted.
+// Opens `form` from the editor's Help menu and runs `body` on its window; for
+// the modal About window, in its event loop, which ends whatever `body` asserted.
 void whileShown(const QString &form, const std::function<void(QWidget *)> &body)
 {
     if (form == help) {
@@ -53,7 +52,6 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        frmAbout().unload();
         frmHowToUse().unload();
         frmMain().unload();
         TestUtil::flushDeferredDeletes();
