@@ -1,5 +1,6 @@
 #include "frmabout.h"
 
+#include "frmhowtouse.h"
 #include "frmmain.h"
 #include "helpmenu.h"
 #include "richtextbox.h"
@@ -8,342 +9,210 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QLabel>
-#include <QMenu>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSignalSpy>
+#include <QRegularExpression>
 #include <QTest>
-#include <QTextBlock>
-#include <QTextLayout>
 
 namespace {
 
-QString withLf(QString text)
-{
-    return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-}
+const QString about = QStringLiteral("frmAbout");
+const QString help = QStringLiteral("frmHowToUse");
 
-// What a user sees of the editor and its menus.
-struct EditorState
+// Opens `form` from the editor's Help menu and runs `body` on its window; for
+// the modal About window, in its event loop, which ends whatever `body` asserted.
+void whileShown(const QString &form, const std::function<void(QWidget *)> &body)
 {
-    QString text;
-    QString caption;
-    int anchor = -1;
-    int position = -1;
-    QList<bool> enabled;
-
-    static EditorState read()
-    {
-        FrmMainWindow *w = frmMain().win();
-        EditorState s;
-        s.text = w->rtfMain->Text();
-        s.caption = frmMain().caption();
-        s.anchor = w->rtfMain->textCursor().anchor();
-        s.position = w->rtfMain->textCursor().position();
-        for (QMenu *menu : {w->mnuFile, w->mnuEdit, w->mnuInsert, w->mnuHelp}) {
-            for (QAction *a : menu->actions())
-                s.enabled << a->isEnabled();
-        }
-        return s;
+    if (form == help) {
+        frmMain().win()->mnuHowToUse->trigger();
+        return body(frmHowToUse().window());
     }
-    bool operator==(const EditorState &o) const
-    {
-        return text == o.text && caption == o.caption && anchor == o.anchor && position == o.position
-            && enabled == o.enabled;
-    }
-};
-
-// Keys as the window system delivers them to a window, so that modality applies.
-void typeInto(QWindow *window, const char *keys)
-{
-    for (const char *k = keys; *k; ++k)
-        QTest::keyClick(window, *k);
-}
-
-} // namespace
-
-class TestAboutWindow : public QObject
-{
-    Q_OBJECT
-private Q_SLOTS:
-    void init();
-    void cleanup();
-    void modalOverEditor();
-    void closingLeavesEditorAsItWas_data();
-    void closingLeavesEditorAsItWas();
-    void keys_data();
-    void keys();
-    void tabOrder();
-    void texts();
-    void descriptionIsCentred();
-    void textBoxesRejectTypingAllowCopy_data();
-    void textBoxesRejectTypingAllowCopy();
-    void design_data();
-    void design();
-
-private:
-    // Opens the About window through the editor's menu, runs `body` while it
-    // is shown, and makes sure it is gone afterwards.
-    void whileShown(const std::function<void(FrmAboutWindow *)> &body);
-};
-
-void TestAboutWindow::init()
-{
-    installHelpMenu();
-    frmMain().show();
-    QVERIFY(QTest::qWaitForWindowExposed(frmMain().window()));
-}
-
-void TestAboutWindow::cleanup()
-{
-    frmAbout().unload();
-    if (frmMain().isLoaded()) {
-        frmMain().rtfMain()->document()->setModified(false);
-        frmMain().unload();
-    }
-    TestUtil::flushDeferredDeletes();
-}
-
-void TestAboutWindow::whileShown(const std::function<void(FrmAboutWindow *)> &body)
-{
-    QWidget *shown = nullptr;
+    bool shown = false;
     TestUtil::whenModalShows([&](QWidget *modal) {
-        shown = modal;
-        if (modal == frmAbout().window())
-            body(frmAbout().win());
-        // Whatever the body asserted, the modal loop must end.
+        if ((shown = modal == frmAbout().window()))
+            body(modal);
         frmAbout().unload();
     });
     frmMain().win()->mnuAbout->trigger();
     QVERIFY(shown);
-    QCOMPARE(shown->objectName(), QStringLiteral("frmAbout"));
-    QVERIFY(!frmAbout().isLoaded());
-    TestUtil::flushDeferredDeletes();
 }
 
-void TestAboutWindow::modalOverEditor()
+} // namespace
+
+// The About window, and what it has in common with the help window.
+class TestAboutWindow : public QObject
 {
-    QWidget *editor = frmMain().window();
-    bool typedThrough = true;
-    Qt::WindowModality modality = Qt::NonModal;
-    whileShown([&](FrmAboutWindow *about) {
-        modality = about->windowModality();
-        // Keys sent to the editor's window, as the window system would, and a
-        // shortcut of its menu: both are blocked by the modal window.
-        typeInto(editor->windowHandle(), "abc");
-        QTest::keyClick(editor->windowHandle(), Qt::Key_A, Qt::ControlModifier);
-        typedThrough = !frmMain().rtfMain()->Text().isEmpty();
-    });
-    QCOMPARE(modality, Qt::ApplicationModal);
-    QVERIFY(!typedThrough);
-    // Once it is closed the editor takes input again.
-    QCOMPARE(QApplication::activeModalWidget(), nullptr);
-    typeInto(editor->windowHandle(), "abc");
-    QCOMPARE(frmMain().rtfMain()->Text(), QStringLiteral("abc"));
-}
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        installHelpMenu();
+        frmMain().show();
+        QVERIFY(QTest::qWaitForWindowExposed(frmMain().window()));
+    }
 
-void TestAboutWindow::closingLeavesEditorAsItWas_data()
-{
-    QTest::addColumn<bool>("closeBox");
-    QTest::newRow("close-button") << false;
-    QTest::newRow("close-box") << true;
-}
+    void cleanup()
+    {
+        frmHowToUse().unload();
+        frmMain().unload();
+        TestUtil::flushDeferredDeletes();
+    }
 
-void TestAboutWindow::closingLeavesEditorAsItWas()
-{
-    QFETCH(bool, closeBox);
+    void editorBlockedThenAsItWas_data()
+    {
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("close-button") << false;
+        QTest::newRow("close-box") << true;
+    }
 
-    FrmMainWindow *w = frmMain().win();
-    w->rtfMain->setText(QStringLiteral("first line\r\nsecond line"));
-    QTextCursor cursor = w->rtfMain->textCursor();
-    cursor.setPosition(14);
-    cursor.setPosition(3, QTextCursor::KeepAnchor);
-    w->rtfMain->setTextCursor(cursor);
-    frmMain().setCaption(QStringLiteral("ships.vyx"));
-    w->mnuPaste->setEnabled(true);
-    const EditorState before = EditorState::read();
-    QSignalSpy ended(RuntimeEvents::instance(), &RuntimeEvents::lastFormUnloaded);
+    // Keys for the editor are lost while About is shown; closing About leaves
+    // the editor's text, caption, selection and menus as they were.
+    void editorBlockedThenAsItWas()
+    {
+        QFETCH(bool, closeBox);
+        FrmMainWindow *w = frmMain().win();
+        w->rtfMain->setText(QStringLiteral("first line\r\nsecond line"));
+        w->rtfMain->moveCursor(QTextCursor::Start);
+        w->rtfMain->moveCursor(QTextCursor::Down, QTextCursor::KeepAnchor);
+        frmMain().setCaption(QStringLiteral("ships.vyx"));
+        w->mnuPaste->setEnabled(true);
+        const auto state = [w] {
+            QStringList s{w->rtfMain->Text(), frmMain().caption(), w->rtfMain->textCursor().selectedText()};
+            for (QAction *a : w->findChildren<QAction *>())
+                s << a->objectName() + (a->isEnabled() ? " on" : " off");
+            return s;
+        };
+        const QStringList before = state();
+        whileShown(about, [&](QWidget *window) {
+            QTest::keyClick(w->windowHandle(), 'x');
+            QTest::keyClick(w->windowHandle(), Qt::Key_A, Qt::ControlModifier);
+            if (closeBox)
+                window->close();
+            else
+                QTest::mouseClick(window->findChild<QWidget *>("cmdClose"), Qt::LeftButton);
+            QVERIFY(!frmAbout().isLoaded());
+        });
+        QCOMPARE(Form::loadedCount(), 1);
+        QCOMPARE(state(), before);
+        QTest::keyClick(w->windowHandle(), 'x'); // and now it takes them
+        QCOMPARE(w->rtfMain->Text(), QStringLiteral("xsecond line"));
+    }
 
-    whileShown([&](FrmAboutWindow *about) {
-        if (closeBox)
-            about->close();
-        else
-            QTest::mouseClick(about->cmdClose, Qt::LeftButton);
-        QVERIFY(!frmAbout().isLoaded());
-    });
-    QVERIFY(frmMain().isLoaded());
-    QCOMPARE(ended.count(), 0);
-    QVERIFY(EditorState::read() == before);
-    QVERIFY(w->rtfMain->document()->isModified());
-}
+    void textBoxes_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shape");
+        const auto sized = [](int n) { return QStringLiteral("(?=[\\s\\S]{%1}\\z)").arg(n); };
+        // Broken by hand to fit the box; only the last section's line wraps.
+        const QString fits = QStringLiteral("(?:[^\r\n]{1,77}\r\n){%1}");
+        const QString heading = QStringLiteral("\r\n\"%1\" Menu\\.\r\n\r\n");
+        QTest::newRow("help-page") << help << "txtHowToUse" << howToUseText()
+            << sized(1625) + fits.arg(2) + heading.arg("File") + fits.arg(7) + heading.arg("Edit") + fits.arg(5)
+                   + heading.arg("Insert") + fits.arg(7) + heading.arg("Help") + "[^\r\n]{100}\r\n";
+        QTest::newRow("about-one-paragraph") << about << "txtAbout" << aboutText()
+                                             << sized(292) + "[^\r\n]+\\.\\.\\.\r\n";
+        QTest::newRow("about-two-names") << about << "txtCoders" << codersText() << "[^\r\n]+\r\n[^\r\n]+\r\n";
+    }
 
-void TestAboutWindow::keys_data()
-{
-    QTest::addColumn<QString>("focus");
-    QTest::addColumn<int>("key");
-    QTest::addColumn<bool>("closes");
+    // Each box shows its text, CR LF line ends and all, ignores typing and
+    // pasting, and lets the keyboard select and copy.
+    void textBoxes()
+    {
+        QFETCH(QString, form);
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        QFETCH(QString, shape);
+        QVERIFY(QRegularExpression("\\A" + shape + "\\z").match(text).hasMatch());
+        QStringList seen;
+        whileShown(form, [&](QWidget *window) {
+            auto *edit = window->findChild<QPlainTextEdit *>(box);
+            QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
+            QTest::keyClicks(edit, QStringLiteral("typed"));
+            QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+            seen << edit->toPlainText();
+            QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier);
+            QTest::keyClick(edit, Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
+            QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
+            seen << QGuiApplication::clipboard()->text();
+        });
+        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        QCOMPARE(seen, (QStringList{text, text}));
+    }
 
-    QTest::newRow("description-enter") << "txtAbout" << int(Qt::Key_Return) << false;
-    QTest::newRow("description-escape") << "txtAbout" << int(Qt::Key_Escape) << false;
-    QTest::newRow("credits-keypad-enter") << "txtCoders" << int(Qt::Key_Enter) << false;
-    QTest::newRow("credits-escape") << "txtCoders" << int(Qt::Key_Escape) << false;
-    QTest::newRow("button-escape") << "cmdClose" << int(Qt::Key_Escape) << false;
-    QTest::newRow("button-enter") << "cmdClose" << int(Qt::Key_Return) << true;
-    QTest::newRow("button-space") << "cmdClose" << int(Qt::Key_Space) << true;
-}
+    void keys_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QString>("focus"); // empty: where the window put it
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("focusAfter"); // empty: the window is gone
+        QTest::newRow("help-tab-from-start") << help << "" << int(Qt::Key_Tab) << "cmdBack";
+        QTest::newRow("help-page-enter") << help << "txtHowToUse" << int(Qt::Key_Return) << "txtHowToUse";
+        QTest::newRow("help-button-enter") << help << "cmdBack" << int(Qt::Key_Return) << "";
+        QTest::newRow("about-tab-from-start") << about << "" << int(Qt::Key_Tab) << "txtCoders";
+        QTest::newRow("about-tab-from-credits") << about << "txtCoders" << int(Qt::Key_Tab) << "cmdClose";
+        QTest::newRow("about-tab-from-button") << about << "cmdClose" << int(Qt::Key_Tab) << "txtAbout";
+        QTest::newRow("about-description-enter") << about << "txtAbout" << int(Qt::Key_Return) << "txtAbout";
+        QTest::newRow("about-credits-escape") << about << "txtCoders" << int(Qt::Key_Escape) << "txtCoders";
+        QTest::newRow("about-button-escape") << about << "cmdClose" << int(Qt::Key_Escape) << "cmdClose";
+        QTest::newRow("about-button-keypad-enter") << about << "cmdClose" << int(Qt::Key_Enter) << "";
+    }
 
-void TestAboutWindow::keys()
-{
-    QFETCH(QString, focus);
-    QFETCH(int, key);
-    QFETCH(bool, closes);
+    // Keys as the window system delivers them, to the window's focus.
+    void keys()
+    {
+        QFETCH(QString, form);
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        QFETCH(QString, focusAfter);
+        QString after;
+        whileShown(form, [&](QWidget *window) {
+            if (!focus.isEmpty())
+                window->findChild<QWidget *>(focus)->setFocus();
+            QTest::keyClick(window->windowHandle(), Qt::Key(key));
+            if (window->isVisible())
+                after = window->focusWidget()->objectName();
+        });
+        QCOMPARE(after, focusAfter);
+    }
 
-    bool stillShown = true;
-    whileShown([&](FrmAboutWindow *about) {
-        auto *target = about->findChild<QWidget *>(focus);
-        target->setFocus();
-        QTest::keyClick(target, Qt::Key(key));
-        stillShown = frmAbout().isLoaded();
-    });
-    QCOMPARE(stillShown, !closes);
-}
+    void design_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QStringList>("shown"); // the window, then its controls, after a resize
+        QTest::newRow("help-sizable") << help << QStringList{
+            "QRect(134,116 556x455) Qt::Window sizable",
+            "txtHowToUse QRect(16,8 521x369) Verdana 9.75 false How to use this program...",
+            "cmdBack QRect(432,400 105x33) Verdana 9.75 false"};
+        QTest::newRow("about-fixed-tool") << about << QStringList{
+            "QRect(176,256 467x173) Qt::Tool fixed", "Label1 QRect(16,120 57x17) Verdana 9.75 true",
+            "txtAbout QRect(16,8 433x97) Verdana 9.75 false About the Program...",
+            "txtCoders QRect(88,120 105x41) Verdana 9.75 false",
+            "cmdClose QRect(360,136 81x33) Verdana 9.75 false Close Window..."};
+    }
 
-void TestAboutWindow::tabOrder()
-{
-    QStringList visited;
-    whileShown([&](FrmAboutWindow *) {
-        for (int i = 0; i < 4; ++i) {
-            QWidget *focused = QApplication::focusWidget();
-            visited << (focused ? focused->objectName() : QString());
-            if (focused)
-                QTest::keyClick(focused, Qt::Key_Tab);
-        }
-    });
-    QCOMPARE(visited, (QStringList{"txtAbout", "txtCoders", "cmdClose", "txtAbout"}));
-}
-
-void TestAboutWindow::texts()
-{
-    const QString about = aboutText();
-    QCOMPARE(about.size(), 292);
-    QVERIFY(about.endsWith(QLatin1String("...\r\n")));
-    QCOMPARE(about.count(QLatin1Char('\r')), 1);
-    QCOMPARE(about.count(QLatin1Char('\n')), 1);
-
-    QCOMPARE(codersText().split(QLatin1String("\r\n")),
-             (QStringList{"Lead Coder", "Helper Crew", QString()}));
-    QCOMPARE(codersText().count(QLatin1Char('\n')), 2);
-
-    QString shownAbout, shownCoders;
-    whileShown([&](FrmAboutWindow *w) {
-        shownAbout = w->txtAbout->toPlainText();
-        shownCoders = w->txtCoders->toPlainText();
-    });
-    QCOMPARE(shownAbout, withLf(about));
-    QCOMPARE(shownCoders, withLf(codersText()));
-}
-
-void TestAboutWindow::descriptionIsCentred()
-{
-    qreal leftGap = -1, rightGap = -1;
-    int lines = 0;
-    whileShown([&](FrmAboutWindow *w) {
-        QTextLayout *layout = w->txtAbout->document()->firstBlock().layout();
-        lines = layout->lineCount();
-        // The paragraph's last line is the shortest; centred, it has as much
-        // room on its left as on its right.
-        const QTextLine last = layout->lineAt(lines - 1);
-        leftGap = last.naturalTextRect().left() - last.x();
-        rightGap = last.x() + last.width() - last.naturalTextRect().right();
-    });
-    QVERIFY(lines > 1);
-    QVERIFY(leftGap > 20);
-    QVERIFY(qAbs(leftGap - rightGap) <= 2);
-}
-
-void TestAboutWindow::textBoxesRejectTypingAllowCopy_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::newRow("txtAbout") << "txtAbout";
-    QTest::newRow("txtCoders") << "txtCoders";
-}
-
-void TestAboutWindow::textBoxesRejectTypingAllowCopy()
-{
-    QFETCH(QString, name);
-
-    QString before, afterTyping, copied;
-    whileShown([&](FrmAboutWindow *w) {
-        auto *box = w->findChild<QPlainTextEdit *>(name);
-        box->setFocus();
-        before = box->toPlainText();
-        QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
-        QTest::keyClicks(box, QStringLiteral("typed"));
-        QTest::keyClick(box, Qt::Key_Backspace);
-        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
-        afterTyping = box->toPlainText();
-        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
-        copied = QGuiApplication::clipboard()->text();
-    });
-    QVERIFY(!before.isEmpty());
-    QCOMPARE(afterTyping, before);
-    QCOMPARE(copied, before);
-}
-
-void TestAboutWindow::design_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("geometry");
-    QTest::addColumn<QString>("toolTip");
-    QTest::addColumn<bool>("bold");
-    QTest::addColumn<bool>("takesFocus");
-
-    QTest::newRow("Label1") << "Label1" << QRect(16, 120, 57, 17) << QString() << true << false;
-    QTest::newRow("txtAbout") << "txtAbout" << QRect(16, 8, 433, 97) << "About the Program..." << false << true;
-    QTest::newRow("txtCoders") << "txtCoders" << QRect(88, 120, 105, 41) << QString() << false << true;
-    QTest::newRow("cmdClose") << "cmdClose" << QRect(360, 136, 81, 33) << "Close Window..." << false << true;
-}
-
-void TestAboutWindow::design()
-{
-    QFETCH(QString, name);
-    QFETCH(QRect, geometry);
-    QFETCH(QString, toolTip);
-    QFETCH(bool, bold);
-    QFETCH(bool, takesFocus);
-
-    whileShown([&](FrmAboutWindow *about) {
-        QCOMPARE(about->objectName(), QStringLiteral("frmAbout"));
-        QCOMPARE(about->windowTitle(), QStringLiteral("About VYX Editor 1.0..."));
-        QVERIFY(about->windowIcon().isNull());
-        // A fixed tool window: close box only, no taskbar button.
-        QCOMPARE(about->windowType(), Qt::Tool);
-        QVERIFY(about->windowFlags() & Qt::WindowCloseButtonHint);
-        QVERIFY(!(about->windowFlags() & Qt::WindowMinimizeButtonHint));
-        QVERIFY(!(about->windowFlags() & Qt::WindowMaximizeButtonHint));
-        QCOMPARE(about->geometry(), QRect(176, 256, 467, 173));
-        QCOMPARE(about->minimumSize(), QSize(467, 173));
-        QCOMPARE(about->maximumSize(), QSize(467, 173));
-
-        auto *control = about->findChild<QWidget *>(name);
-        QVERIFY(control);
-        QCOMPARE(control->geometry(), geometry);
-        QCOMPARE(control->toolTip(), toolTip);
-        QCOMPARE(control->font().family(), QStringLiteral("Verdana"));
-        QCOMPARE(control->font().pointSizeF(), 9.75);
-        QCOMPARE(control->font().bold(), bold);
-        QCOMPARE(control->focusPolicy() != Qt::NoFocus, takesFocus);
-        if (auto *box = qobject_cast<QPlainTextEdit *>(control)) {
-            QCOMPARE(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-            QCOMPARE(box->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-        }
-        QCOMPARE(about->Label1->text(), QStringLiteral("Coders:"));
-        QCOMPARE(about->cmdClose->text(), QStringLiteral("Close."));
-        QVERIFY(!about->cmdClose->isDefault());
-    });
-}
+    void design()
+    {
+        QFETCH(QString, form);
+        QFETCH(QStringList, shown);
+        QStringList seen;
+        const auto describe = [](const auto &...parts) {
+            QString s;
+            (QDebug(&s).noquote() << ... << parts);
+            return s.trimmed();
+        };
+        whileShown(form, [&](QWidget *w) {
+            const QRect client = w->geometry();
+            w->resize(900, 700);
+            seen << describe(client, w->windowType(), w->size() == client.size() ? "fixed" : "sizable");
+            for (QWidget *c : w->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+                const QFont f = c->font();
+                seen << describe(c->objectName(), c->geometry(), f.family(), f.pointSizeF(), f.bold(), c->toolTip());
+            }
+        });
+        QCOMPARE(seen, shown);
+    }
+};
 
 QTEST_MAIN(TestAboutWindow)
 #include "tst_aboutwindow.moc"
