@@ -8,9 +8,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -82,6 +84,54 @@ private Q_SLOTS:
         QVERIFY(help && QTest::qWaitForWindowExposed(help));
         QCOMPARE(help->txtHowToUse->verticalScrollBar()->value(), 0);
         QCOMPARE(help->txtHowToUse->textCursor().position(), 0);
+    }
+
+    // Going to the help page drops the editor's text: unsaved work is asked about first.
+    void modifiedDocumentAsksFirst_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("helpShown");
+        QTest::addColumn<QByteArray>("onDisk");
+        QTest::newRow("yes-saves-then-goes") << int(QMessageBox::Yes) << true << QByteArray("old\r\nnew");
+        QTest::newRow("no-goes-without-saving") << int(QMessageBox::No) << true << QByteArray("old");
+        QTest::newRow("cancel-stays") << int(QMessageBox::Cancel) << false << QByteArray("old");
+    }
+
+    void modifiedDocumentAsksFirst()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, helpShown);
+        QFETCH(QByteArray, onDisk);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ship.vyx"));
+        QVERIFY(TestUtil::writeBytes(path, "old"));
+        frmMain().strLastopen = path;
+        frmMain().documentPath = path;
+        RichTextBox *rtf = frmMain().rtfMain();
+        QVERIFY(rtf->LoadFile(path));
+        rtf->moveCursor(QTextCursor::End);
+        QTest::keyClick(rtf, Qt::Key_Return);
+        QTest::keyClicks(rtf, QStringLiteral("new"));
+
+        QString question;
+        TestUtil::whenModalShows([&](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            QVERIFY(box);
+            question = box->windowTitle() + QLatin1Char('|') + box->text();
+            box->button(QMessageBox::StandardButton(answer))->click();
+        });
+        frmMain().win()->mnuHowToUse->trigger();
+        TestUtil::flushDeferredDeletes();
+
+        QCOMPARE(question, QStringLiteral("VYX Editor 1.0|Save Changes?"));
+        QCOMPARE(frmHowToUse().isLoaded(), helpShown);
+        QCOMPARE(frmMain().isLoaded(), !helpShown);
+        QCOMPARE(TestUtil::readBytes(path), onDisk);
+        if (!helpShown)
+            QCOMPARE(frmMain().rtfMain()->Text(), QStringLiteral("old\r\nnew"));
+        frmMain().strLastopen.clear();
+        if (frmMain().isLoaded())
+            frmMain().rtfMain()->document()->setModified(false);
     }
 
     void closeBoxEndsProgram()
