@@ -203,7 +203,8 @@ void TestFileCommands::sequences_data()
     row("untitled, new: yes saves as", "type draft|new Yes a.vyx", "draft", "bee", "", A);
     row("untitled, new: yes, cancel stops", "type draft|new Yes -", nullptr, "bee", "draft", U);
     row("open: missing folder asked again", "open b.vyx|type !|saveas missing/a.vyx Ok -", nullptr, "bee", "bee!", B);
-    row("new after BOM: windows-1252", "open c.vyx|new|type \u00E9 \u2014|saveas a.vyx", "\xE9 \x97", "bee", "\u00E9 \u2014", A);
+    row("new after BOM: windows-1252", "open c.vyx|new|type \u00E9 \u2014|saveas a.vyx", "\xE9 \x97", "bee",
+        "\u00E9 \u2014", A);
     row("new: utf-8 when needed", "type \u00E9\u0436|saveas a.vyx", "\xC3\xA9\xD0\xB6", "bee", "\u00E9\u0436", A);
 }
 
