@@ -187,15 +187,22 @@ bool RichTextBox::SaveFile(const QString &path, FileType type)
     TextEncoding used = m_encoding;
     const QByteArray bytes = encodeText(Text(), m_encoding, m_bom, &used);
 
+    // Unbuffered, and written until all is out: through Qt's buffer a full
+    // disk would only show in commit(), which ignores it and renames the cut
+    // file over the old one; and a short write carries no reason, the write
+    // of the rest does.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         m_errorString = file.errorString();
         return false;
     }
-    if (file.write(bytes) != bytes.size()) {
-        m_errorString = file.errorString();
-        file.cancelWriting();
-        return false;
+    for (qint64 done = 0, written = 0; done < bytes.size(); done += written) {
+        written = file.write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0) {
+            m_errorString = file.errorString();
+            file.cancelWriting();
+            return false;
+        }
     }
     if (!file.commit()) {
         m_errorString = file.errorString();

@@ -1,4 +1,3 @@
-#include "commondialog.h"
 #include "filecommands.h"
 #include "frmmain.h"
 #include "helpmenu.h"
@@ -9,187 +8,30 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QDialogButtonBox>
-#include <QPointer>
-#include <QPushButton>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QMetaEnum>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
-#include <memory>
 #include <csignal>
+#include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-namespace {
+static const QString appTitle = QStringLiteral("VYX Editor 1.0");
 
-// What a test saw of a modal window before it answered it.
-struct Seen {
-    bool shown = false;
-    QString kind; // "file" or "message"
-    QString objectName;
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-    QFileDialog::AcceptMode acceptMode = QFileDialog::AcceptOpen;
-    QFileDialog::FileMode fileMode = QFileDialog::AnyFile;
-    QString directory;
-    QString fileNameField;
-    QString filterShown;
-    QStringList listed;
-};
-using SeenPtr = std::shared_ptr<Seen>;
-
-// The names the dialog's file list shows, once its folder has been read.
-QStringList listedNames(QFileDialog *dialog, const QString &waitFor)
-{
-    auto *view = dialog->findChild<QListView *>(QStringLiteral("listView"));
-    if (!view)
-        return {};
-    QStringList names;
-    QElapsedTimer clock;
-    clock.start();
-    do {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        names.clear();
-        const QModelIndex root = view->rootIndex();
-        for (int row = 0; row < view->model()->rowCount(root); ++row)
-            names << view->model()->index(row, 0, root).data().toString();
-    } while (!names.contains(waitFor) && clock.elapsed() < 5000);
-    names.sort();
-    return names;
-}
-
-void record(QWidget *modal, const SeenPtr &seen, const QString &waitFor = QString())
-{
-    if (!seen)
-        return;
-    seen->shown = true;
-    seen->objectName = modal->objectName();
-    seen->title = modal->windowTitle();
-    if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-        seen->kind = QStringLiteral("message");
-        seen->text = box->text();
-        seen->icon = box->icon();
-        seen->buttons = box->standardButtons();
-    } else if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
-        seen->kind = QStringLiteral("file");
-        seen->acceptMode = dialog->acceptMode();
-        seen->fileMode = dialog->fileMode();
-        seen->directory = dialog->directory().absolutePath();
-        if (auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-            seen->fileNameField = edit->text();
-        if (auto *combo = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))
-            seen->filterShown = combo->currentText();
-        if (!waitFor.isEmpty())
-            seen->listed = listedNames(dialog, waitFor);
-    }
-}
-
-// Answers the next file dialog with path, or cancels it when path is empty.
-// Replacing an existing file is confirmed when the dialog asks. then() runs
-// just before the answer, to arm the answer of what comes next.
-void answerFileDialog(const QString &path, SeenPtr seen = {}, const QString &waitFor = QString(),
-                      std::function<void()> then = {})
-{
-    TestUtil::whenModalShows([path, seen, waitFor, then](QWidget *modal) {
-        record(modal, seen, waitFor);
-        if (then)
-            then();
-        auto *dialog = qobject_cast<QFileDialog *>(modal);
-        if (!dialog || path.isEmpty()) {
-            modal->close();
-            return;
-        }
-        if (dialog->acceptMode() == QFileDialog::AcceptSave && QFileInfo(path).isFile()) {
-            TestUtil::whenModalShows([](QWidget *confirm) {
-                if (auto *box = qobject_cast<QMessageBox *>(confirm))
-                    box->button(QMessageBox::Yes)->click();
-            });
-        }
-        // Type the full path into the name field, as a user may (selectFile()
-        // leaves the field alone while it has the focus).
-        // The file the dialog started with stays selected in the list unless
-        // the field has the focus while typing; a user's click would move it.
-        if (auto *list = dialog->findChild<QListView *>(QStringLiteral("listView")))
-            list->clearSelection();
-        if (auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-            edit->setText(path);
-        // Press the dialog's own Open or Save button.
-        auto *buttons = dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
-        QAbstractButton *go = buttons ? buttons->button(dialog->acceptMode() == QFileDialog::AcceptSave
-                                                            ? QDialogButtonBox::Save
-                                                            : QDialogButtonBox::Open)
-                                      : nullptr;
-        if (go && go->isEnabled())
-            go->click();
-        else
-            dialog->reject(); // the dialog refuses the name: let the test see it
-    });
-}
-
-// Answers the next message box with button; then() runs just before, to
-// arm the answer of whatever the click brings up next.
-void answerMessage(QMessageBox::StandardButton button, SeenPtr seen = {}, std::function<void()> then = {})
-{
-    TestUtil::whenModalShows([button, seen, then](QWidget *modal) {
-        record(modal, seen);
-        auto *box = qobject_cast<QMessageBox *>(modal);
-        if (then)
-            then();
-        if (box && box->button(button))
-            box->button(button)->click();
-        else
-            modal->close();
-    });
-}
-
-// While alive, closes any modal window that shows up and remembers its title,
-// so that a command that should ask nothing cannot hang the test.
-class NoModalExpected
-{
-public:
-    NoModalExpected()
-    {
-        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
-            if (QWidget *modal = QApplication::activeModalWidget()) {
-                m_titles << modal->windowTitle() + QLatin1Char('/') + modal->objectName();
-                modal->close();
-            }
-        });
-        m_timer.start(10);
-    }
-    QStringList titles() const { return m_titles; }
-
-private:
-    QTimer m_timer;
-    QStringList m_titles;
-};
-
-// Exit asks the application to quit, which in a test (no main loop running)
-// would make every later event loop return at once, modal dialogs included.
-// Entering and leaving the main loop once clears that request.
-void settleAfterProgramEnd()
-{
-    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
-    QCoreApplication::exec();
-}
-
-QByteArray bytesOf(const QString &path)
-{
-    return TestUtil::readBytes(path);
-}
-
-} // namespace
-
+// The tests drive the editor with small scripts: steps separated by '|', each
+// "verb answers...", where the answers go, in order, to the modal windows the
+// step brings up: a message box gets the button named (Yes, No, Cancel, Ok),
+// a file dialog gets the file typed into its name field ("-" cancels it).
+// The test's folder is the current one; a.vyx does not exist at first, b.vyx
+// holds "bee" (mode 0640), c.vyx holds "sea" with a UTF-8 BOM.
 class TestFileCommands : public QObject
 {
     Q_OBJECT
@@ -197,77 +39,52 @@ private Q_SLOTS:
     void initTestCase();
     void init();
     void cleanup();
-
-    void saveAtStartAsksForName_data();
-    void saveAtStartAsksForName();
-    void saveAsThenSave();
-    void openThenSave();
-    void typedNameInSaveDialog();
-    void cancelChangesNothing_data();
-    void cancelChangesNothing();
-    void saveNeverWritesStalePath_data();
-    void saveNeverWritesStalePath();
-    void newEmptiesDocument();
-    void saveChangesQuestion_data();
-    void saveChangesQuestion();
-    void yesOnUntitledDocumentRunsSaveAs_data();
-    void yesOnUntitledDocumentRunsSaveAs();
-    void unmodifiedDocumentIsNotAsked_data();
-    void unmodifiedDocumentIsNotAsked();
-    void failuresAreReported_data();
-    void failuresAreReported();
-    void failedWriteKeepsOldFile();
-    void saveKeepsPermissions();
+    void sequences_data();
+    void sequences();
+    void saveChanges_data();
+    void saveChanges();
+    void failures_data();
+    void failures();
     void encodingRoundTrip_data();
     void encodingRoundTrip();
-    void newDocumentEncoding_data();
-    void newDocumentEncoding();
-    void openDialogSetup();
-    void saveDialogAfterOpen();
-    void saveDialogRefusesMissingFolderAfterOpen();
-    void filterStringBecomesNameFilters_data();
-    void filterStringBecomesNameFilters();
-    void commandLineFile();
-    void binaryFileOpens();
+    void dialogs();
 
 private:
-    FrmMainWindow *w() const { return frmMain().win(); }
     RichTextBox *rtf() const { return frmMain().rtfMain(); }
-    QString path(const QString &name) const { return m_dir->filePath(name); }
-    void type(const QString &text);
-    // Runs Open or Save As through the real dialog, choosing path.
-    void openFile(const QString &path);
-    void saveFileAs(const QString &path);
+    QString path(const QString &name) const { return QDir(m_dir->path()).absoluteFilePath(name); }
+    QByteArray bytes(const QString &name) const { return TestUtil::readBytes(path(name)); }
+    // Runs a script; returns what went wrong, or nothing.
+    QString run(const QString &script);
+    void armNext();
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    // Closes a modal window that nobody answers, so that a faulty command
-    // fails its test instead of hanging the run.
+    QStringList m_answers;
+    QStringList m_seen; // the modal windows the last run answered, as "title|what they showed"
+    QStringList m_unexpected;
     QTimer m_rescue;
-    QPointer<QWidget> m_waiting;
-    QElapsedTimer m_waitingFor;
-    QString m_stuck;
 };
 
 void TestFileCommands::initTestCase()
 {
+    // A modal window nobody has an answer for is closed, so that a faulty
+    // command fails its test instead of hanging the run.
     connect(&m_rescue, &QTimer::timeout, this, [this] {
         QWidget *modal = QApplication::activeModalWidget();
-        if (modal != m_waiting) {
-            m_waiting = modal;
-            m_waitingFor.start();
-        } else if (modal && m_waitingFor.elapsed() > 10000) {
-            m_stuck = modal->windowTitle() + QLatin1Char('/') + modal->objectName();
+        if (modal && modal->isVisible() && m_answers.isEmpty()) {
+            m_unexpected << modal->windowTitle() + u'|' + modal->property("text").toString();
             modal->close();
         }
     });
-    m_rescue.start(100);
+    m_rescue.start(50);
 }
 
 void TestFileCommands::init()
 {
-    m_stuck.clear();
     m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    QVERIFY(TestUtil::writeBytes(path("b.vyx"), "bee"));
+    QVERIFY(QFile::setPermissions(path("b.vyx"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    QVERIFY(TestUtil::writeBytes(path("c.vyx"), "\xEF\xBB\xBFsea"));
     frmMain().strLastopen.clear();
     frmMain().strLastsave.clear();
     installHelpMenu();
@@ -284,685 +101,265 @@ void TestFileCommands::cleanup()
     TestUtil::flushDeferredDeletes();
     m_dir.reset();
     // Answers armed for windows that never came must not answer the next test's.
+    m_answers.clear();
     for (QTimer *pending : qApp->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly))
         delete pending;
-    QVERIFY2(m_stuck.isEmpty(), qPrintable(QStringLiteral("unanswered modal window: ") + m_stuck));
+    QCOMPARE(std::exchange(m_unexpected, {}), QStringList());
 }
 
-void TestFileCommands::type(const QString &text)
+QString TestFileCommands::run(const QString &script)
 {
-    rtf()->moveCursor(QTextCursor::End);
-    // Key by key, as typed; keyClicks() only knows ASCII letters.
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\n'))
-            QTest::keyClick(rtf(), Qt::Key_Return);
-        else
-            QTest::sendKeyEvent(QTest::Click, rtf(), Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
-
-void TestFileCommands::openFile(const QString &file)
-{
-    answerFileDialog(file);
-    w()->mnuOpen->trigger();
-}
-
-void TestFileCommands::saveFileAs(const QString &file)
-{
-    answerFileDialog(file);
-    w()->mnuSaveAs->trigger();
-}
-
-void TestFileCommands::saveAtStartAsksForName_data()
-{
-    QTest::addColumn<bool>("choose");
-    QTest::newRow("cancel") << false;
-    QTest::newRow("choose-name") << true;
-}
-
-void TestFileCommands::saveAtStartAsksForName()
-{
-    QFETCH(bool, choose);
-    type(QStringLiteral("ship"));
-    const QString target = path(QStringLiteral("new.vyx"));
-    auto seen = std::make_shared<Seen>();
-    answerFileDialog(choose ? target : QString(), seen);
-    w()->mnuSave->trigger();
-
-    QVERIFY(seen->shown);
-    QCOMPARE(seen->kind, QStringLiteral("file"));
-    QCOMPARE(seen->acceptMode, QFileDialog::AcceptSave);
-    QCOMPARE(seen->title, QStringLiteral("Save As"));
-    QCOMPARE(seen->objectName, QStringLiteral("cdl1Dialog"));
-    if (choose) {
-        QCOMPARE(bytesOf(target), QByteArray("ship"));
-        QCOMPARE(frmMain().caption(), target);
-        QCOMPARE(frmMain().strLastsave, target);
-        QVERIFY(!rtf()->document()->isModified());
-    } else {
-        QVERIFY(QDir(m_dir->path()).isEmpty());
-        QCOMPARE(frmMain().caption(), QStringLiteral("VYX Editor 1.0"));
-        QVERIFY(frmMain().strLastsave.isEmpty());
-        QVERIFY(rtf()->document()->isModified());
-    }
-}
-
-void TestFileCommands::saveAsThenSave()
-{
-    const QString a = path(QStringLiteral("a.vyx"));
-    type(QStringLiteral("one"));
-    saveFileAs(a);
-    QCOMPARE(bytesOf(a), QByteArray("one"));
-    QCOMPARE(frmMain().caption(), a);
-    QCOMPARE(frmMain().strLastsave, a);
-    QVERIFY(frmMain().strLastopen.isEmpty());
-
-    type(QStringLiteral("\ntwo"));
-    {
-        NoModalExpected none;
-        w()->mnuSave->trigger();
-        QCOMPARE(none.titles(), QStringList());
-    }
-    QCOMPARE(bytesOf(a), QByteArray("one\r\ntwo"));
-    QCOMPARE(frmMain().caption(), a);
-    QVERIFY(!rtf()->document()->isModified());
-}
-
-void TestFileCommands::openThenSave()
-{
-    const QString b = path(QStringLiteral("b.vyx"));
-    QVERIFY(TestUtil::writeBytes(b, "line1\r\nline2\r\n"));
-    openFile(b);
-    QCOMPARE(frmMain().caption(), QStringLiteral("b.vyx"));
-    QCOMPARE(rtf()->Text(), QStringLiteral("line1\r\nline2\r\n"));
-    QCOMPARE(frmMain().strLastopen, b);
-    QVERIFY(frmMain().strLastsave.isEmpty());
-    QVERIFY(!rtf()->document()->isModified());
-    QVERIFY(w()->mnuCopy->isEnabled());
-
-    type(QStringLiteral("line3"));
-    {
-        NoModalExpected none;
-        w()->mnuSave->trigger();
-        QCOMPARE(none.titles(), QStringList());
-    }
-    QCOMPARE(bytesOf(b), QByteArray("line1\r\nline2\r\nline3"));
-    QCOMPARE(frmMain().caption(), QStringLiteral("b.vyx"));
-}
-
-void TestFileCommands::typedNameInSaveDialog()
-{
-    // The way a user does it: type the name into the dialog's field, press Enter.
-    type(QStringLiteral("typed"));
-    const QString target = path(QStringLiteral("typed.vyx"));
-    frmMain().strLastsave = path(QStringLiteral("earlier.vyx")); // start in the temporary folder
-    TestUtil::whenModalShows([](QWidget *modal) {
-        auto *edit = modal->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-        if (!edit) {
-            modal->close();
-            return;
+    m_seen.clear();
+    for (const QString &step : script.split(u'|')) {
+        const QString verb = step.section(u' ', 0, 0), rest = step.section(u' ', 1);
+        if (verb == "type") { // key by key: keyClicks() knows only ASCII
+            rtf()->moveCursor(QTextCursor::End);
+            for (const QChar c : rest)
+                QTest::sendKeyEvent(QTest::Click, rtf(), c == u'\n' ? Qt::Key_Return : Qt::Key_unknown,
+                                    c == u'\n' ? QStringLiteral("\r") : QString(c), Qt::NoModifier);
+            continue;
         }
-        edit->clear();
-        QTest::keyClicks(edit, QStringLiteral("typed.vyx"));
-        QTest::keyClick(edit, Qt::Key_Return);
-    });
-    w()->mnuSaveAs->trigger();
-    QCOMPARE(bytesOf(target), QByteArray("typed"));
-    QCOMPARE(frmMain().caption(), target);
-}
-
-void TestFileCommands::cancelChangesNothing_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::newRow("open") << "open";
-    QTest::newRow("save-as") << "saveAs";
-}
-
-void TestFileCommands::cancelChangesNothing()
-{
-    QFETCH(QString, command);
-    const QString b = path(QStringLiteral("b.vyx"));
-    QVERIFY(TestUtil::writeBytes(b, "bee"));
-    openFile(b);
-    frmMain().strLastsave = path(QStringLiteral("s.vyx"));
-
-    QAction *action = command == QLatin1String("open") ? w()->mnuOpen : w()->mnuSaveAs;
-    auto seen = std::make_shared<Seen>();
-    answerFileDialog(QString(), seen);
-    action->trigger();
-    QVERIFY(seen->shown);
-    QCOMPARE(frmMain().caption(), QStringLiteral("b.vyx"));
-    QCOMPARE(rtf()->Text(), QStringLiteral("bee"));
-    QCOMPARE(frmMain().strLastopen, b);
-    QCOMPARE(frmMain().strLastsave, path(QStringLiteral("s.vyx")));
-    QCOMPARE(frmMain().documentPath, b);
-    QCOMPARE(bytesOf(b), QByteArray("bee"));
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("b.vyx")});
-}
-
-void TestFileCommands::saveNeverWritesStalePath_data()
-{
-    QTest::addColumn<QString>("between");
-    // After Save As A: Open B, New, or a visit to the help window (which
-    // reloads the editor) make A no longer the document's file.
-    QTest::newRow("open-other-file") << "open";
-    QTest::newRow("new") << "new";
-    QTest::newRow("window-reloaded") << "reload";
-}
-
-void TestFileCommands::saveNeverWritesStalePath()
-{
-    QFETCH(QString, between);
-    const QString a = path(QStringLiteral("a.vyx"));
-    const QString b = path(QStringLiteral("b.vyx"));
-    QVERIFY(TestUtil::writeBytes(b, "bee"));
-    type(QStringLiteral("one"));
-    saveFileAs(a);
-    QCOMPARE(bytesOf(a), QByteArray("one"));
-
-    if (between == QLatin1String("open")) {
-        openFile(b);
-    } else if (between == QLatin1String("new")) {
-        w()->mnuNew->trigger();
-    } else {
-        frmMain().unload();
-        TestUtil::flushDeferredDeletes();
-        frmMain().show();
+        m_answers = rest.split(u' ', Qt::SkipEmptyParts);
+        const QString file = verb == "cmdline" ? m_answers.takeFirst() : QString();
+        armNext();
+        if (verb == "cmdline") {
+            openDocument(file); // as a shell passes it: relative to the current folder
+        } else if (verb == "reload") { // as a visit to the help window does
+            frmMain().unload();
+            TestUtil::flushDeferredDeletes();
+            frmMain().show();
+        } else if (verb == "close") {
+            frmMain().window()->close();
+        } else {
+            FrmMainWindow *w = frmMain().win();
+            const QHash<QString, QAction *> menu{{"new", w->mnuNew}, {"open", w->mnuOpen},
+                {"save", w->mnuSave}, {"saveas", w->mnuSaveAs}, {"exit", w->mnuExit}};
+            menu.value(verb)->trigger();
+        }
+        if (!m_answers.isEmpty() || !m_unexpected.isEmpty())
+            return QStringLiteral("%1: never asked for [%2], asked unexpectedly [%3]")
+                .arg(step, m_answers.join(u' '), m_unexpected.join(u", "));
     }
-    type(QStringLiteral("edited"));
-
-    auto seen = std::make_shared<Seen>();
-    answerFileDialog(QString(), seen); // only the untitled cases ask for a name
-    w()->mnuSave->trigger();
-    QCOMPARE(bytesOf(a), QByteArray("one"));
-    if (between == QLatin1String("open")) {
-        QCOMPARE(bytesOf(b), QByteArray("beeedited"));
-        QVERIFY(!seen->shown);
-        // The dialog answer is still armed: use it up.
-        w()->mnuSaveAs->trigger();
-    } else {
-        QCOMPARE(bytesOf(b), QByteArray("bee"));
-        QVERIFY(seen->shown);
-        QCOMPARE(seen->acceptMode, QFileDialog::AcceptSave);
-    }
-    QCOMPARE(frmMain().strLastsave, a);
+    return {};
 }
 
-void TestFileCommands::newEmptiesDocument()
+void TestFileCommands::armNext()
 {
-    const QString b = path(QStringLiteral("b.vyx"));
-    QVERIFY(TestUtil::writeBytes(b, "bee"));
-    openFile(b);
-    w()->mnuPaste->setEnabled(true);
-    w()->mnuNew->trigger();
-    QCOMPARE(rtf()->Text(), QString());
-    QCOMPARE(frmMain().caption(), QStringLiteral("b.vyx"));
-    QVERIFY(!w()->mnuCut->isEnabled());
-    QVERIFY(!w()->mnuCopy->isEnabled());
-    QVERIFY(w()->mnuPaste->isEnabled());
-    QVERIFY(!rtf()->document()->isModified());
-    QVERIFY(frmMain().documentPath.isEmpty());
-    QCOMPARE(frmMain().strLastopen, b);
-    QCOMPARE(rtf()->fileEncoding(), TextEncoding::Auto);
-}
-
-void TestFileCommands::saveChangesQuestion_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<bool>("goesOn");
-    QTest::addColumn<QByteArray>("onDisk");
-
-    const QByteArray saved("orig+");
-    const QByteArray kept("orig");
-    for (const char *command : {"new", "open", "exit", "close"}) {
-        QTest::addRow("%s-yes", command) << command << int(QMessageBox::Yes) << true << saved;
-        QTest::addRow("%s-no", command) << command << int(QMessageBox::No) << true << kept;
-        QTest::addRow("%s-cancel", command) << command << int(QMessageBox::Cancel) << false << kept;
-    }
-}
-
-void TestFileCommands::saveChangesQuestion()
-{
-    QFETCH(QString, command);
-    QFETCH(int, answer);
-    QFETCH(bool, goesOn);
-    QFETCH(QByteArray, onDisk);
-
-    const QString b = path(QStringLiteral("b.vyx"));
-    const QString c = path(QStringLiteral("c.vyx"));
-    QVERIFY(TestUtil::writeBytes(b, "orig"));
-    QVERIFY(TestUtil::writeBytes(c, "other"));
-    openFile(b);
-    type(QStringLiteral("+"));
-    QVERIFY(rtf()->document()->isModified());
-
-    QSignalSpy ended(RuntimeEvents::instance(), &RuntimeEvents::endRequested);
-    QSignalSpy unloaded(&frmMain(), &Form::unloaded);
-    auto question = std::make_shared<Seen>();
-    auto openDialog = std::make_shared<Seen>();
-    const bool open = command == QLatin1String("open");
-    answerMessage(QMessageBox::StandardButton(answer), question, [=] {
-        if (open && goesOn)
-            answerFileDialog(c, openDialog);
-    });
-    if (command == QLatin1String("new"))
-        w()->mnuNew->trigger();
-    else if (open)
-        w()->mnuOpen->trigger();
-    else if (command == QLatin1String("exit"))
-        w()->mnuExit->trigger();
-    else
-        frmMain().window()->close();
-
-    QVERIFY(question->shown);
-    QCOMPARE(question->text, QStringLiteral("Save Changes?"));
-    QCOMPARE(question->title, QStringLiteral("VYX Editor 1.0"));
-    QCOMPARE(question->icon, QMessageBox::Question);
-    QCOMPARE(question->buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    QCOMPARE(bytesOf(b), onDisk);
-
-    if (!goesOn) {
-        QVERIFY(frmMain().isLoaded());
-        QCOMPARE(rtf()->Text(), QStringLiteral("orig+"));
-        QVERIFY(rtf()->document()->isModified());
-        QCOMPARE(frmMain().caption(), QStringLiteral("b.vyx"));
-        QCOMPARE(ended.count(), 0);
-        QCOMPARE(unloaded.count(), 0);
+    if (m_answers.isEmpty())
         return;
-    }
-    if (command == QLatin1String("new")) {
-        QCOMPARE(rtf()->Text(), QString());
-    } else if (open) {
-        QVERIFY(openDialog->shown);
-        QCOMPARE(rtf()->Text(), QStringLiteral("other"));
-        QCOMPARE(frmMain().caption(), QStringLiteral("c.vyx"));
-    } else if (command == QLatin1String("exit")) {
-        settleAfterProgramEnd();
-        QCOMPARE(ended.count(), 1);
-    } else {
-        QCOMPARE(unloaded.count(), 1);
-        QVERIFY(!frmMain().isLoaded());
-    }
+    TestUtil::whenModalShows([this](QWidget *modal) {
+        const QMetaEnum buttonNames = QMetaEnum::fromType<QMessageBox::StandardButtons>();
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        auto *name = modal->findChild<QLineEdit *>("fileNameEdit");
+        if (box) {
+            m_seen << QStringLiteral("%1|%2|%3|%4").arg(modal->windowTitle(),
+                QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(box->icon()),
+                buttonNames.valueToKeys(box->standardButtons()).replace("|FirstButton", ""), box->text());
+        } else if (dialog) { // the filter shown, the patterns the list applies, the start
+            m_seen << QStringLiteral("%1|%2|%3|%4/%5").arg(modal->windowTitle(),
+                modal->findChild<QComboBox *>("fileTypeCombo")->currentText(),
+                modal->findChild<QFileSystemModel *>()->nameFilters().join(u' '),
+                dialog->directory().absolutePath(), name->text());
+        }
+        const QString answer = m_answers.takeFirst();
+        armNext(); // before answering: the answer may bring up the next window
+        const auto button = QMessageBox::StandardButton(buttonNames.keysToValue(answer.toLatin1()));
+        if (QAbstractButton *press = box ? box->button(button) : nullptr)
+            return press->click();
+        if (!dialog || answer == "-")
+            return void(modal->close());
+        // Type the full path and press Enter, the list's selection cleared as
+        // a click into the name field does (or the file selected at first wins).
+        modal->findChild<QListView *>("listView")->clearSelection();
+        name->setText(path(answer));
+        QTest::keyClick(name, Qt::Key_Return);
+    });
 }
 
-void TestFileCommands::yesOnUntitledDocumentRunsSaveAs_data()
+void TestFileCommands::sequences_data()
 {
-    QTest::addColumn<bool>("chooseName");
-    QTest::newRow("name-chosen") << true;
-    QTest::newRow("save-as-cancelled") << false;
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QByteArray>("a"); // null: a.vyx must not exist
+    QTest::addColumn<QByteArray>("b");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("caption"); // DIR/: the test's folder
+    const auto row = [](const char *name, const char *script, const char *a, const char *b, const char *text,
+                        const char *caption) {
+        QTest::newRow(name) << QString::fromUtf8(script) << (a ? QByteArray(a) : QByteArray()) << QByteArray(b)
+                            << QString::fromUtf8(text) << QString::fromUtf8(caption);
+    };
+    const char *A = "DIR/a.vyx", *B = "b.vyx", *U = "VYX Editor 1.0"; // captions
+    row("save at start: asks", "type ship|save a.vyx", "ship", "bee", "ship", A);
+    row("save at start: cancel", "type ship|save -", nullptr, "bee", "ship", U);
+    row("save as, save", "type one|saveas a.vyx|type \ntwo|save", "one\r\ntwo", "bee", "one\r\ntwo", A);
+    row("open, save", "open b.vyx|type !|save", nullptr, "bee!", "bee!", B);
+    row("FILE argument, save", "cmdline b.vyx|type !|save", nullptr, "bee!", "bee!", B);
+    row("open: cancel", "open b.vyx|open -|type !|save", nullptr, "bee!", "bee!", B);
+    row("save as: cancel", "open b.vyx|type !|saveas -", nullptr, "bee", "bee!", B);
+    row("stale: save as A, open B, save", "type one|saveas a.vyx|open b.vyx|type !|save", "one", "bee!", "bee!", B);
+    row("stale: save as A, new, save", "type one|saveas a.vyx|new|type two|save -", "one", "bee", "two", A);
+    row("stale: save as A, reloaded, save", "type one|saveas a.vyx|reload|type two|save -", "one", "bee", "two", U);
+    row("untitled, new: yes saves as", "type draft|new Yes a.vyx", "draft", "bee", "", A);
+    row("untitled, new: yes, cancel stops", "type draft|new Yes -", nullptr, "bee", "draft", U);
+    row("open: missing folder asked again", "open b.vyx|type !|saveas missing/a.vyx Ok -", nullptr, "bee", "bee!", B);
+    row("new after BOM: windows-1252", "open c.vyx|new|type \u00E9 \u2014|saveas a.vyx", "\xE9 \x97", "bee",
+        "\u00E9 \u2014", A);
+    row("new: utf-8 when needed", "type \u00E9\u0436|saveas a.vyx", "\xC3\xA9\xD0\xB6", "bee", "\u00E9\u0436", A);
 }
 
-void TestFileCommands::yesOnUntitledDocumentRunsSaveAs()
+void TestFileCommands::sequences()
 {
-    QFETCH(bool, chooseName);
-    const QString target = path(QStringLiteral("untitled.vyx"));
-    type(QStringLiteral("draft"));
-    auto dialog = std::make_shared<Seen>();
-    answerMessage(QMessageBox::Yes, {}, [=] { answerFileDialog(chooseName ? target : QString(), dialog); });
-    w()->mnuNew->trigger();
-    QVERIFY(dialog->shown);
-    QCOMPARE(dialog->acceptMode, QFileDialog::AcceptSave);
-    if (chooseName) {
-        QCOMPARE(bytesOf(target), QByteArray("draft"));
-        QCOMPARE(rtf()->Text(), QString()); // New went on
-    } else {
-        QVERIFY(!QFileInfo::exists(target));
-        QCOMPARE(rtf()->Text(), QStringLiteral("draft")); // New stopped
-        QVERIFY(rtf()->document()->isModified());
-    }
+    QFETCH(QString, script);
+    QFETCH(QByteArray, a);
+    QFETCH(QByteArray, b);
+    QFETCH(QString, text);
+    QFETCH(QString, caption);
+    QCOMPARE(run(script), QString());
+    QCOMPARE(QFileInfo::exists(path("a.vyx")), !a.isNull());
+    QCOMPARE(bytes("a.vyx"), a);
+    QCOMPARE(bytes("b.vyx"), b);
+    QCOMPARE(rtf()->Text(), text);
+    QCOMPARE(frmMain().caption(), caption.replace("DIR/", m_dir->path() + u'/'));
+    // Saving replaces the file but keeps its permissions.
+    QCOMPARE(QFile::permissions(path("b.vyx")) & ~(QFile::ReadUser | QFile::WriteUser),
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
 }
 
-void TestFileCommands::unmodifiedDocumentIsNotAsked_data()
+void TestFileCommands::saveChanges_data()
 {
     QTest::addColumn<QString>("command");
-    QTest::newRow("new") << "new";
-    QTest::newRow("exit") << "exit";
-    QTest::newRow("close-box") << "close";
+    QTest::addColumn<QString>("answer"); // "-": the document is unmodified and nothing is asked
+    for (const char *command : {"new", "open", "exit", "close"})
+        for (const char *answer : {"Yes", "No", "Cancel", "-"})
+            QTest::addRow("%s: %s", command, answer) << command << answer;
 }
 
-void TestFileCommands::unmodifiedDocumentIsNotAsked()
+void TestFileCommands::saveChanges()
 {
     QFETCH(QString, command);
-    const QString b = path(QStringLiteral("b.vyx"));
-    QVERIFY(TestUtil::writeBytes(b, "bee"));
-    openFile(b);
-    // Typing and undoing it leaves the text as loaded.
-    type(QStringLiteral("x"));
-    rtf()->undo();
+    QFETCH(QString, answer);
+    const bool asked = answer != "-", goesOn = answer != "Cancel";
+    QCOMPARE(run(asked ? "open b.vyx|type +" : "open b.vyx|type x"), QString());
+    if (!asked)
+        rtf()->undo(); // typed and undone: the text is as loaded
     QSignalSpy ended(RuntimeEvents::instance(), &RuntimeEvents::endRequested);
-    NoModalExpected none;
-    if (command == QLatin1String("new")) {
-        w()->mnuNew->trigger();
-        QCOMPARE(rtf()->Text(), QString());
-    } else if (command == QLatin1String("exit")) {
-        w()->mnuExit->trigger();
-        settleAfterProgramEnd();
-        QCOMPARE(ended.count(), 1);
-    } else {
-        frmMain().window()->close();
-        QVERIFY(!frmMain().isLoaded());
+    QCOMPARE(run(command + (asked ? u' ' + answer : QString()) + (command == "open" && goesOn ? " c.vyx" : "")),
+             QString());
+    if (asked)
+        QCOMPARE(m_seen.first(), appTitle + "|Question|Yes|No|Cancel|Save Changes?");
+    QCOMPARE(bytes("b.vyx"), QByteArray(answer == "Yes" ? "bee+" : "bee"));
+    QCOMPARE(ended.count(), command == "exit" && goesOn ? 1 : 0);
+    QCOMPARE(frmMain().isLoaded(), command != "close" || !goesOn);
+    if (frmMain().isLoaded()) {
+        const QString kept = asked ? "bee+" : "bee";
+        QCOMPARE(rtf()->Text(), !goesOn || command == "exit" ? kept : command == "new" ? "" : "sea");
+        QCOMPARE(frmMain().caption(), QString(goesOn && command == "open" ? "c.vyx" : "b.vyx"));
+        QCOMPARE(rtf()->document()->isModified(), !goesOn || (command == "exit" && answer == "No"));
     }
-    QCOMPARE(none.titles(), QStringList());
 }
 
-void TestFileCommands::failuresAreReported_data()
+void TestFileCommands::failures_data()
 {
-    QTest::addColumn<QString>("scenario");
-    QTest::addColumn<QString>("expectedStart");
-    QTest::newRow("open-pipe") << "open-pipe" << "Cannot open \"";
-    QTest::newRow("open-huge") << "open-huge" << "Cannot open \"";
-    QTest::newRow("save-as-missing-folder") << "save-as-missing-folder" << "Cannot save \"";
-    QTest::newRow("save-as-unwritable-folder") << "save-as-proc" << "Cannot save \"";
-    QTest::newRow("save-target-is-folder") << "save-target-is-folder" << "Cannot save \"";
-    QTest::newRow("yes-then-save-fails") << "yes-save-fails" << "Cannot save \"";
+    QTest::addColumn<QString>("setup"); // what stands at the target
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("target");
+    QTest::newRow("save: file became a folder") << "folder" << "save Ok" << "b.vyx";
+    QTest::newRow("save: disk full midway") << "limit" << "save Ok" << "b.vyx";
+    QTest::newRow("new: yes, save fails, stops") << "folder" << "new Yes Ok" << "b.vyx";
+    QTest::newRow("save as: missing folder") << "" << "saveas missing/a.vyx Ok" << "missing/a.vyx";
+    QTest::newRow("open: over the size limit") << "huge" << "open No huge.vyx Ok" << "huge.vyx";
+    QTest::newRow("FILE argument: pipe") << "pipe" << "cmdline pipe.vyx Ok" << "pipe.vyx";
+    QTest::newRow("FILE argument: missing") << "" << "cmdline missing.vyx Ok" << "missing.vyx";
+    QTest::newRow("FILE argument: folder") << "folder" << "cmdline sub Ok" << "sub";
 }
 
-void TestFileCommands::failuresAreReported()
+void TestFileCommands::failures()
 {
-    QFETCH(QString, scenario);
-    QFETCH(QString, expectedStart);
-
-    // A document with a file, modified: everything below must stay so.
-    const QString b = path(QStringLiteral("b.vyx"));
-    QVERIFY(TestUtil::writeBytes(b, "bee"));
-    openFile(b);
-    type(QStringLiteral("!"));
-    frmMain().strLastsave = path(QStringLiteral("s.vyx"));
-
-    QString target;
-    auto warning = std::make_shared<Seen>();
-    if (scenario == QLatin1String("open-pipe")) {
-        // Qt's dialog offers no pipes, but a command line can name one;
-        // reading it would wait for a writer forever.
-        target = path(QStringLiteral("pipe.vyx"));
-        QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0644), 0);
-        answerMessage(QMessageBox::Ok, warning);
-        QVERIFY(!openDocument(target));
-    } else if (scenario == QLatin1String("open-huge")) {
-        target = path(QStringLiteral("huge.vyx"));
-        QFile huge(target);
-        QVERIFY(huge.open(QIODevice::WriteOnly));
-        QVERIFY(huge.resize(RichTextBox::maxFileSize + 1)); // sparse: costs no disk
-        huge.close();
-        answerMessage(QMessageBox::No, {}, [=] {
-            answerFileDialog(target, {}, {}, [=] { answerMessage(QMessageBox::Ok, warning); });
-        });
-        w()->mnuOpen->trigger();
-    } else if (scenario == QLatin1String("save-target-is-folder")) {
-        target = b;
-        QVERIFY(QFile::remove(b));
-        QVERIFY(QDir().mkdir(b));
-        answerMessage(QMessageBox::Ok, warning);
-        w()->mnuSave->trigger();
-    } else if (scenario == QLatin1String("yes-save-fails")) {
-        target = b;
-        QVERIFY(QFile::remove(b));
-        QVERIFY(QDir().mkdir(b));
-        answerMessage(QMessageBox::Yes, {}, [=] { answerMessage(QMessageBox::Ok, warning); });
-        w()->mnuNew->trigger(); // must stop: the text was not saved
-    } else {
-        // A fresh window's dialog has no "path must exist" flag from an
-        // earlier Open, so the name gets through to the write.
-        frmMain().unload();
-        TestUtil::flushDeferredDeletes();
-        frmMain().show();
-        openDocument(b);
-        type(QStringLiteral("!"));
-        target = scenario == QLatin1String("save-as-proc") ? QStringLiteral("/proc/vyx-test.vyx")
-                                                           : path(QStringLiteral("missing/a.vyx"));
-        answerFileDialog(target, {}, {}, [=] { answerMessage(QMessageBox::Ok, warning); });
-        w()->mnuSaveAs->trigger();
-        QVERIFY(!QFileInfo::exists(target));
-    }
-
-    QVERIFY(warning->shown);
-    QCOMPARE(warning->icon, QMessageBox::Warning);
-    QCOMPARE(warning->title, QStringLiteral("VYX Editor 1.0"));
-    QVERIFY2(warning->text.startsWith(expectedStart + QDir::toNativeSeparators(target) + QLatin1String("\": ")),
-             qPrintable(warning->text));
-    // ... and the system's reason after the name.
-    QVERIFY(warning->text.size() > expectedStart.size() + target.size() + 4);
-
-    QCOMPARE(rtf()->Text(), QStringLiteral("bee!"));
-    QVERIFY(rtf()->document()->isModified());
-    QCOMPARE(frmMain().caption(), QStringLiteral("b.vyx"));
-    QCOMPARE(frmMain().strLastopen, b);
-    QCOMPARE(frmMain().strLastsave, path(QStringLiteral("s.vyx")));
-    QCOMPARE(frmMain().documentPath, b);
-}
-
-void TestFileCommands::failedWriteKeepsOldFile()
-{
-    // The file-size limit makes the write fail part way through, as a full
-    // disk would.
-    const QString b = path(QStringLiteral("b.vyx"));
-    QVERIFY(TestUtil::writeBytes(b, "old content"));
-    openFile(b);
-    rtf()->setText(QString(20000, QLatin1Char('x')));
-
-    std::signal(SIGXFSZ, SIG_IGN);
+    QFETCH(QString, setup);
+    QFETCH(QString, script);
+    QFETCH(QString, target);
+    const QString message = script.startsWith("open") || script.startsWith("cmdline") ? "Cannot open" : "Cannot save";
+    // A modified document with a file; everything about it must stay so.
+    QCOMPARE(run("cmdline b.vyx|type !"), QString());
+    frmMain().strLastsave = path("s.vyx");
+    QFile file(path(target));
+    if (setup == "folder")
+        QVERIFY((!QFileInfo(file).isFile() || file.remove()) && QDir().mkdir(path(target)));
+    if (setup == "huge") // sparse: costs no disk
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(RichTextBox::maxFileSize + 1));
+    if (setup == "pipe") // reading it would wait for a writer forever
+        QCOMPARE(::mkfifo(QFile::encodeName(path(target)).constData(), 0644), 0);
+    const QStringList files = QDir().entryList(QDir::Files);
+    // The file-size limit makes a write fail part way through, as a full disk would.
     rlimit old{};
     QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit small = old;
-    small.rlim_cur = 4096;
-    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    auto warning = std::make_shared<Seen>();
-    answerMessage(QMessageBox::Ok, warning);
-    w()->mnuSave->trigger();
-    ::setrlimit(RLIMIT_FSIZE, &old);
+    rlimit small{2, old.rlim_max};
+    std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, setup == "limit" ? &small : &old), 0);
+    const QString result = run(script);
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &old), 0);
 
-    QVERIFY(warning->shown);
-    QVERIFY2(warning->text.startsWith(QLatin1String("Cannot save \"") + b), qPrintable(warning->text));
-    QCOMPARE(bytesOf(b), QByteArray("old content"));
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("b.vyx")});
+    QCOMPARE(result, QString());
+    const QString shown = QStringLiteral("%1|Warning|Ok|%2 \"%3\": ")
+                              .arg(appTitle, message, QDir::toNativeSeparators(path(target)));
+    // ... followed by the system's reason.
+    QVERIFY2(m_seen.last().startsWith(shown) && m_seen.last().size() > shown.size() + 3
+                 && !m_seen.last().endsWith("Unknown error"), qPrintable(m_seen.last()));
+    QCOMPARE(QDir().entryList(QDir::Files), files); // nothing left behind
+    if (QFileInfo(path("b.vyx")).isFile())
+        QCOMPARE(bytes("b.vyx"), QByteArray("bee"));
     QVERIFY(rtf()->document()->isModified());
-}
-
-void TestFileCommands::saveKeepsPermissions()
-{
-    const QString b = path(QStringLiteral("b.vyx"));
-    QVERIFY(TestUtil::writeBytes(b, "bee"));
-    const auto perms = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
-    QVERIFY(QFile::setPermissions(b, perms));
-    openFile(b);
-    type(QStringLiteral("!"));
-    w()->mnuSave->trigger();
-    QCOMPARE(bytesOf(b), QByteArray("bee!"));
-    QCOMPARE(QFile::permissions(b) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), perms);
+    QCOMPARE((QStringList{rtf()->Text(), frmMain().caption(), frmMain().strLastopen, frmMain().strLastsave,
+                          frmMain().documentPath}),
+             (QStringList{"bee!", "b.vyx", path("b.vyx"), path("s.vyx"), path("b.vyx")}));
 }
 
 void TestFileCommands::encodingRoundTrip_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("shown");
-    QTest::addColumn<QString>("appended");
+    QTest::addColumn<QString>("text"); // as shown after Open
+    QTest::addColumn<QString>("typed");
     QTest::addColumn<QByteArray>("saved");
-
-    const QString none;
-    QTest::newRow("ascii-crlf") << QByteArray("a\r\nb\r\n") << "a\nb\n" << none << QByteArray("a\r\nb\r\n");
-    QTest::newRow("lf") << QByteArray("a\nb\n") << "a\nb\n" << none << QByteArray("a\r\nb\r\n");
-    QTest::newRow("mixed-line-ends") << QByteArray("a\nb\r\nc\rd") << "a\nb\nc\nd" << none
-                                     << QByteArray("a\r\nb\r\nc\r\nd");
-    QTest::newRow("cp1252") << QByteArray("caf\xE9 \x97 x\xA0y\r\n") << QStringLiteral("caf\u00E9 \u2014 x\u00A0y\n")
-                            << none << QByteArray("caf\xE9 \x97 x\xA0y\r\n");
-    QTest::newRow("cp1252-edited") << QByteArray("\xE9\r\n") << QStringLiteral("\u00E9\n") << QStringLiteral("\u00E8")
-                                   << QByteArray("\xE9\r\n\xE8");
-    QTest::newRow("cp1252-gets-cyrillic") << QByteArray("\xE9\r\n") << QStringLiteral("\u00E9\n")
-                                          << QStringLiteral("\u0436") << QByteArray("\xC3\xA9\r\n\xD0\xB6");
-    QTest::newRow("utf8") << QByteArray("caf\xC3\xA9\r\n") << QStringLiteral("caf\u00E9\n") << none
-                          << QByteArray("caf\xC3\xA9\r\n");
-    QTest::newRow("utf8-lf-edited") << QByteArray("\xC3\xA9\n") << QStringLiteral("\u00E9\n") << QStringLiteral("z")
-                                    << QByteArray("\xC3\xA9\r\nz");
-    QTest::newRow("utf8-bom") << QByteArray("\xEF\xBB\xBF\xC3\xA9\r\n") << QStringLiteral("\u00E9\n") << none
-                              << QByteArray("\xEF\xBB\xBF\xC3\xA9\r\n");
-    QTest::newRow("utf16le-bom") << QByteArray("\xFF\xFEz\0\r\0\n\0", 8) << "z\n" << none
-                                 << QByteArray("\xFF\xFEz\0\r\0\n\0", 8);
+    const auto row = [](const char *name, const QByteArray &bytes, const char *text, const char *typed,
+                        const QByteArray &saved) {
+        QTest::newRow(name) << bytes << QString::fromUtf8(text) << QString::fromUtf8(typed) << saved;
+    };
+    row("ascii crlf: byte for byte", "a\r\nb\r\n", "a\nb\n", "", "a\r\nb\r\n");
+    row("lf: back as crlf", "a\nb\n", "a\nb\n", "", "a\r\nb\r\n");
+    row("mixed line ends", "a\nb\r\nc\rd", "a\nb\nc\nd", "", "a\r\nb\r\nc\r\nd");
+    row("windows-1252, edited", "caf\xE9 \x97 x\xA0y\r\n", "caf\u00E9 \u2014 x\u00A0y\n", "\u00E8",
+        "caf\xE9 \x97 x\xA0y\r\n\xE8");
+    row("windows-1252 gets cyrillic: utf-8", "\xE9\r\n", "\u00E9\n", "\u0436", "\xC3\xA9\r\n\xD0\xB6");
+    row("utf-8 lf, edited", "caf\xC3\xA9\n", "caf\u00E9\n", "z", "caf\xC3\xA9\r\nz");
+    row("utf-8 bom", "\xEF\xBB\xBF\xC3\xA9\r\n", "\u00E9\n", "", "\xEF\xBB\xBF\xC3\xA9\r\n");
+    row("utf-16le bom", QByteArray("\xFF\xFEz\0\r\0\n\0", 8), "z\n", "", QByteArray("\xFF\xFEz\0\r\0\n\0", 8));
 }
 
 void TestFileCommands::encodingRoundTrip()
 {
     QFETCH(QByteArray, bytes);
-    QFETCH(QString, shown);
-    QFETCH(QString, appended);
-    QFETCH(QByteArray, saved);
-
-    const QString file = path(QStringLiteral("enc.vyx"));
-    QVERIFY(TestUtil::writeBytes(file, bytes));
-    openFile(file);
-    QCOMPARE(rtf()->document()->toRawText().replace(QChar::ParagraphSeparator, QLatin1Char('\n')), shown);
-    type(appended);
-    w()->mnuSave->trigger();
-    QCOMPARE(bytesOf(file), saved);
-
-    // What Save wrote, Open reads back as the same text.
-    w()->mnuNew->trigger();
-    openFile(file);
-    QCOMPARE(rtf()->document()->toRawText().replace(QChar::ParagraphSeparator, QLatin1Char('\n')),
-             shown + appended);
-}
-
-void TestFileCommands::newDocumentEncoding_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QByteArray>("saved");
-    QTest::newRow("fits-cp1252") << QStringLiteral("caf\u00E9 \u2014") << QByteArray("caf\xE9 \x97");
-    QTest::newRow("needs-utf8") << QStringLiteral("\u00E9\u0436") << QByteArray("\xC3\xA9\xD0\xB6");
-}
-
-void TestFileCommands::newDocumentEncoding()
-{
+    QFETCH(QString, text);
     QFETCH(QString, typed);
     QFETCH(QByteArray, saved);
-    // New forgets the encoding of the file shown before it, BOM included.
-    const QString before = path(QStringLiteral("before.vyx"));
-    QVERIFY(TestUtil::writeBytes(before, "\xEF\xBB\xBFold"));
-    openFile(before);
-    w()->mnuNew->trigger();
-    type(typed);
-    const QString file = path(QStringLiteral("new.vyx"));
-    saveFileAs(file);
-    QCOMPARE(bytesOf(file), saved);
+    QVERIFY(TestUtil::writeBytes(path("e.vyx"), bytes));
+    QCOMPARE(run("open e.vyx"), QString());
+    QCOMPARE(rtf()->document()->toRawText().replace(QChar::ParagraphSeparator, u'\n'), text);
+    QCOMPARE(run("type " + typed + "|save"), QString());
+    QCOMPARE(this->bytes("e.vyx"), saved);
 }
 
-void TestFileCommands::openDialogSetup()
+void TestFileCommands::dialogs()
 {
-    QVERIFY(TestUtil::writeBytes(path(QStringLiteral("a.vyx")), "a"));
-    QVERIFY(TestUtil::writeBytes(path(QStringLiteral("b.txt")), "b"));
-    QVERIFY(TestUtil::writeBytes(path(QStringLiteral("c.vyx")), "c"));
-    frmMain().strLastopen = path(QStringLiteral("c.vyx"));
-
-    auto seen = std::make_shared<Seen>();
-    answerFileDialog(QString(), seen, QStringLiteral("a.vyx"));
-    w()->mnuOpen->trigger();
-    QVERIFY(seen->shown);
-    QCOMPARE(seen->title, QStringLiteral("Open"));
-    QCOMPARE(seen->acceptMode, QFileDialog::AcceptOpen);
-    QCOMPARE(seen->fileMode, QFileDialog::ExistingFile);
-    QCOMPARE(seen->filterShown, QStringLiteral("VYX files (.vyx)"));
-    QCOMPARE(seen->directory, QDir(m_dir->path()).absolutePath());
-    QCOMPARE(seen->listed, (QStringList{QStringLiteral("a.vyx"), QStringLiteral("c.vyx")}));
-    QCOMPARE(w()->cdl1->Flags, 0x81800);
-}
-
-void TestFileCommands::saveDialogAfterOpen()
-{
-    QDir(m_dir->path()).mkdir(QStringLiteral("sub"));
-    const QString b = path(QStringLiteral("sub/b.vyx"));
-    QVERIFY(TestUtil::writeBytes(b, "bee"));
-    openFile(b);
-    QCOMPARE(frmMain().caption(), QStringLiteral("b.vyx"));
-
-    auto seen = std::make_shared<Seen>();
-    const QString other = path(QStringLiteral("sub/new-name.vyx"));
-    answerFileDialog(other, seen);
-    w()->mnuSaveAs->trigger();
-    QCOMPARE(seen->title, QStringLiteral("Save As"));
-    QCOMPARE(seen->acceptMode, QFileDialog::AcceptSave);
-    // Open's "file must exist" does not hold for saving: the new name was taken.
-    QCOMPARE(seen->fileMode, QFileDialog::AnyFile);
-    QCOMPARE(seen->directory, QFileInfo(b).absolutePath());
-    QCOMPARE(seen->fileNameField, QStringLiteral("b.vyx"));
-    QCOMPARE(seen->filterShown, QStringLiteral("VYX files (.vyx)"));
-    QCOMPARE(bytesOf(other), QByteArray("bee"));
-    QCOMPARE(frmMain().caption(), other);
-    QCOMPARE(frmMain().documentPath, other);
-    QCOMPARE(frmMain().strLastopen, b);
-}
-
-void TestFileCommands::saveDialogRefusesMissingFolderAfterOpen()
-{
-    // Open leaves "path must exist" in the dialog's flags: the save dialog
-    // then refuses a missing folder and comes back for another name.
-    const QString b = path(QStringLiteral("b.vyx"));
-    QVERIFY(TestUtil::writeBytes(b, "bee"));
-    openFile(b);
-    const QString nowhere = path(QStringLiteral("missing/a.vyx"));
-    auto refusal = std::make_shared<Seen>();
-    auto again = std::make_shared<Seen>();
-    answerFileDialog(nowhere, {}, {}, [=] {
-        answerMessage(QMessageBox::Ok, refusal, [=] { answerFileDialog(QString(), again); });
-    });
-    w()->mnuSaveAs->trigger();
-    QVERIFY(refusal->shown);
-    QCOMPARE(refusal->icon, QMessageBox::Warning);
-    QVERIFY2(refusal->text.contains(QDir::toNativeSeparators(path(QStringLiteral("missing")))),
-             qPrintable(refusal->text));
-    QVERIFY(again->shown);
-    QCOMPARE(again->acceptMode, QFileDialog::AcceptSave);
-    QVERIFY(!QFileInfo::exists(nowhere));
-    QCOMPARE(frmMain().caption(), QStringLiteral("b.vyx"));
-    QVERIFY(frmMain().strLastsave.isEmpty());
-}
-
-void TestFileCommands::filterStringBecomesNameFilters_data()
-{
-    QTest::addColumn<QString>("filter");
-    QTest::addColumn<QStringList>("nameFilters");
-    QTest::newRow("program's filter") << "Text Files (*.txt)|*.txt|VYX files (.vyx)|*.vyx"
-                                      << QStringList{"Text Files (*.txt) (*.txt)", "VYX files (.vyx) (*.vyx)"};
-    QTest::newRow("several patterns") << "Definitions|*.vyx;*.inc" << QStringList{"Definitions (*.vyx *.inc)"};
-    QTest::newRow("pattern missing") << "Lonely" << QStringList();
-    QTest::newRow("empty") << "" << QStringList();
-}
-
-void TestFileCommands::filterStringBecomesNameFilters()
-{
-    QFETCH(QString, filter);
-    QFETCH(QStringList, nameFilters);
-    QCOMPARE(CommonDialog::nameFilters(filter), nameFilters);
-}
-
-void TestFileCommands::commandLineFile()
-{
-    const QString b = path(QStringLiteral("b.vyx"));
-    QVERIFY(TestUtil::writeBytes(b, "bee"));
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-    QVERIFY(openDocument(QStringLiteral("b.vyx")));
-    QCOMPARE(frmMain().caption(), QStringLiteral("b.vyx"));
-    QCOMPARE(frmMain().strLastopen, QFileInfo(b).absoluteFilePath());
-    QCOMPARE(frmMain().documentPath, QFileInfo(b).absoluteFilePath());
-    QCOMPARE(rtf()->Text(), QStringLiteral("bee"));
-
-    auto warning = std::make_shared<Seen>();
-    answerMessage(QMessageBox::Ok, warning);
-    QVERIFY(!openDocument(path(QStringLiteral("missing.vyx"))));
-    QCOMPARE(warning->text, QStringLiteral("Cannot open \"%1\": No such file or directory")
-                                .arg(QDir::toNativeSeparators(path(QStringLiteral("missing.vyx")))));
-    QCOMPARE(rtf()->Text(), QStringLiteral("bee"));
-    QVERIFY(QDir::setCurrent(QDir::tempPath()));
-}
-
-void TestFileCommands::binaryFileOpens()
-{
-    QByteArray bytes;
-    for (int i = 0; i < 4096; ++i)
-        bytes.append(char(i * 7 % 256));
-    const QString file = path(QStringLiteral("binary.bin"));
-    QVERIFY(TestUtil::writeBytes(file, bytes));
-    QVERIFY(openDocument(file));
-    QVERIFY(!rtf()->Text().isEmpty());
-    QCOMPARE(frmMain().caption(), QStringLiteral("binary.bin"));
+    QVERIFY(QDir().mkdir("sub"));
+    QVERIFY(TestUtil::writeBytes(path("sub/b.vyx"), "x"));
+    frmMain().strLastopen = path("sub/b.vyx"); // a file: its folder is meant
+    QCOMPARE(run("open sub/b.vyx|saveas sub/new.vyx"), QString());
+    // Both start on the VYX filter, which lists *.vyx files; the save dialog
+    // after an Open starts with the opened file.
+    QCOMPARE(m_seen, (QStringList{"Open|VYX files (.vyx)|*.vyx|" + path("sub") + u'/',
+                                  "Save As|VYX files (.vyx)|*.vyx|" + path("sub/b.vyx")}));
+    QCOMPARE(frmMain().caption(), path("sub/new.vyx"));
 }
 
 QTEST_MAIN(TestFileCommands)
