@@ -1,13 +1,9 @@
 #include "richtextbox.h"
 
-#include "clipboard.h"
-#include "testutil.h"
-
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 class TestRichTextBox : public QObject
@@ -17,11 +13,6 @@ private Q_SLOTS:
     void textKeepsEveryCharacter_data();
     void textKeepsEveryCharacter();
     void changeRaisedOncePerChange();
-    void loadSaveRoundTrip_data();
-    void loadSaveRoundTrip();
-    void loadFailsLeavesContent_data();
-    void loadFailsLeavesContent();
-    void saveFailureKeepsOldFile();
     void cutAndPasteMessages();
     void controlClipboardIsPlainLf();
 };
@@ -63,76 +54,10 @@ void TestRichTextBox::changeRaisedOncePerChange()
     QCOMPARE(box.Text(), QStringLiteral("a"));
 }
 
-void TestRichTextBox::loadSaveRoundTrip_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QByteArray>("saved");
-    QTest::newRow("ascii-crlf") << QByteArray("a\r\nb\r\n") << QStringLiteral("a\r\nb\r\n") << QByteArray("a\r\nb\r\n");
-    QTest::newRow("lf-becomes-crlf") << QByteArray("a\nb") << QStringLiteral("a\r\nb") << QByteArray("a\r\nb");
-    QTest::newRow("mixed") << QByteArray("a\rb\nc\r\n") << QStringLiteral("a\r\nb\r\nc\r\n")
-                           << QByteArray("a\r\nb\r\nc\r\n");
-    QTest::newRow("cp1252") << QByteArray("\xE9 \x97\xA0\r\n") << QStringLiteral("\u00E9 \u2014\u00A0\r\n")
-                            << QByteArray("\xE9 \x97\xA0\r\n");
-    QTest::newRow("utf8") << QByteArray("\xC3\xA9") << QStringLiteral("\u00E9") << QByteArray("\xC3\xA9");
-    QTest::newRow("utf8-bom") << QByteArray("\xEF\xBB\xBFz\r\n") << QStringLiteral("z\r\n")
-                              << QByteArray("\xEF\xBB\xBFz\r\n");
-    QTest::newRow("empty") << QByteArray() << QString() << QByteArray();
-}
 
-void TestRichTextBox::loadSaveRoundTrip()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, text);
-    QFETCH(QByteArray, saved);
-    QTemporaryDir dir;
-    const QString in = dir.filePath(QStringLiteral("in.vyx"));
-    const QString out = dir.filePath(QStringLiteral("out.vyx"));
-    QVERIFY(TestUtil::writeBytes(in, bytes));
-    RichTextBox box;
-    QSignalSpy change(&box, &RichTextBox::Change);
-    QVERIFY(box.LoadFile(in));
-    QCOMPARE(change.count(), 1);
-    QVERIFY(!box.document()->isModified());
-    QCOMPARE(box.Text(), text);
-    QVERIFY(box.SaveFile(out, RichTextBox::rtfText));
-    QCOMPARE(TestUtil::readBytes(out), saved);
-}
 
-void TestRichTextBox::loadFailsLeavesContent_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::newRow("missing") << QStringLiteral("missing.vyx");
-    QTest::newRow("folder") << QStringLiteral("sub");
-}
 
-void TestRichTextBox::loadFailsLeavesContent()
-{
-    QFETCH(QString, name);
-    QTemporaryDir dir;
-    QDir(dir.path()).mkdir(QStringLiteral("sub"));
-    RichTextBox box;
-    box.setText(QStringLiteral("keep"));
-    QSignalSpy change(&box, &RichTextBox::Change);
-    QVERIFY(!box.LoadFile(dir.filePath(name)));
-    QVERIFY(!box.errorString().isEmpty());
-    QCOMPARE(box.Text(), QStringLiteral("keep"));
-    QCOMPARE(change.count(), 0);
-}
 
-void TestRichTextBox::saveFailureKeepsOldFile()
-{
-    QTemporaryDir dir;
-    RichTextBox box;
-    box.setText(QStringLiteral("new"));
-    // A folder in the way, and a folder that does not exist.
-    QDir(dir.path()).mkdir(QStringLiteral("target.vyx"));
-    QVERIFY(!box.SaveFile(dir.filePath(QStringLiteral("target.vyx"))));
-    QVERIFY(!box.errorString().isEmpty());
-    QVERIFY(QFileInfo(dir.filePath(QStringLiteral("target.vyx"))).isDir());
-    QVERIFY(!box.SaveFile(dir.filePath(QStringLiteral("nowhere/x.vyx"))));
-    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("nowhere"))));
-}
 
 void TestRichTextBox::cutAndPasteMessages()
 {
