@@ -1,6 +1,7 @@
 #include "filecommands.h"
 #include "frmmain.h"
 #include "helpmenu.h"
+#include "memory.h"
 #include "startuptrace.h"
 
 #include <QApplication>
@@ -49,6 +50,7 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    tuneAllocatorForLargeDocuments();
     QApplication app(argc, argv);
     // No application display name: on X11 Qt would append it to every window
     // title, and the About window's caption must stand as it is.

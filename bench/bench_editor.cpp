@@ -5,6 +5,7 @@
 #include "frmmain.h"
 #include "helpmenu.h"
 #include "inputs.h"
+#include "memory.h"
 #include "richtextbox.h"
 #include "textcodec.h"
 
@@ -316,6 +317,9 @@ int main(int argc, char *argv[])
     const QByteArray firstArg = argc > 1 ? QByteArray(argv[1]) : QByteArray();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The same allocator settings as the program, for the editor's figures
+    // and the bare widget's baseline alike.
+    tuneAllocatorForLargeDocuments();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     if (firstArg == "--rss-probe")

@@ -1,0 +1,16 @@
+#include "memory.h"
+
+#include <malloc.h>
+
+void tuneAllocatorForLargeDocuments()
+{
+#if defined(__GLIBC__)
+    // By default glibc hands every freed block of a few MB straight back to
+    // the system, so each load, copy or save of a big document pays the page
+    // faults of fresh memory again: measured, that is a third of the time of
+    // loading 10 MB. Serving blocks up to 32 MB (glibc's ceiling) from the
+    // heap and keeping up to 128 MB of freed heap for reuse removes that cost.
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 128 * 1024 * 1024);
+#endif
+}
