@@ -92,6 +92,26 @@ void RichTextBox::replaceContent(const QString &text)
     setPlainText(text);
 }
 
+void RichTextBox::replaceWithPieces(TextPieces &pieces)
+{
+    // A big file goes in piece by piece rather than as one decoded string:
+    // that spares building (and page-faulting) a copy of the whole text,
+    // which costs as much as a third of the load on a file of 50 MB.
+    setPlainText(QString());
+    QTextDocument *doc = document();
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    QString piece;
+    while (pieces.next(&piece))
+        cursor.insertText(piece);
+    cursor.endEditBlock();
+    doc->setUndoRedoEnabled(undo);
+    setTextCursor(QTextCursor(doc));
+    m_hasFormatting = false;
+}
+
 void RichTextBox::replaceWithRtf(const QByteArray &bytes)
 {
     const RtfContent content = readRtf(bytes);
@@ -173,9 +193,10 @@ bool RichTextBox::LoadFile(const QString &path, FileType type)
         document()->setModified(false);
         return true;
     }
-    const DecodedText decoded = decodeText(bytes);
-    asOneChange([&] { replaceContent(decoded.text); });
-    setFileEncoding(decoded.encoding, decoded.bom);
+    const TextFormat format = detectTextFormat(bytes);
+    TextPieces pieces(bytes, format);
+    asOneChange([&] { replaceWithPieces(pieces); });
+    setFileEncoding(format.encoding, format.bom);
     document()->setModified(false);
     return true;
 }

@@ -69,6 +69,8 @@ protected:
 
     // Loads plain text without raising Change; the caller raises it once.
     void replaceContent(const QString &text);
+    // Loads decoded pieces of a plain-text file, without raising Change.
+    void replaceWithPieces(TextPieces &pieces);
     // Loads a rich-text file's content with its formatting, without raising Change.
     void replaceWithRtf(const QByteArray &bytes);
     // Runs a content replacement as one change, raising Change once after it.

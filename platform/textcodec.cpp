@@ -25,7 +25,7 @@ int cp1252Byte(char16_t c)
     return -1;
 }
 
-bool isAscii(const QByteArray &bytes)
+bool isAscii(QByteArrayView bytes)
 {
     for (const char c : bytes) {
         if (static_cast<unsigned char>(c) >= 0x80)
@@ -34,16 +34,81 @@ bool isAscii(const QByteArray &bytes)
     return true;
 }
 
-bool decodeStrict(QStringConverter::Encoding encoding, QByteArrayView bytes, QString *out)
+bool isUtf16(TextEncoding encoding)
 {
-    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
-    *out = decoder.decode(bytes);
-    return !decoder.hasError();
+    return encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE;
+}
+
+QStringConverter::Encoding qtEncoding(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf16LE:
+        return QStringConverter::Utf16LE;
+    case TextEncoding::Utf16BE:
+        return QStringConverter::Utf16BE;
+    default:
+        return QStringConverter::Utf8;
+    }
+}
+
+qsizetype bomLength(TextFormat format)
+{
+    if (!format.bom)
+        return 0;
+    return isUtf16(format.encoding) ? 2 : 3;
+}
+
+// Where a piece that starts at `from` ends: at most `maxBytes` on, never in
+// the middle of a character, and never between a CR and what follows it (a
+// CR at the end goes to the next piece), so that pieces decode and break
+// lines exactly as the whole would.
+qsizetype pieceEnd(QByteArrayView bytes, qsizetype from, qsizetype maxBytes, TextEncoding encoding)
+{
+    const qsizetype n = bytes.size();
+    if (n - from <= maxBytes)
+        return n;
+    qsizetype end = from + maxBytes;
+    const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
+    if (isUtf16(encoding)) {
+        end -= (end - from) % 2;
+        const auto unit = [&](qsizetype i) {
+            return encoding == TextEncoding::Utf16LE ? byte(i) | (byte(i + 1) << 8) : (byte(i) << 8) | byte(i + 1);
+        };
+        if (unit(end - 2) == u'\r')
+            end -= 2;
+        if (unit(end - 2) >= 0xD800 && unit(end - 2) < 0xDC00)
+            end -= 2;
+        return end;
+    }
+    if (encoding == TextEncoding::Utf8) {
+        for (int i = 0; i < 3 && (byte(end) & 0xC0) == 0x80; ++i)
+            --end;
+    }
+    if (byte(end - 1) == '\r')
+        --end;
+    return end;
+}
+
+// True when every piece of the bytes decodes without error; decodes through
+// a small buffer instead of building the whole text.
+bool decodesCleanly(QByteArrayView bytes, TextEncoding encoding)
+{
+    constexpr qsizetype kSlice = 256 * 1024;
+    QStringDecoder decoder(qtEncoding(encoding), QStringConverter::Flag::Stateless);
+    QString buffer(decoder.requiredSpace(kSlice), Qt::Uninitialized);
+    for (qsizetype from = 0; from < bytes.size();) {
+        const qsizetype end = pieceEnd(bytes, from, kSlice, encoding);
+        decoder.appendToBuffer(buffer.data(), bytes.sliced(from, end - from));
+        if (decoder.hasError())
+            return false;
+        from = end;
+    }
+    return true;
 }
 
 } // namespace
 
-QString fromWindows1252(const QByteArray &bytes)
+QString fromWindows1252(QByteArrayView bytes)
 {
     QString text = QString::fromLatin1(bytes);
     char16_t *data = reinterpret_cast<char16_t *>(text.data());
@@ -75,44 +140,62 @@ bool toWindows1252(const QString &text, QByteArray *out)
     return true;
 }
 
+TextFormat detectTextFormat(QByteArrayView bytes)
+{
+    const auto starts = [&](const char *bom, qsizetype n) {
+        return bytes.size() >= n && memcmp(bytes.data(), bom, size_t(n)) == 0;
+    };
+    if (starts("\xFF\xFE", 2) || starts("\xFE\xFF", 2)) {
+        const TextEncoding utf16 = bytes[0] == '\xFF' ? TextEncoding::Utf16LE : TextEncoding::Utf16BE;
+        if (bytes.size() % 2 == 0 && decodesCleanly(bytes.sliced(2), utf16))
+            return {utf16, true};
+    } else if (starts("\xEF\xBB\xBF", 3)) {
+        if (decodesCleanly(bytes.sliced(3), TextEncoding::Utf8))
+            return {TextEncoding::Utf8, true};
+    } else if (isAscii(bytes)) {
+        return {TextEncoding::Auto, false};
+    } else if (decodesCleanly(bytes, TextEncoding::Utf8)) {
+        return {TextEncoding::Utf8, false};
+    }
+    return {TextEncoding::Windows1252, false};
+}
+
+TextPieces::TextPieces(QByteArrayView bytes, TextFormat format, qsizetype pieceBytes)
+    : m_bytes(bytes.sliced(bomLength(format)))
+    , m_encoding(format.encoding)
+    , m_pieceBytes(qMax<qsizetype>(pieceBytes, 16))
+{
+}
+
+bool TextPieces::next(QString *piece)
+{
+    if (m_pos >= m_bytes.size())
+        return false;
+    const qsizetype end = pieceEnd(m_bytes, m_pos, m_pieceBytes, m_encoding);
+    const QByteArrayView bytes = m_bytes.sliced(m_pos, end - m_pos);
+    m_pos = end;
+    switch (m_encoding) {
+    case TextEncoding::Auto:
+        *piece = QString::fromLatin1(bytes);
+        break;
+    case TextEncoding::Windows1252:
+        *piece = fromWindows1252(bytes);
+        break;
+    default:
+        *piece = QStringDecoder(qtEncoding(m_encoding), QStringConverter::Flag::Stateless).decode(bytes);
+        break;
+    }
+    return true;
+}
+
 DecodedText decodeText(const QByteArray &bytes)
 {
     DecodedText result;
-    const auto starts = [&](const char *bom, int n) { return bytes.size() >= n && memcmp(bytes.constData(), bom, n) == 0; };
-
-    if (starts("\xFF\xFE", 2) || starts("\xFE\xFF", 2)) {
-        const bool le = static_cast<unsigned char>(bytes[0]) == 0xFF;
-        QString text;
-        if (bytes.size() % 2 == 0
-            && decodeStrict(le ? QStringConverter::Utf16LE : QStringConverter::Utf16BE,
-                            QByteArrayView(bytes).sliced(2), &text)) {
-            result.text = text;
-            result.encoding = le ? TextEncoding::Utf16LE : TextEncoding::Utf16BE;
-            result.bom = true;
-            return result;
-        }
-    } else if (starts("\xEF\xBB\xBF", 3)) {
-        QString text;
-        if (decodeStrict(QStringConverter::Utf8, QByteArrayView(bytes).sliced(3), &text)) {
-            result.text = text;
-            result.encoding = TextEncoding::Utf8;
-            result.bom = true;
-            return result;
-        }
-    } else if (isAscii(bytes)) {
-        result.text = QString::fromLatin1(bytes);
-        result.encoding = TextEncoding::Auto;
-        return result;
-    } else {
-        QString text;
-        if (decodeStrict(QStringConverter::Utf8, bytes, &text)) {
-            result.text = text;
-            result.encoding = TextEncoding::Utf8;
-            return result;
-        }
-    }
-    result.text = fromWindows1252(bytes);
-    result.encoding = TextEncoding::Windows1252;
+    const TextFormat format = detectTextFormat(bytes);
+    result.encoding = format.encoding;
+    result.bom = format.bom;
+    TextPieces pieces(bytes, format, bytes.size());
+    pieces.next(&result.text);
     return result;
 }
 

@@ -20,10 +20,34 @@ struct DecodedText {
     bool bom = false;
 };
 
-// Decodes a file's bytes: UTF-16 when it starts with a UTF-16 byte order
-// mark, UTF-8 when the bytes are valid UTF-8 (with or without a BOM), and
-// Windows-1252 otherwise, which maps every byte to a character so that
-// nothing is lost.
+// How a file's bytes are to be read: UTF-16 when they start with a UTF-16
+// byte order mark, UTF-8 when they are valid UTF-8 (with or without a BOM),
+// and Windows-1252 otherwise, which maps every byte to a character so that
+// nothing is lost. Checks the bytes without decoding them all at once.
+struct TextFormat {
+    TextEncoding encoding = TextEncoding::Auto;
+    bool bom = false;
+};
+TextFormat detectTextFormat(QByteArrayView bytes);
+
+// Decodes the bytes of a known format piece by piece, so that a big file is
+// loaded without holding all of its decoded text at once. Each piece ends on
+// a whole character and never between a CR and its LF.
+class TextPieces
+{
+public:
+    TextPieces(QByteArrayView bytes, TextFormat format, qsizetype pieceBytes = 1024 * 1024);
+    // The next piece; false when all bytes have been decoded.
+    bool next(QString *piece);
+
+private:
+    QByteArrayView m_bytes;
+    TextEncoding m_encoding;
+    qsizetype m_pos = 0;
+    qsizetype m_pieceBytes;
+};
+
+// Decodes a file's bytes whole, in the format detectTextFormat finds.
 DecodedText decodeText(const QByteArray &bytes);
 
 // Encodes text in the given encoding, with a byte order mark when asked.
@@ -35,7 +59,7 @@ QByteArray encodeText(const QString &text, TextEncoding encoding, bool bom,
 // Windows-1252 in both directions. Qt only offers it through ICU, whose
 // mapping of the five undefined bytes varies; these map them to the C1
 // controls of the same value so that any byte string round-trips.
-QString fromWindows1252(const QByteArray &bytes);
+QString fromWindows1252(QByteArrayView bytes);
 // Returns false (and leaves *out partial) when a character has no byte.
 bool toWindows1252(const QString &text, QByteArray *out);
 

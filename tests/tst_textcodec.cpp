@@ -11,6 +11,9 @@ private Q_SLOTS:
     void roundTripBytes_data();
     void roundTripBytes();
     void encodeFallsBackToUtf8();
+    void piecesDecodeAsTheWhole_data();
+    void piecesDecodeAsTheWhole();
+    void detectionSeesPastTheFirstSlice();
     void toCrLf_data();
     void toCrLf();
 };
@@ -94,6 +97,49 @@ void TestTextCodec::encodeFallsBackToUtf8()
     QCOMPARE(encodeText(QStringLiteral("\u00E9\u0416"), TextEncoding::Windows1252, false, &used),
              QByteArray("\xC3\xA9\xD0\x96"));
     QCOMPARE(used, TextEncoding::Utf8);
+}
+
+void TestTextCodec::piecesDecodeAsTheWhole_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QByteArray crlf;
+    for (int i = 0; i < 40; ++i)
+        crlf += "line " + QByteArray::number(i) + "\r\n";
+    QTest::newRow("crlf-cut-anywhere") << crlf;
+    QTest::newRow("cp1252") << QByteArray("caf\xE9\r\n\x97\xA0\r\n").repeated(20);
+    QTest::newRow("utf8-multibyte") << QByteArray("\xE2\x80\x94\xF0\x9F\x9A\x80\r\n\xC3\xA9").repeated(20);
+    QTest::newRow("utf8-bom") << QByteArray("\xEF\xBB\xBF") + QByteArray("\xE2\x80\x94 x\r\n").repeated(20);
+    QTest::newRow("utf16le-surrogates") << QByteArray("\xFF\xFE") + QByteArray("\x3D\xD8\x80\xDE\r\0\n\0a\0", 10).repeated(20);
+    QTest::newRow("utf16be") << QByteArray("\xFE\xFF") + QByteArray("\0a\0\r\0\n\xD8\x3D\xDE\x80", 10).repeated(20);
+}
+
+// Loading goes piece by piece: every cut must give the whole text, and no
+// piece may end between a CR and its LF (the two would make two line breaks).
+void TestTextCodec::piecesDecodeAsTheWhole()
+{
+    QFETCH(QByteArray, bytes);
+    const DecodedText whole = decodeText(bytes);
+    const TextFormat format = detectTextFormat(bytes);
+    for (int size = 16; size < 64; ++size) {
+        TextPieces pieces(bytes, format, size);
+        QString joined, piece;
+        while (pieces.next(&piece)) {
+            QVERIFY2(!piece.isEmpty(), "no empty pieces");
+            if (joined.size() + piece.size() < whole.text.size())
+                QVERIFY2(!piece.endsWith(QLatin1Char('\r')), qPrintable(QString::number(size)));
+            joined += piece;
+        }
+        QCOMPARE(joined, whole.text);
+    }
+}
+
+void TestTextCodec::detectionSeesPastTheFirstSlice()
+{
+    QByteArray bytes(600 * 1024, 'a');
+    bytes.insert(256 * 1024 - 1, "\xE2\x80\x94"); // a dash across the first slice boundary
+    QCOMPARE(detectTextFormat(bytes).encoding, TextEncoding::Utf8);
+    bytes.append('\xE9'); // one stray byte at the very end
+    QCOMPARE(detectTextFormat(bytes).encoding, TextEncoding::Windows1252);
 }
 
 void TestTextCodec::toCrLf_data()
