@@ -92,41 +92,44 @@ void RichTextBox::replaceContent(const QString &text)
     setPlainText(text);
 }
 
+namespace {
+
+// Starts the document afresh (no undo history, the caret at the start) and
+// fills it through one cursor, as one edit.
+template<typename Fill>
+void refill(QPlainTextEdit *edit, Fill &&fill)
+{
+    edit->setPlainText(QString());
+    QTextDocument *doc = edit->document();
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    fill(cursor);
+    cursor.endEditBlock();
+    doc->setUndoRedoEnabled(undo);
+    edit->setTextCursor(QTextCursor(doc));
+}
+
+} // namespace
+
 void RichTextBox::replaceWithPieces(TextPieces &pieces)
 {
     // A big file goes in piece by piece rather than as one decoded string:
     // that spares building (and page-faulting) a copy of the whole text,
     // which costs as much as a third of the load on a file of 50 MB.
-    setPlainText(QString());
-    QTextDocument *doc = document();
-    const bool undo = doc->isUndoRedoEnabled();
-    doc->setUndoRedoEnabled(false);
-    QTextCursor cursor(doc);
-    cursor.beginEditBlock();
-    QString piece;
-    while (pieces.next(&piece))
-        cursor.insertText(piece);
-    cursor.endEditBlock();
-    doc->setUndoRedoEnabled(undo);
-    setTextCursor(QTextCursor(doc));
+    refill(this, [&](QTextCursor &cursor) {
+        QString piece;
+        while (pieces.next(&piece))
+            cursor.insertText(piece);
+    });
     m_hasFormatting = false;
 }
 
 void RichTextBox::replaceWithRtf(const QByteArray &bytes)
 {
     const RtfContent content = readRtf(bytes);
-    // setPlainText resets the document, its undo history and the cursor the
-    // way a fresh load should; the formatted text then goes in as one edit.
-    setPlainText(QString());
-    QTextDocument *doc = document();
-    const bool undo = doc->isUndoRedoEnabled();
-    doc->setUndoRedoEnabled(false);
-    QTextCursor cursor(doc);
-    cursor.beginEditBlock();
-    insertRtf(cursor, content);
-    cursor.endEditBlock();
-    doc->setUndoRedoEnabled(undo);
-    setTextCursor(QTextCursor(doc));
+    refill(this, [&](QTextCursor &cursor) { insertRtf(cursor, content); });
     m_hasFormatting = true;
 }
 
