@@ -13,17 +13,16 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Find a free display number.
-n=90
-while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-export DISPLAY=":$n"
-Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+# Xvfb picks a free display itself and writes its number once it is ready,
+# so that runs side by side never race for the same one.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
 X_PID=$!
 i=0
-until xdpyinfo >/dev/null 2>&1; do
+until [ -s "$WORK/display" ]; do
     i=$((i + 1)); [ $i -gt 100 ] && { echo "Xvfb did not start"; cat "$WORK/xvfb.log"; exit 1; }
     sleep 0.1
 done
+export DISPLAY=":$(head -n 1 "$WORK/display")"
 openbox >"$WORK/wm.log" 2>&1 &
 WM_PID=$!
 sleep 0.5
