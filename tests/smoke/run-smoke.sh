@@ -30,16 +30,34 @@ sleep 0.5
 export XDG_RUNTIME_DIR="$WORK/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 export HOME="$WORK"
+# Waits for a visible window whose title matches $1 (a regular expression)
+# and prints its id.
+wait_for_window() {
+    i=0
+    while :; do
+        w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
+        [ -n "$w" ] && { echo "$w"; return 0; }
+        i=$((i + 1)); [ $i -gt 100 ] && return 1
+        sleep 0.1
+    done
+}
+
+# Closes window $1 through the window manager, as the close box does, and
+# checks that the program ends cleanly; $2 is its log.
+close_and_expect_end() {
+    wmctrl -i -c "$1"
+    i=0
+    while kill -0 "$APP_PID" 2>/dev/null; do
+        i=$((i + 1)); [ $i -gt 100 ] && { echo "the program did not end after its window was closed"; exit 1; }
+        sleep 0.1
+    done
+    wait "$APP_PID" || { echo "exit status $?"; cat "$2"; exit 1; }
+    APP_PID=""
+}
+
 "$BIN" >"$WORK/app.log" 2>&1 &
 APP_PID=$!
-
-win=""
-i=0
-while [ -z "$win" ]; do
-    i=$((i + 1)); [ $i -gt 100 ] && { echo "no window titled 'VYX Editor 1.0'"; cat "$WORK/app.log"; exit 1; }
-    win=$(xdotool search --onlyvisible --name '^VYX Editor 1\.0$' 2>/dev/null | head -n 1 || true)
-    [ -z "$win" ] && sleep 0.1
-done
+win=$(wait_for_window '^VYX Editor 1\.0$') || { echo "no window titled 'VYX Editor 1.0'"; cat "$WORK/app.log"; exit 1; }
 
 geom=$(xdotool getwindowgeometry "$win" | sed -n 's/.*Geometry: //p')
 width=${geom%x*}
@@ -48,36 +66,14 @@ echo "window $win geometry $geom"
 # 556 wide; 436 of client area plus the menu bar.
 [ "$width" -eq 556 ] || { echo "width $width, expected 556"; exit 1; }
 [ "$height" -gt 436 ] && [ "$height" -lt 480 ] || { echo "height $height, expected 436 + menu bar"; exit 1; }
+close_and_expect_end "$win" "$WORK/app.log"
 
-# Close through the window manager, as the close box does.
-wmctrl -i -c "$win"
-i=0
-while kill -0 "$APP_PID" 2>/dev/null; do
-    i=$((i + 1)); [ $i -gt 100 ] && { echo "the program did not end after its window was closed"; exit 1; }
-    sleep 0.1
-done
-wait "$APP_PID" || { echo "exit status $?"; cat "$WORK/app.log"; exit 1; }
-APP_PID=""
-
-# A file named on the command line opens at start: the caption is its bare name.
+# A file named on the command line opens at start: the caption is its bare
+# name. Unmodified, the close box ends the program without a question.
 mkdir "$WORK/defs"
 printf 'ship\r\n' >"$WORK/defs/fighter.vyx"
 "$BIN" "$WORK/defs/fighter.vyx" >"$WORK/app2.log" 2>&1 &
 APP_PID=$!
-win=""
-i=0
-while [ -z "$win" ]; do
-    i=$((i + 1)); [ $i -gt 100 ] && { echo "no window titled 'fighter.vyx'"; cat "$WORK/app2.log"; exit 1; }
-    win=$(xdotool search --onlyvisible --name '^fighter\.vyx$' 2>/dev/null | head -n 1 || true)
-    [ -z "$win" ] && sleep 0.1
-done
-# Unmodified: the close box ends the program without a question.
-wmctrl -i -c "$win"
-i=0
-while kill -0 "$APP_PID" 2>/dev/null; do
-    i=$((i + 1)); [ $i -gt 100 ] && { echo "the program with a file did not end on close"; exit 1; }
-    sleep 0.1
-done
-wait "$APP_PID" || { echo "exit status $?"; cat "$WORK/app2.log"; exit 1; }
-APP_PID=""
+win=$(wait_for_window '^fighter\.vyx$') || { echo "no window titled 'fighter.vyx'"; cat "$WORK/app2.log"; exit 1; }
+close_and_expect_end "$win" "$WORK/app2.log"
 echo "smoke test passed"
