@@ -126,9 +126,8 @@ void RichTextBox::replaceWithPieces(TextPieces &pieces)
     m_hasFormatting = false;
 }
 
-void RichTextBox::replaceWithRtf(const QByteArray &bytes)
+void RichTextBox::replaceWithRtf(const RtfContent &content)
 {
-    const RtfContent content = readRtf(bytes);
     refill(this, [&](QTextCursor &cursor) { insertRtf(cursor, content); });
     m_hasFormatting = true;
 }
@@ -190,13 +189,28 @@ bool RichTextBox::LoadFile(const QString &path, FileType type)
     }
     file.close();
 
+    const auto refuseLongLines = [this](qsizetype longest) {
+        if (longest <= maxLineLength)
+            return false;
+        m_errorString = tr("It has a line longer than %1 characters, too long to edit.").arg(maxLineLength);
+        return true;
+    };
+
     if (type == rtfRTF && looksLikeRtf(bytes)) {
-        asOneChange([&] { replaceWithRtf(bytes); });
+        const RtfContent content = readRtf(bytes);
+        qsizetype longest = 0;
+        for (const QStringView paragraph : QStringView(content.text).tokenize(QChar(QChar::ParagraphSeparator)))
+            longest = qMax(longest, paragraph.size());
+        if (refuseLongLines(longest))
+            return false;
+        asOneChange([&] { replaceWithRtf(content); });
         setFileEncoding(TextEncoding::Auto, false);
         document()->setModified(false);
         return true;
     }
     const TextFormat format = detectTextFormat(bytes);
+    if (refuseLongLines(longestLine(bytes, format.encoding)))
+        return false;
     TextPieces pieces(bytes, format);
     asOneChange([&] { replaceWithPieces(pieces); });
     setFileEncoding(format.encoding, format.bom);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sendmessage.h"
+#include "rtfreader.h"
 #include "textcodec.h"
 
 #include <QPlainTextEdit>
@@ -17,6 +18,9 @@ public:
 
     // Files above this size are refused with a message instead of exhausting memory.
     static constexpr qint64 maxFileSize = qint64(512) * 1024 * 1024;
+    // Lines longer than this are refused too: the widget lays out a line as
+    // a whole, so each key pressed on a line of megabytes would take seconds.
+    static constexpr qsizetype maxLineLength = 65536;
 
     explicit RichTextBox(QWidget *parent = nullptr);
     ~RichTextBox() override;
@@ -72,7 +76,7 @@ protected:
     // Loads decoded pieces of a plain-text file, without raising Change.
     void replaceWithPieces(TextPieces &pieces);
     // Loads a rich-text file's content with its formatting, without raising Change.
-    void replaceWithRtf(const QByteArray &bytes);
+    void replaceWithRtf(const RtfContent &content);
     // Runs a content replacement as one change, raising Change once after it.
     template<typename F>
     void asOneChange(F &&replace);

@@ -188,6 +188,33 @@ bool TextPieces::next(QString *piece)
     return true;
 }
 
+qsizetype longestLine(QByteArrayView bytes, TextEncoding encoding)
+{
+    qsizetype longest = 0;
+    qsizetype start = 0;
+    if (isUtf16(encoding)) {
+        const int low = encoding == TextEncoding::Utf16LE ? 0 : 1;
+        const qsizetype n = bytes.size() / 2 * 2;
+        for (qsizetype i = 0; i < n; i += 2) {
+            const char c = bytes[i + low];
+            if ((c == '\r' || c == '\n') && bytes[i + 1 - low] == 0) {
+                longest = qMax(longest, (i - start) / 2);
+                start = i + 2;
+            }
+        }
+        return qMax(longest, (n - start) / 2);
+    }
+    const char *data = bytes.data();
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (data[i] == '\r' || data[i] == '\n') {
+            longest = qMax(longest, i - start);
+            start = i + 1;
+        }
+    }
+    return qMax(longest, n - start);
+}
+
 DecodedText decodeText(const QByteArray &bytes)
 {
     DecodedText result;

@@ -47,6 +47,10 @@ private:
     qsizetype m_pieceBytes;
 };
 
+// The length of the longest line, in code units of the encoding (bytes, or
+// 16-bit units for UTF-16); CR, LF and CR LF end lines.
+qsizetype longestLine(QByteArrayView bytes, TextEncoding encoding);
+
 // Decodes a file's bytes whole, in the format detectTextFormat finds.
 DecodedText decodeText(const QByteArray &bytes);
 

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QMimeData>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestRichTextBox : public QObject
@@ -13,6 +14,8 @@ private Q_SLOTS:
     void textKeepsEveryCharacter_data();
     void textKeepsEveryCharacter();
     void changeRaisedOncePerChange();
+    void overlongLinesAreRefused_data();
+    void overlongLinesAreRefused();
     void cutAndPasteMessages();
     void controlClipboardIsPlainLf();
 };
@@ -58,6 +61,41 @@ void TestRichTextBox::changeRaisedOncePerChange()
 
 
 
+
+void TestRichTextBox::overlongLinesAreRefused_data()
+{
+    const qsizetype max = RichTextBox::maxLineLength;
+    const QByteArray longest(max, 'x');
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("loads");
+    QTest::newRow("longest-line") << "a\r\n" + longest + "\r\nb" << true;
+    QTest::newRow("one-too-long") << "a\r\n" + longest + "x\r\nb" << false;
+    QTest::newRow("last-line-too-long") << "a\n" + longest + "x" << false;
+    QTest::newRow("many-short-lines") << QByteArray("abc\r\n").repeated(int(max)) << true;
+    QTest::newRow("utf16-too-long") << "\xFF\xFE" + QByteArray("x\0", 2).repeated(int(max) + 1) << false;
+    QTest::newRow("rtf-paragraph-too-long") << "{\\rtf1 " + longest + "x}" << false;
+    QTest::newRow("rtf-lines-short") << "{\\rtf1 " + QByteArray("abc\\par ").repeated(int(max)) + "}" << true;
+}
+
+// The widget lays out a line as a whole: a line of megabytes would make
+// every key pressed on it take seconds, so such files are refused.
+void TestRichTextBox::overlongLinesAreRefused()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, loads);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("long.vyx"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+    RichTextBox box;
+    box.setText(QStringLiteral("kept"));
+    QCOMPARE(box.LoadFile(path), loads);
+    if (!loads) {
+        QVERIFY(box.errorString().contains(QString::number(RichTextBox::maxLineLength)));
+        QCOMPARE(box.Text(), QStringLiteral("kept"));
+    }
+}
 
 void TestRichTextBox::cutAndPasteMessages()
 {
