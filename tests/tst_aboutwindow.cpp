@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QPointer>
 #include <QTest>
 
 namespace {
@@ -169,9 +170,11 @@ private Q_SLOTS:
         whileShown(form, [&](QWidget *window) {
             if (!focus.isEmpty())
                 window->findChild<QWidget *>(focus)->setFocus();
+            // "Back to Editor" unloads its window: it may be gone after the key.
+            const QPointer<QWidget> shown(window);
             QTest::keyClick(window->windowHandle(), Qt::Key(key));
-            if (window->isVisible())
-                after = window->focusWidget()->objectName();
+            if (shown && shown->isVisible())
+                after = shown->focusWidget()->objectName();
         });
         QCOMPARE(after, focusAfter);
     }
