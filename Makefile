@@ -5,7 +5,7 @@ GEN     ?= Ninja
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX  ?= /usr/local
 
-.PHONY: all build run test deps configure clean bench fuzz install package format
+.PHONY: all build run test deps configure clean bench fuzz install package format format-check
 
 all: build
 
@@ -56,6 +56,14 @@ fuzz:
 		-rss_limit_mb=4096 -dict=fuzz/rtf.dict -artifact_prefix=fuzz/crashes/ \
 		$(FUZZ_BUILD)/corpus fuzz/corpus tests/data/rtf
 
+
+# Formats the C++ sources in place, or only checks them (format-check).
+SOURCES = $(shell git ls-files '*.cpp' '*.h')
+format:
+	clang-format -i --style=file $(SOURCES)
+
+format-check:
+	clang-format --dry-run --Werror --style=file $(SOURCES)
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD)

@@ -32,7 +32,8 @@ bool answersOnTerminal(int argc, char *argv[])
         args << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
     describe(parser);
-    return parser.parse(args) && (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version")));
+    return parser.parse(args)
+        && (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version")));
 }
 
 } // namespace

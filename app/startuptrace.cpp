@@ -43,7 +43,8 @@ protected:
                 timespec ts{};
                 clock_gettime(CLOCK_MONOTONIC, &ts);
                 std::fprintf(stderr, "vyx-startup first-paint-ns %lld rss-kb %ld\n",
-                             static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec, residentKb());
+                             static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec,
+                             residentKb());
                 std::fflush(stderr);
                 QCoreApplication::exit(0);
             });

@@ -32,7 +32,8 @@
 
 namespace {
 
-struct Figure {
+struct Figure
+{
     QByteArray name;
     QByteArray unit;
     std::vector<double> runs;
@@ -40,7 +41,9 @@ struct Figure {
     {
         std::vector<double> v = runs;
         std::sort(v.begin(), v.end());
-        return v.empty() ? 0 : (v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2);
+        return v.empty()
+            ? 0
+            : (v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2);
     }
 };
 
@@ -60,7 +63,8 @@ double elapsedMs(QElapsedTimer &t)
 }
 
 // Runs `prepare` untimed and `measure` timed, g_runs times.
-void timeIt(const QByteArray &name, const std::function<void()> &prepare, const std::function<void()> &measure)
+void timeIt(const QByteArray &name, const std::function<void()> &prepare,
+            const std::function<void()> &measure)
 {
     std::vector<double> runs;
     for (int i = 0; i < g_runs; ++i) {
@@ -122,29 +126,31 @@ void loadPlain(const QTemporaryDir &dir, int mb)
     writeFile(path, bytes);
     const QString text = decodeText(bytes).text;
 
-    timeIt("load_plain_" + QByteArray::number(mb) + "mb_ms", [] { freshEditor(); },
-           [&] {
-               editor()->LoadFile(path);
-               paintNow(editor());
-           });
+    timeIt(
+        "load_plain_" + QByteArray::number(mb) + "mb_ms", [] { freshEditor(); },
+        [&] {
+            editor()->LoadFile(path);
+            paintNow(editor());
+        });
 
     // The widget's own floor: a fresh QPlainTextEdit with the editor's size,
     // font and wrapping, given the decoded text.
     std::unique_ptr<QPlainTextEdit> bare;
-    timeIt("baseline_setplaintext_" + QByteArray::number(mb) + "mb_ms",
-           [&] {
-               bare.reset();
-               bare = std::make_unique<QPlainTextEdit>();
-               bare->resize(editor()->size());
-               bare->setFont(editor()->font());
-               bare->setLineWrapMode(editor()->lineWrapMode());
-               bare->show();
-               QCoreApplication::processEvents();
-           },
-           [&] {
-               bare->setPlainText(text);
-               paintNow(bare.get());
-           });
+    timeIt(
+        "baseline_setplaintext_" + QByteArray::number(mb) + "mb_ms",
+        [&] {
+            bare.reset();
+            bare = std::make_unique<QPlainTextEdit>();
+            bare->resize(editor()->size());
+            bare->setFont(editor()->font());
+            bare->setLineWrapMode(editor()->lineWrapMode());
+            bare->show();
+            QCoreApplication::processEvents();
+        },
+        [&] {
+            bare->setPlainText(text);
+            paintNow(bare.get());
+        });
 }
 
 // A child process that loads one file and reports its resident memory, so
@@ -191,13 +197,16 @@ void editsOnBigDocuments(const QTemporaryDir &dir)
     paintNow(editor());
     FrmMainWindow *w = frmMain().win();
 
-    timeIt("ctrl_end_50mb_ms", [&] {
-        editor()->moveCursor(QTextCursor::Start);
-        paintNow(editor());
-    }, [&] {
-        QTest::keyClick(editor(), Qt::Key_End, Qt::ControlModifier);
-        paintNow(editor());
-    });
+    timeIt(
+        "ctrl_end_50mb_ms",
+        [&] {
+            editor()->moveCursor(QTextCursor::Start);
+            paintNow(editor());
+        },
+        [&] {
+            QTest::keyClick(editor(), Qt::Key_End, Qt::ControlModifier);
+            paintNow(editor());
+        });
     timeIt("type_key_at_end_50mb_ms", nullptr, [&] {
         QTest::keyClick(editor(), Qt::Key_X);
         paintNow(editor());
@@ -245,11 +254,12 @@ void loadRtf(const QTemporaryDir &dir, int mb)
 {
     const QString path = dir.filePath(QStringLiteral("rich%1.rtf").arg(mb));
     writeFile(path, makeRtf(qint64(mb) * 1024 * 1024));
-    timeIt("load_rtf_" + QByteArray::number(mb) + "mb_ms", [] { freshEditor(); },
-           [&] {
-               editor()->LoadFile(path);
-               paintNow(editor());
-           });
+    timeIt(
+        "load_rtf_" + QByteArray::number(mb) + "mb_ms", [] { freshEditor(); },
+        [&] {
+            editor()->LoadFile(path);
+            paintNow(editor());
+        });
 }
 
 qint64 monotonicNs()
@@ -267,10 +277,12 @@ void startup(const QString &binary)
         return;
     }
     QProcess xvfb;
-    const QString display = QStringLiteral(":%1").arg(170 + (QCoreApplication::applicationPid() % 50));
-    xvfb.start(QStringLiteral("Xvfb"), {display, QStringLiteral("-screen"), QStringLiteral("0"),
-                                        QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                                        QStringLiteral("tcp")});
+    const QString display
+        = QStringLiteral(":%1").arg(170 + (QCoreApplication::applicationPid() % 50));
+    xvfb.start(QStringLiteral("Xvfb"),
+               {display, QStringLiteral("-screen"), QStringLiteral("0"),
+                QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                QStringLiteral("tcp")});
     if (!xvfb.waitForStarted(5000)) {
         std::fprintf(stderr, "  (Xvfb did not start: start-up not measured)\n");
         return;
@@ -326,8 +338,9 @@ int main(int argc, char *argv[])
         return rssProbe(QString::fromLocal8Bit(argv[2]));
 
     g_runs = qMax(5, qEnvironmentVariableIntValue("BENCH_RUNS"));
-    const QString binary = argc > 1 ? QString::fromLocal8Bit(argv[1])
-                                    : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../vyx-editor"));
+    const QString binary = argc > 1
+        ? QString::fromLocal8Bit(argv[1])
+        : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../vyx-editor"));
     QTemporaryDir dir;
     installHelpMenu();
 
@@ -343,7 +356,8 @@ int main(int argc, char *argv[])
     std::printf("\n%-32s %10s %10s %10s  %s\n", "figure", "median", "min", "max", "unit");
     for (const Figure &f : g_figures) {
         const auto [lo, hi] = std::minmax_element(f.runs.begin(), f.runs.end());
-        std::printf("%-32s %10.1f %10.1f %10.1f  %s\n", f.name.constData(), f.median(), *lo, *hi, f.unit.constData());
+        std::printf("%-32s %10.1f %10.1f %10.1f  %s\n", f.name.constData(), f.median(), *lo, *hi,
+                    f.unit.constData());
     }
     std::printf("\n");
     for (const Figure &f : g_figures)

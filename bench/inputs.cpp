@@ -4,15 +4,17 @@
 
 namespace {
 
-const char *const kWords[] = {"Hull", "Shield", "Laser", "Speed", "Armor", "Cargo", "Thrust", "Range",
-                              "Mass", "Crew", "Missile", "Energy", "Sensor", "Cloak", "Turret", "Drive"};
+const char *const kWords[]
+    = {"Hull", "Shield", "Laser",   "Speed",  "Armor",  "Cargo", "Thrust", "Range",
+       "Mass", "Crew",   "Missile", "Energy", "Sensor", "Cloak", "Turret", "Drive"};
 
 QByteArray line(QRandomGenerator &rng, int index)
 {
     if (index % 25 == 0)
         return "#include \"ships_part" + QByteArray::number(index % 97) + ".vyx\"";
     if (index % 7 == 0)
-        return "// " + QByteArray(kWords[rng.bounded(16)]) + " values for the next item, tuned for balance";
+        return "// " + QByteArray(kWords[rng.bounded(16)])
+            + " values for the next item, tuned for balance";
     if (index % 40 == 1)
         return "//*****************************************************";
     QByteArray out;
@@ -45,7 +47,8 @@ QByteArray makeRtf(qint64 bytes)
     QRandomGenerator rng(20261207);
     QByteArray out;
     out.reserve(bytes + bytes / 2);
-    out += "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Verdana;}{\\f1\\fmodern Courier New;}}\r\n"
+    out += "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Verdana;}{\\f1\\fmodern "
+           "Courier New;}}\r\n"
            "{\\colortbl;\\red200\\green0\\blue0;\\red0\\green120\\blue0;}\r\n\\pard\\f0\\fs20 ";
     qint64 text = 0;
     for (int i = 0; text < bytes; ++i) {

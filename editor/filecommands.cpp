@@ -17,7 +17,7 @@ QString fileFilter()
 }
 
 constexpr qint32 openFlags = CommonDialog::cdlOFNExplorer | CommonDialog::cdlOFNFileMustExist
-                             | CommonDialog::cdlOFNPathMustExist;
+    | CommonDialog::cdlOFNPathMustExist;
 
 QString quoted(const QString &path)
 {
@@ -82,8 +82,8 @@ bool openDocument(const QString &path)
     const QString fullPath = info.absoluteFilePath();
     // Reading a pipe or a device could wait forever or never end.
     if (info.exists() && !info.isFile() && !info.isDir()) {
-        showWarning(frmMain().window(), QObject::tr("Cannot open %1: it is not a regular file.")
-                                            .arg(quoted(fullPath)));
+        showWarning(frmMain().window(),
+                    QObject::tr("Cannot open %1: it is not a regular file.").arg(quoted(fullPath)));
         return false;
     }
     if (!rtf->LoadFile(fullPath)) {

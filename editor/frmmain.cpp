@@ -27,8 +27,8 @@ void rtfMain_Change()
     w->mnuCopy->setEnabled(hasText);
 }
 
-QAction *addItem(QMenu *menu, const char *name, const QString &caption, const QKeySequence &shortcut,
-                 void (*handler)(), bool enabled = true)
+QAction *addItem(QMenu *menu, const char *name, const QString &caption,
+                 const QKeySequence &shortcut, void (*handler)(), bool enabled = true)
 {
     QAction *action = menu->addAction(caption);
     action->setObjectName(QLatin1String(name));
@@ -58,8 +58,9 @@ QMenu *addMenu(QMenuBar *bar, const char *name, const QString &caption)
 
 FrmMainWindow::FrmMainWindow(QWidget *parent)
     : QMainWindow(parent,
-                  Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                      | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+                  Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                      | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                      | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(applicationTitle());
@@ -107,36 +108,43 @@ void FrmMainWindow::buildMenus()
     bar->setFont(QFont());
 
     mnuFile = addMenu(bar, "mnuFile", QStringLiteral("File"));
-    mnuNew = addItem(mnuFile, "mnuNew", QStringLiteral("New"), QKeySequence(Qt::CTRL | Qt::Key_N), mnuNew_Click);
-    mnuOpen = addItem(mnuFile, "mnuOpen", QStringLiteral("Open..."), QKeySequence(Qt::CTRL | Qt::Key_O), mnuOpen_Click);
+    mnuNew = addItem(mnuFile, "mnuNew", QStringLiteral("New"), QKeySequence(Qt::CTRL | Qt::Key_N),
+                     mnuNew_Click);
+    mnuOpen = addItem(mnuFile, "mnuOpen", QStringLiteral("Open..."),
+                      QKeySequence(Qt::CTRL | Qt::Key_O), mnuOpen_Click);
     mnuSave = addItem(mnuFile, "mnuSave", QStringLiteral("Save"), QKeySequence(), mnuSave_Click);
     // Ctrl+S belongs to "Save As...": the editor's users know it that way.
-    mnuSaveAs = addItem(mnuFile, "mnuSaveAs", QStringLiteral("Save As..."), QKeySequence(Qt::CTRL | Qt::Key_S),
-                        mnuSaveAs_Click);
+    mnuSaveAs = addItem(mnuFile, "mnuSaveAs", QStringLiteral("Save As..."),
+                        QKeySequence(Qt::CTRL | Qt::Key_S), mnuSaveAs_Click);
     mnuSep = addSeparator(mnuFile, "mnuSep");
     mnuExit = addItem(mnuFile, "mnuExit", QStringLiteral("Exit"), QKeySequence(), mnuExit_Click);
 
     mnuEdit = addMenu(bar, "mnuEdit", QStringLiteral("Edit"));
-    mnuCut = addItem(mnuEdit, "mnuCut", QStringLiteral("Cut"), QKeySequence(Qt::CTRL | Qt::Key_X), mnuCut_Click, false);
-    mnuCopy = addItem(mnuEdit, "mnuCopy", QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), mnuCopy_Click,
-                      false);
-    mnuPaste = addItem(mnuEdit, "mnuPaste", QStringLiteral("Paste"), QKeySequence(Qt::CTRL | Qt::Key_V),
-                       mnuPaste_Click, false);
+    mnuCut = addItem(mnuEdit, "mnuCut", QStringLiteral("Cut"), QKeySequence(Qt::CTRL | Qt::Key_X),
+                     mnuCut_Click, false);
+    mnuCopy = addItem(mnuEdit, "mnuCopy", QStringLiteral("Copy"),
+                      QKeySequence(Qt::CTRL | Qt::Key_C), mnuCopy_Click, false);
+    mnuPaste = addItem(mnuEdit, "mnuPaste", QStringLiteral("Paste"),
+                       QKeySequence(Qt::CTRL | Qt::Key_V), mnuPaste_Click, false);
 
     mnuInsert = addMenu(bar, "mnuInsert", QStringLiteral("Insert"));
-    mnuInclude = addItem(mnuInsert, "mnuInclude", QStringLiteral("Include Line"), QKeySequence(), mnuInclude_Click);
-    mnuItemSeparator = addItem(mnuInsert, "mnuItemSeparator", QStringLiteral("Item Separator"), QKeySequence(),
-                               mnuItemSeparator_Click);
+    mnuInclude = addItem(mnuInsert, "mnuInclude", QStringLiteral("Include Line"), QKeySequence(),
+                         mnuInclude_Click);
+    mnuItemSeparator = addItem(mnuInsert, "mnuItemSeparator", QStringLiteral("Item Separator"),
+                               QKeySequence(), mnuItemSeparator_Click);
     mnuSep4 = addSeparator(mnuInsert, "mnuSep4");
-    mnuDoubleSlash = addItem(mnuInsert, "mnuDoubleSlash", QStringLiteral("//"), QKeySequence(), mnuDoubleSlash_Click);
+    mnuDoubleSlash = addItem(mnuInsert, "mnuDoubleSlash", QStringLiteral("//"), QKeySequence(),
+                             mnuDoubleSlash_Click);
     mnuHash = addItem(mnuInsert, "mnuHash", QStringLiteral("#"), QKeySequence(), mnuHash_Click);
 
     // The Help menu's items open the help and About windows, which connect
     // their own handlers to them.
     mnuHelp = addMenu(bar, "mnuHelp", QStringLiteral("Help"));
-    mnuHowToUse = addItem(mnuHelp, "mnuHowToUse", QStringLiteral("How to use..."), QKeySequence(), nullptr);
+    mnuHowToUse
+        = addItem(mnuHelp, "mnuHowToUse", QStringLiteral("How to use..."), QKeySequence(), nullptr);
     mnuSep5 = addSeparator(mnuHelp, "mnuSep5");
-    mnuAbout = addItem(mnuHelp, "mnuAbout", QStringLiteral("About VYX Editor 1.0"), QKeySequence(), nullptr);
+    mnuAbout = addItem(mnuHelp, "mnuAbout", QStringLiteral("About VYX Editor 1.0"), QKeySequence(),
+                       nullptr);
 }
 
 FrmMainWindow *FrmMain::win() const

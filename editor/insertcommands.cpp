@@ -30,7 +30,8 @@ void appendSnippet(const QString &snippet)
 
 void mnuInclude_Click()
 {
-    const QString includeLine = QLatin1String("#include ") + QChar(34) + QLatin1String(".vyx") + QChar(34);
+    const QString includeLine
+        = QLatin1String("#include ") + QChar(34) + QLatin1String(".vyx") + QChar(34);
     // The caret waits right after the first quote, where the user types the
     // base name of the included file.
     appendSnippet(includeLine, int(includeLine.indexOf(QChar(34))) + 1);

@@ -41,7 +41,7 @@ void CommonDialog::configure(QFileDialog &dialog, bool save) const
     // "File must exist" belongs to opening: on the save dialog, which runs
     // with whatever flags the last Open left, it would forbid new names.
     dialog.setFileMode(!save && (Flags & cdlOFNFileMustExist) ? QFileDialog::ExistingFile
-                                                               : QFileDialog::AnyFile);
+                                                              : QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
 
     const QStringList filters = nameFilters(Filter);
@@ -85,8 +85,9 @@ bool CommonDialog::show(bool save)
         // Qt's own dialog already refuses missing files in ExistingFile mode;
         // a missing folder is refused here, for both modes and any dialog.
         if ((Flags & cdlOFNPathMustExist) && !chosen.absoluteDir().exists()) {
-            showWarning(m_owner, tr("The folder \"%1\" does not exist.")
-                                     .arg(QDir::toNativeSeparators(chosen.absolutePath())));
+            showWarning(m_owner,
+                        tr("The folder \"%1\" does not exist.")
+                            .arg(QDir::toNativeSeparators(chosen.absolutePath())));
             dialog.selectFile(chosen.fileName());
             continue;
         }

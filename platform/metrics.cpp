@@ -8,8 +8,9 @@ QFont standardFont(bool bold)
     // pick whatever fontconfig matches first. DejaVu Sans was drawn after
     // Verdana's metrics and is what install-deps provides.
     static const bool substituted = [] {
-        QFont::insertSubstitutions(QStringLiteral("Verdana"),
-                                   QStringList{QStringLiteral("DejaVu Sans"), QStringLiteral("Bitstream Vera Sans")});
+        QFont::insertSubstitutions(
+            QStringLiteral("Verdana"),
+            QStringList{QStringLiteral("DejaVu Sans"), QStringLiteral("Bitstream Vera Sans")});
         return true;
     }();
     Q_UNUSED(substituted);

@@ -27,7 +27,8 @@ QString withLineEnds(QString raw, QLatin1String lineEnd)
         raw.replace(QChar::LineSeparator, end);
         return raw;
     }
-    const auto isLineEnd = [](QChar c) { return c == QChar::ParagraphSeparator || c == QChar::LineSeparator; };
+    const auto isLineEnd
+        = [](QChar c) { return c == QChar::ParagraphSeparator || c == QChar::LineSeparator; };
     const qsizetype lineEnds = std::count_if(raw.cbegin(), raw.cend(), isLineEnd);
     if (lineEnds == 0)
         return raw;
@@ -192,14 +193,16 @@ bool RichTextBox::LoadFile(const QString &path, FileType type)
     const auto refuseLongLines = [this](qsizetype longest) {
         if (longest <= maxLineLength)
             return false;
-        m_errorString = tr("It has a line longer than %1 characters, too long to edit.").arg(maxLineLength);
+        m_errorString
+            = tr("It has a line longer than %1 characters, too long to edit.").arg(maxLineLength);
         return true;
     };
 
     if (type == rtfRTF && looksLikeRtf(bytes)) {
         const RtfContent content = readRtf(bytes);
         qsizetype longest = 0;
-        for (const QStringView paragraph : QStringView(content.text).tokenize(QChar(QChar::ParagraphSeparator)))
+        for (const QStringView paragraph :
+             QStringView(content.text).tokenize(QChar(QChar::ParagraphSeparator)))
             longest = qMax(longest, paragraph.size());
         if (refuseLongLines(longest))
             return false;

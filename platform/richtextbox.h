@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sendmessage.h"
 #include "rtfreader.h"
+#include "sendmessage.h"
 #include "textcodec.h"
 
 #include <QPlainTextEdit>

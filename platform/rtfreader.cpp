@@ -33,7 +33,8 @@ enum class Dest : quint8 { Text, Skip, FontTable, ColorTable };
 
 // Character properties as the file sets them; fonts and colours are table
 // indices, resolved once the whole file has been read.
-struct CharProps {
+struct CharProps
+{
     bool bold = false;
     bool italic = false;
     bool underline = false;
@@ -57,7 +58,8 @@ size_t qHash(const CharProps &p, size_t seed = 0)
                       p.foreground, p.background);
 }
 
-struct State {
+struct State
+{
     CharProps chars;
     quint8 align = Qt::AlignLeft;
     Dest dest = Dest::Text;
@@ -66,21 +68,53 @@ struct State {
 
 enum class Kw {
     // destinations
-    Rtf, FontTable, ColorTable, SkipDest,
+    Rtf,
+    FontTable,
+    ColorTable,
+    SkipDest,
     // document
-    Ansi, Mac, Pc, Pca, AnsiCpg, DefFont, FontCharset,
+    Ansi,
+    Mac,
+    Pc,
+    Pca,
+    AnsiCpg,
+    DefFont,
+    FontCharset,
     // text
-    Par, Line, Tab, Cell, Row, Char, Unicode, UnicodeSkip, Bin,
+    Par,
+    Line,
+    Tab,
+    Cell,
+    Row,
+    Char,
+    Unicode,
+    UnicodeSkip,
+    Bin,
     // character formatting
-    Plain, Bold, Italic, Underline, UnderlineNone, Strike, Font, FontSize, Foreground,
+    Plain,
+    Bold,
+    Italic,
+    Underline,
+    UnderlineNone,
+    Strike,
+    Font,
+    FontSize,
+    Foreground,
     Background,
     // paragraph formatting
-    Pard, AlignLeft, AlignCenter, AlignRight, AlignJustify,
+    Pard,
+    AlignLeft,
+    AlignCenter,
+    AlignRight,
+    AlignJustify,
     // colour table
-    Red, Green, Blue,
+    Red,
+    Green,
+    Blue,
 };
 
-struct KwInfo {
+struct KwInfo
+{
     Kw kw;
     char16_t ch = 0; // for Kw::Char
 };
@@ -95,23 +129,119 @@ const KwTable &keywords()
         t.emplace("fonttbl", KwInfo{Kw::FontTable});
         t.emplace("colortbl", KwInfo{Kw::ColorTable});
         // Destinations whose content is not document text.
-        for (const char *d :
-             {"stylesheet", "info", "pict", "header", "headerl", "headerr", "headerf", "footer",
-              "footerl", "footerr", "footerf", "listtable", "listoverridetable", "revtbl",
-              "rsidtbl", "fldinst", "footnote", "annotation", "atnid", "atnauthor", "atndate",
-              "atnref", "atrfstart", "atrfend", "bkmkstart", "bkmkend", "object", "objdata",
-              "objclass", "objname", "nonshppict", "shp", "shpinst", "shptxt", "sp", "sn", "sv",
-              "template", "author", "operator", "title", "subject", "keywords", "comment",
-              "doccomm", "company", "category", "manager", "creatim", "revtim", "printim",
-              "buptim", "userprops", "docvar", "generator", "xmlnstbl", "themedata",
-              "colorschememapping", "latentstyles", "datastore", "filetbl", "falt", "panose",
-              "pn", "pntxta", "pntxtb", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc",
-              "aftncn", "private", "pgdsctbl", "xe", "tc", "txe", "do", "blipuid", "picprop",
-              "formfield", "datafield", "mmathPr", "passwordhash", "wgrffmtfilter", "fchars",
-              "lchars", "protusertbl", "hlinkbase", "leveltext", "levelnumbers", "fname",
-              "listname", "listpicture", "listoverride", "list", "ud", "ts", "tsrowd",
-              "fontemb", "fontfile", "file", "pxe", "rxe", "bxe", "ixe", "tcn", "docinfo",
-              "hyphen", "password", "background", "mhtmltag", "htmltag"})
+        for (const char *d : {"stylesheet",
+                              "info",
+                              "pict",
+                              "header",
+                              "headerl",
+                              "headerr",
+                              "headerf",
+                              "footer",
+                              "footerl",
+                              "footerr",
+                              "footerf",
+                              "listtable",
+                              "listoverridetable",
+                              "revtbl",
+                              "rsidtbl",
+                              "fldinst",
+                              "footnote",
+                              "annotation",
+                              "atnid",
+                              "atnauthor",
+                              "atndate",
+                              "atnref",
+                              "atrfstart",
+                              "atrfend",
+                              "bkmkstart",
+                              "bkmkend",
+                              "object",
+                              "objdata",
+                              "objclass",
+                              "objname",
+                              "nonshppict",
+                              "shp",
+                              "shpinst",
+                              "shptxt",
+                              "sp",
+                              "sn",
+                              "sv",
+                              "template",
+                              "author",
+                              "operator",
+                              "title",
+                              "subject",
+                              "keywords",
+                              "comment",
+                              "doccomm",
+                              "company",
+                              "category",
+                              "manager",
+                              "creatim",
+                              "revtim",
+                              "printim",
+                              "buptim",
+                              "userprops",
+                              "docvar",
+                              "generator",
+                              "xmlnstbl",
+                              "themedata",
+                              "colorschememapping",
+                              "latentstyles",
+                              "datastore",
+                              "filetbl",
+                              "falt",
+                              "panose",
+                              "pn",
+                              "pntxta",
+                              "pntxtb",
+                              "ftnsep",
+                              "ftnsepc",
+                              "ftncn",
+                              "aftnsep",
+                              "aftnsepc",
+                              "aftncn",
+                              "private",
+                              "pgdsctbl",
+                              "xe",
+                              "tc",
+                              "txe",
+                              "do",
+                              "blipuid",
+                              "picprop",
+                              "formfield",
+                              "datafield",
+                              "mmathPr",
+                              "passwordhash",
+                              "wgrffmtfilter",
+                              "fchars",
+                              "lchars",
+                              "protusertbl",
+                              "hlinkbase",
+                              "leveltext",
+                              "levelnumbers",
+                              "fname",
+                              "listname",
+                              "listpicture",
+                              "listoverride",
+                              "list",
+                              "ud",
+                              "ts",
+                              "tsrowd",
+                              "fontemb",
+                              "fontfile",
+                              "file",
+                              "pxe",
+                              "rxe",
+                              "bxe",
+                              "ixe",
+                              "tcn",
+                              "docinfo",
+                              "hyphen",
+                              "password",
+                              "background",
+                              "mhtmltag",
+                              "htmltag"})
             t.emplace(d, KwInfo{Kw::SkipDest});
         t.emplace("ansi", KwInfo{Kw::Ansi});
         t.emplace("mac", KwInfo{Kw::Mac});
@@ -129,11 +259,10 @@ const KwTable &keywords()
         t.emplace("cell", KwInfo{Kw::Cell});
         t.emplace("nestcell", KwInfo{Kw::Cell});
         const std::pair<const char *, char16_t> chars[] = {
-            {"emdash", 0x2014},   {"endash", 0x2013},    {"bullet", 0x2022},
-            {"lquote", 0x2018},   {"rquote", 0x2019},    {"ldblquote", 0x201C},
-            {"rdblquote", 0x201D}, {"emspace", 0x2003},  {"enspace", 0x2002},
-            {"qmspace", 0x2005},  {"zwj", 0x200D},       {"zwnj", 0x200C},
-            {"ltrmark", 0x200E},  {"rtlmark", 0x200F},
+            {"emdash", 0x2014},  {"endash", 0x2013},    {"bullet", 0x2022},    {"lquote", 0x2018},
+            {"rquote", 0x2019},  {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"emspace", 0x2003},
+            {"enspace", 0x2002}, {"qmspace", 0x2005},   {"zwj", 0x200D},       {"zwnj", 0x200C},
+            {"ltrmark", 0x200E}, {"rtlmark", 0x200F},
         };
         for (const auto &[name, ch] : chars)
             t.emplace(name, KwInfo{Kw::Char, ch});
@@ -175,26 +304,46 @@ const KwTable &keywords()
 const char *codePageName(int cp)
 {
     switch (cp) {
-    case 437: return "IBM437";
-    case 850: return "IBM850";
-    case 852: return "IBM852";
-    case 866: return "IBM866";
-    case 874: return "windows-874";
-    case 932: return "Shift_JIS";
-    case 936: return "GBK";
-    case 949: return "windows-949";
-    case 950: return "Big5";
-    case 1250: return "windows-1250";
-    case 1251: return "windows-1251";
-    case 1253: return "windows-1253";
-    case 1254: return "windows-1254";
-    case 1255: return "windows-1255";
-    case 1256: return "windows-1256";
-    case 1257: return "windows-1257";
-    case 1258: return "windows-1258";
-    case 10000: return "macintosh";
-    case 65001: return "UTF-8";
-    default: return nullptr;
+    case 437:
+        return "IBM437";
+    case 850:
+        return "IBM850";
+    case 852:
+        return "IBM852";
+    case 866:
+        return "IBM866";
+    case 874:
+        return "windows-874";
+    case 932:
+        return "Shift_JIS";
+    case 936:
+        return "GBK";
+    case 949:
+        return "windows-949";
+    case 950:
+        return "Big5";
+    case 1250:
+        return "windows-1250";
+    case 1251:
+        return "windows-1251";
+    case 1253:
+        return "windows-1253";
+    case 1254:
+        return "windows-1254";
+    case 1255:
+        return "windows-1255";
+    case 1256:
+        return "windows-1256";
+    case 1257:
+        return "windows-1257";
+    case 1258:
+        return "windows-1258";
+    case 10000:
+        return "macintosh";
+    case 65001:
+        return "UTF-8";
+    default:
+        return nullptr;
     }
 }
 
@@ -202,23 +351,40 @@ const char *codePageName(int cp)
 int charsetCodePage(int charset)
 {
     switch (charset) {
-    case 0: return 1252;
-    case 77: return 10000;
-    case 128: return 932;
-    case 129: return 949;
-    case 134: return 936;
-    case 136: return 950;
-    case 161: return 1253;
-    case 162: return 1254;
-    case 163: return 1258;
-    case 177: return 1255;
-    case 178: return 1256;
-    case 186: return 1257;
-    case 204: return 1251;
-    case 222: return 874;
-    case 238: return 1250;
-    case 254: return 437;
-    default: return 0;
+    case 0:
+        return 1252;
+    case 77:
+        return 10000;
+    case 128:
+        return 932;
+    case 129:
+        return 949;
+    case 134:
+        return 936;
+    case 136:
+        return 950;
+    case 161:
+        return 1253;
+    case 162:
+        return 1254;
+    case 163:
+        return 1258;
+    case 177:
+        return 1255;
+    case 178:
+        return 1256;
+    case 186:
+        return 1257;
+    case 204:
+        return 1251;
+    case 222:
+        return 874;
+    case 238:
+        return 1250;
+    case 254:
+        return 437;
+    default:
+        return 0;
     }
 }
 
@@ -238,7 +404,8 @@ bool isLetter(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-struct Font {
+struct Font
+{
     QString name;
     int codePage = 0;
 };
@@ -247,7 +414,8 @@ class Reader
 {
 public:
     explicit Reader(const QByteArray &bytes)
-        : m_p(bytes.constData()), m_end(bytes.constData() + bytes.size())
+        : m_p(bytes.constData())
+        , m_end(bytes.constData() + bytes.size())
     {
         m_stack.reserve(kMaxDepth + 1);
         m_stack.emplace_back();
@@ -286,7 +454,7 @@ private:
     int m_overflowDepth = 0; // groups opened beyond kMaxDepth
     quint8 m_paraAlign = Qt::AlignLeft; // of the paragraph being read
     bool m_starNext = false; // after \*: the group is an ignorable destination
-    int m_skipChars = 0;     // \uN fallback characters still to skip
+    int m_skipChars = 0; // \uN fallback characters still to skip
     int m_docCodePage = 1252;
     int m_defaultFont = -1;
     char16_t m_cp1252[256];
@@ -769,8 +937,9 @@ void Reader::appendText(const char16_t *data, qsizetype n)
             continue;
         } else if (c == u'\t' || c == kLineBreak) {
             // kept
-        } else if (c < 0x20 || (c >= 0x7F && c < 0xA0 && c != 0x81 && c != 0x8D && c != 0x8F
-                                && c != 0x90 && c != 0x9D)) {
+        } else if (c < 0x20
+                   || (c >= 0x7F && c < 0xA0 && c != 0x81 && c != 0x8D && c != 0x8F && c != 0x90
+                       && c != 0x9D)) {
             // Control characters are no text; the five bytes Windows-1252
             // leaves undefined keep their code points as elsewhere in the program.
             continue;

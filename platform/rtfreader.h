@@ -19,26 +19,29 @@ class QTextCursor;
 bool looksLikeRtf(const QByteArray &bytes);
 
 // The character formatting of a run of text, as the file gave it.
-struct RtfCharFormat {
+struct RtfCharFormat
+{
     bool bold = false;
     bool italic = false;
     bool underline = false;
     bool strikeOut = false;
-    QString family;      // empty: the control's own font
+    QString family; // empty: the control's own font
     int halfPoints = 24; // font size in half-points
-    QColor foreground;   // invalid: the automatic colour
-    QColor background;   // invalid: no highlight
+    QColor foreground; // invalid: the automatic colour
+    QColor background; // invalid: no highlight
 };
 
-struct RtfRun {
-    int start = 0;  // index into RtfContent::text; the run lasts until the next one starts
+struct RtfRun
+{
+    int start = 0; // index into RtfContent::text; the run lasts until the next one starts
     int format = 0; // index into RtfContent::formats
 };
 
 // What a file holds, ready to insert into a document. Paragraphs are
 // separated by U+2029 and line breaks within one are U+2028; the text holds
 // no other control characters than tabs.
-struct RtfContent {
+struct RtfContent
+{
     QString text;
     QVector<RtfCharFormat> formats;
     QVector<RtfRun> runs;

@@ -6,7 +6,8 @@
 
 namespace {
 
-struct Entry {
+struct Entry
+{
     QPointer<QWidget> widget;
     MessageTarget *target;
 };

@@ -72,7 +72,8 @@ qsizetype pieceEnd(QByteArrayView bytes, qsizetype from, qsizetype maxBytes, Tex
     if (isUtf16(encoding)) {
         end -= (end - from) % 2;
         const auto unit = [&](qsizetype i) {
-            return encoding == TextEncoding::Utf16LE ? byte(i) | (byte(i + 1) << 8) : (byte(i) << 8) | byte(i + 1);
+            return encoding == TextEncoding::Utf16LE ? byte(i) | (byte(i + 1) << 8)
+                                                     : (byte(i) << 8) | byte(i + 1);
         };
         if (unit(end - 2) == u'\r')
             end -= 2;
@@ -146,7 +147,8 @@ TextFormat detectTextFormat(QByteArrayView bytes)
         return bytes.size() >= n && memcmp(bytes.data(), bom, size_t(n)) == 0;
     };
     if (starts("\xFF\xFE", 2) || starts("\xFE\xFF", 2)) {
-        const TextEncoding utf16 = bytes[0] == '\xFF' ? TextEncoding::Utf16LE : TextEncoding::Utf16BE;
+        const TextEncoding utf16
+            = bytes[0] == '\xFF' ? TextEncoding::Utf16LE : TextEncoding::Utf16BE;
         if (bytes.size() % 2 == 0 && decodesCleanly(bytes.sliced(2), utf16))
             return {utf16, true};
     } else if (starts("\xEF\xBB\xBF", 3)) {
@@ -182,7 +184,8 @@ bool TextPieces::next(QString *piece)
         *piece = fromWindows1252(bytes);
         break;
     default:
-        *piece = QStringDecoder(qtEncoding(m_encoding), QStringConverter::Flag::Stateless).decode(bytes);
+        *piece = QStringDecoder(qtEncoding(m_encoding), QStringConverter::Flag::Stateless)
+                     .decode(bytes);
         break;
     }
     return true;
@@ -226,7 +229,8 @@ DecodedText decodeText(const QByteArray &bytes)
     return result;
 }
 
-QByteArray encodeText(const QString &text, TextEncoding encoding, bool bom, TextEncoding *encodingUsed)
+QByteArray encodeText(const QString &text, TextEncoding encoding, bool bom,
+                      TextEncoding *encodingUsed)
 {
     TextEncoding used = encoding;
     QByteArray out;
@@ -245,7 +249,8 @@ QByteArray encodeText(const QString &text, TextEncoding encoding, bool bom, Text
         qtEncoding = QStringConverter::Utf16LE;
     else if (used == TextEncoding::Utf16BE)
         qtEncoding = QStringConverter::Utf16BE;
-    QStringEncoder encoder(qtEncoding, bom ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
+    QStringEncoder encoder(
+        qtEncoding, bom ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
     out = encoder.encode(text);
     if (encodingUsed)
         *encodingUsed = used;

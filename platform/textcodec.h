@@ -14,7 +14,8 @@ enum class TextEncoding {
     Utf16BE,
 };
 
-struct DecodedText {
+struct DecodedText
+{
     QString text; // line ends exactly as in the file
     TextEncoding encoding = TextEncoding::Auto;
     bool bom = false;
@@ -24,7 +25,8 @@ struct DecodedText {
 // byte order mark, UTF-8 when they are valid UTF-8 (with or without a BOM),
 // and Windows-1252 otherwise, which maps every byte to a character so that
 // nothing is lost. Checks the bytes without decoding them all at once.
-struct TextFormat {
+struct TextFormat
+{
     TextEncoding encoding = TextEncoding::Auto;
     bool bom = false;
 };

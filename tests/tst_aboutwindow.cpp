@@ -10,8 +10,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QPlainTextEdit>
-#include <QRegularExpression>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -77,7 +77,8 @@ private Q_SLOTS:
         frmMain().setCaption(QStringLiteral("ships.vyx"));
         w->mnuPaste->setEnabled(true);
         const auto state = [w] {
-            QStringList s{w->rtfMain->Text(), frmMain().caption(), w->rtfMain->textCursor().selectedText()};
+            QStringList s{w->rtfMain->Text(), frmMain().caption(),
+                          w->rtfMain->textCursor().selectedText()};
             for (QAction *a : w->findChildren<QAction *>())
                 s << a->objectName() + (a->isEnabled() ? " on" : " off");
             return s;
@@ -109,11 +110,13 @@ private Q_SLOTS:
         const QString fits = QStringLiteral("(?:[^\r\n]{1,77}\r\n){%1}");
         const QString heading = QStringLiteral("\r\n\"%1\" Menu\\.\r\n\r\n");
         QTest::newRow("help-page") << help << "txtHowToUse" << howToUseText()
-            << sized(1625) + fits.arg(2) + heading.arg("File") + fits.arg(7) + heading.arg("Edit") + fits.arg(5)
-                   + heading.arg("Insert") + fits.arg(7) + heading.arg("Help") + "[^\r\n]{100}\r\n";
-        QTest::newRow("about-one-paragraph") << about << "txtAbout" << aboutText()
-                                             << sized(292) + "[^\r\n]+\\.\\.\\.\r\n";
-        QTest::newRow("about-two-names") << about << "txtCoders" << codersText() << "[^\r\n]+\r\n[^\r\n]+\r\n";
+                                   << sized(1625) + fits.arg(2) + heading.arg("File") + fits.arg(7)
+                + heading.arg("Edit") + fits.arg(5) + heading.arg("Insert") + fits.arg(7)
+                + heading.arg("Help") + "[^\r\n]{100}\r\n";
+        QTest::newRow("about-one-paragraph")
+            << about << "txtAbout" << aboutText() << sized(292) + "[^\r\n]+\\.\\.\\.\r\n";
+        QTest::newRow("about-two-names")
+            << about << "txtCoders" << codersText() << "[^\r\n]+\r\n[^\r\n]+\r\n";
     }
 
     // Each box shows its text, CR LF line ends and all, ignores typing and
@@ -148,15 +151,22 @@ private Q_SLOTS:
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("focusAfter"); // empty: the window is gone
         QTest::newRow("help-tab-from-start") << help << "" << int(Qt::Key_Tab) << "cmdBack";
-        QTest::newRow("help-page-enter") << help << "txtHowToUse" << int(Qt::Key_Return) << "txtHowToUse";
+        QTest::newRow("help-page-enter")
+            << help << "txtHowToUse" << int(Qt::Key_Return) << "txtHowToUse";
         QTest::newRow("help-button-enter") << help << "cmdBack" << int(Qt::Key_Return) << "";
         QTest::newRow("about-tab-from-start") << about << "" << int(Qt::Key_Tab) << "txtCoders";
-        QTest::newRow("about-tab-from-credits") << about << "txtCoders" << int(Qt::Key_Tab) << "cmdClose";
-        QTest::newRow("about-tab-from-button") << about << "cmdClose" << int(Qt::Key_Tab) << "txtAbout";
-        QTest::newRow("about-description-enter") << about << "txtAbout" << int(Qt::Key_Return) << "txtAbout";
-        QTest::newRow("about-credits-escape") << about << "txtCoders" << int(Qt::Key_Escape) << "txtCoders";
-        QTest::newRow("about-button-escape") << about << "cmdClose" << int(Qt::Key_Escape) << "cmdClose";
-        QTest::newRow("about-button-keypad-enter") << about << "cmdClose" << int(Qt::Key_Enter) << "";
+        QTest::newRow("about-tab-from-credits")
+            << about << "txtCoders" << int(Qt::Key_Tab) << "cmdClose";
+        QTest::newRow("about-tab-from-button")
+            << about << "cmdClose" << int(Qt::Key_Tab) << "txtAbout";
+        QTest::newRow("about-description-enter")
+            << about << "txtAbout" << int(Qt::Key_Return) << "txtAbout";
+        QTest::newRow("about-credits-escape")
+            << about << "txtCoders" << int(Qt::Key_Escape) << "txtCoders";
+        QTest::newRow("about-button-escape")
+            << about << "cmdClose" << int(Qt::Key_Escape) << "cmdClose";
+        QTest::newRow("about-button-keypad-enter")
+            << about << "cmdClose" << int(Qt::Key_Enter) << "";
     }
 
     // Keys as the window system delivers them, to the window's focus.
@@ -183,15 +193,19 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("form");
         QTest::addColumn<QStringList>("shown"); // the window, then its controls, after a resize
-        QTest::newRow("help-sizable") << help << QStringList{
-            "QRect(134,116 556x455) Qt::Window sizable",
-            "txtHowToUse QRect(16,8 521x369) Verdana 9.75 false How to use this program...",
-            "cmdBack QRect(432,400 105x33) Verdana 9.75 false"};
-        QTest::newRow("about-fixed-tool") << about << QStringList{
-            "QRect(176,256 467x173) Qt::Tool fixed", "Label1 QRect(16,120 57x17) Verdana 9.75 true",
-            "txtAbout QRect(16,8 433x97) Verdana 9.75 false About the Program...",
-            "txtCoders QRect(88,120 105x41) Verdana 9.75 false",
-            "cmdClose QRect(360,136 81x33) Verdana 9.75 false Close Window..."};
+        QTest::newRow("help-sizable")
+            << help
+            << QStringList{
+                   "QRect(134,116 556x455) Qt::Window sizable",
+                   "txtHowToUse QRect(16,8 521x369) Verdana 9.75 false How to use this program...",
+                   "cmdBack QRect(432,400 105x33) Verdana 9.75 false"};
+        QTest::newRow("about-fixed-tool")
+            << about
+            << QStringList{"QRect(176,256 467x173) Qt::Tool fixed",
+                           "Label1 QRect(16,120 57x17) Verdana 9.75 true",
+                           "txtAbout QRect(16,8 433x97) Verdana 9.75 false About the Program...",
+                           "txtCoders QRect(88,120 105x41) Verdana 9.75 false",
+                           "cmdClose QRect(360,136 81x33) Verdana 9.75 false Close Window..."};
     }
 
     void design()
@@ -207,10 +221,12 @@ private Q_SLOTS:
         whileShown(form, [&](QWidget *w) {
             const QRect client = w->geometry();
             w->resize(900, 700);
-            seen << describe(client, w->windowType(), w->size() == client.size() ? "fixed" : "sizable");
+            seen << describe(client, w->windowType(),
+                             w->size() == client.size() ? "fixed" : "sizable");
             for (QWidget *c : w->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
                 const QFont f = c->font();
-                seen << describe(c->objectName(), c->geometry(), f.family(), f.pointSizeF(), f.bold(), c->toolTip());
+                seen << describe(c->objectName(), c->geometry(), f.family(), f.pointSizeF(),
+                                 f.bold(), c->toolTip());
             }
         });
         QCOMPARE(seen, shown);

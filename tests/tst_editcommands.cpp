@@ -83,27 +83,30 @@ void TestEditCommands::insertAppends_data()
     QTest::addColumn<QString>("afterCaret"); // Include Line leaves the caret for the file name
 
     const QString lastLine = QStringLiteral("ship Alpha\r\nspeed 4"); // "Alpha" spans 5..10
-    const struct {
+    const struct
+    {
         const char *action;
         QString snippet;
         QString afterCaret;
         const char *selection;
         int anchor, position;
-    } commands[] = {{"mnuInclude", includeLine, QStringLiteral(".vyx\""), "caret-at-start", 0, 0},
-                    {"mnuItemSeparator", separator, QString(), "word-selected", 5, 10},
-                    {"mnuDoubleSlash", QStringLiteral("//"), QString(), "selected-backwards", 10, 2},
-                    {"mnuHash", QStringLiteral("#"), QString(), "all-selected", 0, 18}};
+    } commands[]
+        = {{"mnuInclude", includeLine, QStringLiteral(".vyx\""), "caret-at-start", 0, 0},
+           {"mnuItemSeparator", separator, QString(), "word-selected", 5, 10},
+           {"mnuDoubleSlash", QStringLiteral("//"), QString(), "selected-backwards", 10, 2},
+           {"mnuHash", QStringLiteral("#"), QString(), "all-selected", 0, 18}};
     for (const auto &c : commands) {
         QTest::addRow("%s-on-empty-document", c.action)
             << QString() << 0 << 0 << QStringList{c.action} << c.snippet << c.afterCaret;
         QTest::addRow("%s-joins-last-line-%s", c.action, c.selection)
-            << lastLine << c.anchor << c.position << QStringList{c.action} << lastLine + c.snippet << c.afterCaret;
+            << lastLine << c.anchor << c.position << QStringList{c.action} << lastLine + c.snippet
+            << c.afterCaret;
     }
     QTest::newRow("include-twice") << QString() << 0 << 0 << QStringList{"mnuInclude", "mnuInclude"}
                                    << includeLine + includeLine << QStringLiteral(".vyx\"");
-    QTest::newRow("abc-slashes-separator") << QStringLiteral("abc") << 1 << 1
-                                           << QStringList{"mnuDoubleSlash", "mnuItemSeparator"}
-                                           << QStringLiteral("abc//") + separator << QString();
+    QTest::newRow("abc-slashes-separator")
+        << QStringLiteral("abc") << 1 << 1 << QStringList{"mnuDoubleSlash", "mnuItemSeparator"}
+        << QStringLiteral("abc//") + separator << QString();
 }
 
 void TestEditCommands::insertAppends()

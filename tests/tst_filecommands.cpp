@@ -83,7 +83,8 @@ void TestFileCommands::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(QDir::setCurrent(m_dir->path()));
     QVERIFY(TestUtil::writeBytes(path("b.vyx"), "bee"));
-    QVERIFY(QFile::setPermissions(path("b.vyx"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    QVERIFY(QFile::setPermissions(path("b.vyx"),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     QVERIFY(TestUtil::writeBytes(path("c.vyx"), "\xEF\xBB\xBFsea"));
     frmMain().strLastopen.clear();
     frmMain().strLastsave.clear();
@@ -115,7 +116,8 @@ QString TestFileCommands::run(const QString &script)
         if (verb == "type") { // key by key: keyClicks() knows only ASCII
             rtf()->moveCursor(QTextCursor::End);
             for (const QChar c : rest)
-                QTest::sendKeyEvent(QTest::Click, rtf(), c == u'\n' ? Qt::Key_Return : Qt::Key_unknown,
+                QTest::sendKeyEvent(QTest::Click, rtf(),
+                                    c == u'\n' ? Qt::Key_Return : Qt::Key_unknown,
                                     c == u'\n' ? QStringLiteral("\r") : QString(c), Qt::NoModifier);
             continue;
         }
@@ -132,8 +134,11 @@ QString TestFileCommands::run(const QString &script)
             frmMain().window()->close();
         } else {
             FrmMainWindow *w = frmMain().win();
-            const QHash<QString, QAction *> menu{{"new", w->mnuNew}, {"open", w->mnuOpen},
-                {"save", w->mnuSave}, {"saveas", w->mnuSaveAs}, {"exit", w->mnuExit}};
+            const QHash<QString, QAction *> menu{{"new", w->mnuNew},
+                                                 {"open", w->mnuOpen},
+                                                 {"save", w->mnuSave},
+                                                 {"saveas", w->mnuSaveAs},
+                                                 {"exit", w->mnuExit}};
             menu.value(verb)->trigger();
         }
         if (!m_answers.isEmpty() || !m_unexpected.isEmpty())
@@ -153,14 +158,18 @@ void TestFileCommands::armNext()
         auto *dialog = qobject_cast<QFileDialog *>(modal);
         auto *name = modal->findChild<QLineEdit *>("fileNameEdit");
         if (box) {
-            m_seen << QStringLiteral("%1|%2|%3|%4").arg(modal->windowTitle(),
-                QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(box->icon()),
-                buttonNames.valueToKeys(box->standardButtons()).replace("|FirstButton", ""), box->text());
+            m_seen << QStringLiteral("%1|%2|%3|%4")
+                          .arg(modal->windowTitle(),
+                               QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(box->icon()),
+                               buttonNames.valueToKeys(box->standardButtons())
+                                   .replace("|FirstButton", ""),
+                               box->text());
         } else if (dialog) { // the filter shown, the patterns the list applies, the start
-            m_seen << QStringLiteral("%1|%2|%3|%4/%5").arg(modal->windowTitle(),
-                modal->findChild<QComboBox *>("fileTypeCombo")->currentText(),
-                modal->findChild<QFileSystemModel *>()->nameFilters().join(u' '),
-                dialog->directory().absolutePath(), name->text());
+            m_seen << QStringLiteral("%1|%2|%3|%4/%5")
+                          .arg(modal->windowTitle(),
+                               modal->findChild<QComboBox *>("fileTypeCombo")->currentText(),
+                               modal->findChild<QFileSystemModel *>()->nameFilters().join(u' '),
+                               dialog->directory().absolutePath(), name->text());
         }
         const QString answer = m_answers.takeFirst();
         armNext(); // before answering: the answer may bring up the next window
@@ -184,28 +193,35 @@ void TestFileCommands::sequences_data()
     QTest::addColumn<QByteArray>("b");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("caption"); // DIR/: the test's folder
-    const auto row = [](const char *name, const char *script, const char *a, const char *b, const char *text,
-                        const char *caption) {
-        QTest::newRow(name) << QString::fromUtf8(script) << (a ? QByteArray(a) : QByteArray()) << QByteArray(b)
-                            << QString::fromUtf8(text) << QString::fromUtf8(caption);
+    const auto row = [](const char *name, const char *script, const char *a, const char *b,
+                        const char *text, const char *caption) {
+        QTest::newRow(name) << QString::fromUtf8(script) << (a ? QByteArray(a) : QByteArray())
+                            << QByteArray(b) << QString::fromUtf8(text)
+                            << QString::fromUtf8(caption);
     };
     const char *A = "DIR/a.vyx", *B = "b.vyx", *U = "VYX Editor 1.0"; // captions
     row("save at start: asks", "type ship|save a.vyx", "ship", "bee", "ship", A);
     row("save at start: cancel", "type ship|save -", nullptr, "bee", "ship", U);
-    row("save as, save", "type one|saveas a.vyx|type \ntwo|save", "one\r\ntwo", "bee", "one\r\ntwo", A);
+    row("save as, save", "type one|saveas a.vyx|type \ntwo|save", "one\r\ntwo", "bee", "one\r\ntwo",
+        A);
     row("open, save", "open b.vyx|type !|save", nullptr, "bee!", "bee!", B);
     row("FILE argument, save", "cmdline b.vyx|type !|save", nullptr, "bee!", "bee!", B);
     row("open: cancel", "open b.vyx|open -|type !|save", nullptr, "bee!", "bee!", B);
     row("save as: cancel", "open b.vyx|type !|saveas -", nullptr, "bee", "bee!", B);
-    row("stale: save as A, open B, save", "type one|saveas a.vyx|open b.vyx|type !|save", "one", "bee!", "bee!", B);
-    row("stale: save as A, new, save", "type one|saveas a.vyx|new|type two|save -", "one", "bee", "two", A);
-    row("stale: save as A, reloaded, save", "type one|saveas a.vyx|reload|type two|save -", "one", "bee", "two", U);
+    row("stale: save as A, open B, save", "type one|saveas a.vyx|open b.vyx|type !|save", "one",
+        "bee!", "bee!", B);
+    row("stale: save as A, new, save", "type one|saveas a.vyx|new|type two|save -", "one", "bee",
+        "two", A);
+    row("stale: save as A, reloaded, save", "type one|saveas a.vyx|reload|type two|save -", "one",
+        "bee", "two", U);
     row("untitled, new: yes saves as", "type draft|new Yes a.vyx", "draft", "bee", "", A);
     row("untitled, new: yes, cancel stops", "type draft|new Yes -", nullptr, "bee", "draft", U);
-    row("open: missing folder asked again", "open b.vyx|type !|saveas missing/a.vyx Ok -", nullptr, "bee", "bee!", B);
-    row("new after BOM: windows-1252", "open c.vyx|new|type \u00E9 \u2014|saveas a.vyx", "\xE9 \x97", "bee",
-        "\u00E9 \u2014", A);
-    row("new: utf-8 when needed", "type \u00E9\u0436|saveas a.vyx", "\xC3\xA9\xD0\xB6", "bee", "\u00E9\u0436", A);
+    row("open: missing folder asked again", "open b.vyx|type !|saveas missing/a.vyx Ok -", nullptr,
+        "bee", "bee!", B);
+    row("new after BOM: windows-1252", "open c.vyx|new|type \u00E9 \u2014|saveas a.vyx",
+        "\xE9 \x97", "bee", "\u00E9 \u2014", A);
+    row("new: utf-8 when needed", "type \u00E9\u0436|saveas a.vyx", "\xC3\xA9\xD0\xB6", "bee",
+        "\u00E9\u0436", A);
 }
 
 void TestFileCommands::sequences()
@@ -244,7 +260,8 @@ void TestFileCommands::saveChanges()
     if (!asked)
         rtf()->undo(); // typed and undone: the text is as loaded
     QSignalSpy ended(RuntimeEvents::instance(), &RuntimeEvents::endRequested);
-    QCOMPARE(run(command + (asked ? u' ' + answer : QString()) + (command == "open" && goesOn ? " c.vyx" : "")),
+    QCOMPARE(run(command + (asked ? u' ' + answer : QString())
+                 + (command == "open" && goesOn ? " c.vyx" : "")),
              QString());
     if (asked)
         QCOMPARE(m_seen.first(), appTitle + "|Question|Yes|No|Cancel|Save Changes?");
@@ -253,7 +270,10 @@ void TestFileCommands::saveChanges()
     QCOMPARE(frmMain().isLoaded(), command != "close" || !goesOn);
     if (frmMain().isLoaded()) {
         const QString kept = asked ? "bee+" : "bee";
-        QCOMPARE(rtf()->Text(), !goesOn || command == "exit" ? kept : command == "new" ? "" : "sea");
+        QCOMPARE(rtf()->Text(),
+                 !goesOn || command == "exit" ? kept
+                     : command == "new"       ? ""
+                                              : "sea");
         QCOMPARE(frmMain().caption(), QString(goesOn && command == "open" ? "c.vyx" : "b.vyx"));
         QCOMPARE(rtf()->document()->isModified(), !goesOn || (command == "exit" && answer == "No"));
     }
@@ -264,14 +284,30 @@ void TestFileCommands::failures_data()
     QTest::addColumn<QString>("setup"); // what stands at the target
     QTest::addColumn<QString>("script");
     QTest::addColumn<QString>("target");
-    QTest::newRow("save: file became a folder") << "folder" << "save Ok" << "b.vyx";
-    QTest::newRow("save: disk full midway") << "limit" << "save Ok" << "b.vyx";
-    QTest::newRow("new: yes, save fails, stops") << "folder" << "new Yes Ok" << "b.vyx";
-    QTest::newRow("save as: missing folder") << "" << "saveas missing/a.vyx Ok" << "missing/a.vyx";
-    QTest::newRow("open: over the size limit") << "huge" << "open No huge.vyx Ok" << "huge.vyx";
-    QTest::newRow("FILE argument: pipe") << "pipe" << "cmdline pipe.vyx Ok" << "pipe.vyx";
-    QTest::newRow("FILE argument: missing") << "" << "cmdline missing.vyx Ok" << "missing.vyx";
-    QTest::newRow("FILE argument: folder") << "folder" << "cmdline sub Ok" << "sub";
+    QTest::newRow("save: file became a folder") << "folder"
+                                                << "save Ok"
+                                                << "b.vyx";
+    QTest::newRow("save: disk full midway") << "limit"
+                                            << "save Ok"
+                                            << "b.vyx";
+    QTest::newRow("new: yes, save fails, stops") << "folder"
+                                                 << "new Yes Ok"
+                                                 << "b.vyx";
+    QTest::newRow("save as: missing folder") << ""
+                                             << "saveas missing/a.vyx Ok"
+                                             << "missing/a.vyx";
+    QTest::newRow("open: over the size limit") << "huge"
+                                               << "open No huge.vyx Ok"
+                                               << "huge.vyx";
+    QTest::newRow("FILE argument: pipe") << "pipe"
+                                         << "cmdline pipe.vyx Ok"
+                                         << "pipe.vyx";
+    QTest::newRow("FILE argument: missing") << ""
+                                            << "cmdline missing.vyx Ok"
+                                            << "missing.vyx";
+    QTest::newRow("FILE argument: folder") << "folder"
+                                           << "cmdline sub Ok"
+                                           << "sub";
 }
 
 void TestFileCommands::failures()
@@ -279,7 +315,8 @@ void TestFileCommands::failures()
     QFETCH(QString, setup);
     QFETCH(QString, script);
     QFETCH(QString, target);
-    const QString message = script.startsWith("open") || script.startsWith("cmdline") ? "Cannot open" : "Cannot save";
+    const QString message
+        = script.startsWith("open") || script.startsWith("cmdline") ? "Cannot open" : "Cannot save";
     // A modified document with a file; everything about it must stay so.
     QCOMPARE(run("cmdline b.vyx|type !"), QString());
     frmMain().strLastsave = path("s.vyx");
@@ -305,13 +342,14 @@ void TestFileCommands::failures()
                               .arg(appTitle, message, QDir::toNativeSeparators(path(target)));
     // ... followed by the system's reason.
     QVERIFY2(m_seen.last().startsWith(shown) && m_seen.last().size() > shown.size() + 3
-                 && !m_seen.last().endsWith("Unknown error"), qPrintable(m_seen.last()));
+                 && !m_seen.last().endsWith("Unknown error"),
+             qPrintable(m_seen.last()));
     QCOMPARE(QDir().entryList(QDir::Files), files); // nothing left behind
     if (QFileInfo(path("b.vyx")).isFile())
         QCOMPARE(bytes("b.vyx"), QByteArray("bee"));
     QVERIFY(rtf()->document()->isModified());
-    QCOMPARE((QStringList{rtf()->Text(), frmMain().caption(), frmMain().strLastopen, frmMain().strLastsave,
-                          frmMain().documentPath}),
+    QCOMPARE((QStringList{rtf()->Text(), frmMain().caption(), frmMain().strLastopen,
+                          frmMain().strLastsave, frmMain().documentPath}),
              (QStringList{"bee!", "b.vyx", path("b.vyx"), path("s.vyx"), path("b.vyx")}));
 }
 
@@ -321,19 +359,22 @@ void TestFileCommands::encodingRoundTrip_data()
     QTest::addColumn<QString>("text"); // as shown after Open
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QByteArray>("saved");
-    const auto row = [](const char *name, const QByteArray &bytes, const char *text, const char *typed,
-                        const QByteArray &saved) {
-        QTest::newRow(name) << bytes << QString::fromUtf8(text) << QString::fromUtf8(typed) << saved;
+    const auto row = [](const char *name, const QByteArray &bytes, const char *text,
+                        const char *typed, const QByteArray &saved) {
+        QTest::newRow(name) << bytes << QString::fromUtf8(text) << QString::fromUtf8(typed)
+                            << saved;
     };
     row("ascii crlf: byte for byte", "a\r\nb\r\n", "a\nb\n", "", "a\r\nb\r\n");
     row("lf: back as crlf", "a\nb\n", "a\nb\n", "", "a\r\nb\r\n");
     row("mixed line ends", "a\nb\r\nc\rd", "a\nb\nc\nd", "", "a\r\nb\r\nc\r\nd");
     row("windows-1252, edited", "caf\xE9 \x97 x\xA0y\r\n", "caf\u00E9 \u2014 x\u00A0y\n", "\u00E8",
         "caf\xE9 \x97 x\xA0y\r\n\xE8");
-    row("windows-1252 gets cyrillic: utf-8", "\xE9\r\n", "\u00E9\n", "\u0436", "\xC3\xA9\r\n\xD0\xB6");
+    row("windows-1252 gets cyrillic: utf-8", "\xE9\r\n", "\u00E9\n", "\u0436",
+        "\xC3\xA9\r\n\xD0\xB6");
     row("utf-8 lf, edited", "caf\xC3\xA9\n", "caf\u00E9\n", "z", "caf\xC3\xA9\r\nz");
     row("utf-8 bom", "\xEF\xBB\xBF\xC3\xA9\r\n", "\u00E9\n", "", "\xEF\xBB\xBF\xC3\xA9\r\n");
-    row("utf-16le bom", QByteArray("\xFF\xFEz\0\r\0\n\0", 8), "z\n", "", QByteArray("\xFF\xFEz\0\r\0\n\0", 8));
+    row("utf-16le bom", QByteArray("\xFF\xFEz\0\r\0\n\0", 8), "z\n", "",
+        QByteArray("\xFF\xFEz\0\r\0\n\0", 8));
 }
 
 void TestFileCommands::encodingRoundTrip()
@@ -357,8 +398,9 @@ void TestFileCommands::dialogs()
     QCOMPARE(run("open sub/b.vyx|saveas sub/new.vyx"), QString());
     // Both start on the VYX filter, which lists *.vyx files; the save dialog
     // after an Open starts with the opened file.
-    QCOMPARE(m_seen, (QStringList{"Open|VYX files (.vyx)|*.vyx|" + path("sub") + u'/',
-                                  "Save As|VYX files (.vyx)|*.vyx|" + path("sub/b.vyx")}));
+    QCOMPARE(m_seen,
+             (QStringList{"Open|VYX files (.vyx)|*.vyx|" + path("sub") + u'/',
+                          "Save As|VYX files (.vyx)|*.vyx|" + path("sub/b.vyx")}));
     QCOMPARE(frmMain().caption(), path("sub/new.vyx"));
 }
 

@@ -124,7 +124,7 @@ void TestFormLifecycle::showModalReturnsAfterUnload()
     bool blockedMeanwhile = false;
     TestUtil::whenModalShows([&](QWidget *w) {
         blockedMeanwhile = QApplication::activeModalWidget() == w && w->isWindowModified() == false
-                           && w->windowModality() == Qt::ApplicationModal;
+            && w->windowModality() == Qt::ApplicationModal;
         QTest::mouseClick(modal.button, Qt::LeftButton);
     });
     modal.showModal();

@@ -45,15 +45,26 @@ void TestFrmMain::menuTree()
     // The whole tree in display order: name, caption, shortcut, enabled at load.
     const QStringList expected = {
         "mnuFile File",
-        "mnuNew New Ctrl+N on", "mnuOpen Open... Ctrl+O on", "mnuSave Save - on",
-        "mnuSaveAs Save As... Ctrl+S on", "mnuSep -", "mnuExit Exit - on",
+        "mnuNew New Ctrl+N on",
+        "mnuOpen Open... Ctrl+O on",
+        "mnuSave Save - on",
+        "mnuSaveAs Save As... Ctrl+S on",
+        "mnuSep -",
+        "mnuExit Exit - on",
         "mnuEdit Edit",
-        "mnuCut Cut Ctrl+X off", "mnuCopy Copy Ctrl+C off", "mnuPaste Paste Ctrl+V off",
+        "mnuCut Cut Ctrl+X off",
+        "mnuCopy Copy Ctrl+C off",
+        "mnuPaste Paste Ctrl+V off",
         "mnuInsert Insert",
-        "mnuInclude Include Line - on", "mnuItemSeparator Item Separator - on", "mnuSep4 -",
-        "mnuDoubleSlash // - on", "mnuHash # - on",
+        "mnuInclude Include Line - on",
+        "mnuItemSeparator Item Separator - on",
+        "mnuSep4 -",
+        "mnuDoubleSlash // - on",
+        "mnuHash # - on",
         "mnuHelp Help",
-        "mnuHowToUse How to use... - on", "mnuSep5 -", "mnuAbout About VYX Editor 1.0 - on",
+        "mnuHowToUse How to use... - on",
+        "mnuSep5 -",
+        "mnuAbout About VYX Editor 1.0 - on",
     };
     QStringList actual;
     for (QAction *top : frmMain().win()->menuBar()->actions()) {
@@ -64,8 +75,10 @@ void TestFrmMain::menuTree()
                 actual << a->objectName() + QStringLiteral(" -");
                 continue;
             }
-            const QString keys = a->shortcut().isEmpty() ? QStringLiteral("-") : a->shortcut().toString();
-            actual << QStringList{a->objectName(), a->text(), keys, a->isEnabled() ? "on" : "off"}.join(' ');
+            const QString keys
+                = a->shortcut().isEmpty() ? QStringLiteral("-") : a->shortcut().toString();
+            actual << QStringList{a->objectName(), a->text(), keys, a->isEnabled() ? "on" : "off"}
+                          .join(' ');
         }
     }
     QCOMPARE(actual, expected);
@@ -86,7 +99,8 @@ void TestFrmMain::windowDesign()
     // Client area 556 x 436 below the menu bar.
     QCOMPARE(w->centralWidget()->size(), QSize(556, 436));
     QCOMPARE(w->rtfMain->geometry(), QRect(8, 8, 537, 417));
-    QCOMPARE(w->rtfMain->toolTip(), QStringLiteral("Enter/Change the VYX Code which appears here..."));
+    QCOMPARE(w->rtfMain->toolTip(),
+             QStringLiteral("Enter/Change the VYX Code which appears here..."));
     QCOMPARE(w->rtfMain->font().family(), QStringLiteral("Verdana"));
     QCOMPARE(w->rtfMain->font().pointSizeF(), 9.75);
     QCOMPARE(QFontInfo(w->rtfMain->font()).family().isEmpty(), false);
@@ -115,7 +129,6 @@ void TestFrmMain::cutCopyFollowText()
     QTest::keyClick(w->rtfMain, Qt::Key_Return);
     QVERIFY(w->mnuCopy->isEnabled());
 }
-
 
 void TestFrmMain::pathsSurviveReloadWindowStartsAfresh()
 {

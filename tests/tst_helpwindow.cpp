@@ -92,8 +92,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("answer");
         QTest::addColumn<bool>("helpShown");
         QTest::addColumn<QByteArray>("onDisk");
-        QTest::newRow("yes-saves-then-goes") << int(QMessageBox::Yes) << true << QByteArray("old\r\nnew");
-        QTest::newRow("no-goes-without-saving") << int(QMessageBox::No) << true << QByteArray("old");
+        QTest::newRow("yes-saves-then-goes")
+            << int(QMessageBox::Yes) << true << QByteArray("old\r\nnew");
+        QTest::newRow("no-goes-without-saving")
+            << int(QMessageBox::No) << true << QByteArray("old");
         QTest::newRow("cancel-stays") << int(QMessageBox::Cancel) << false << QByteArray("old");
     }
 

@@ -57,11 +57,6 @@ void TestRichTextBox::changeRaisedOncePerChange()
     QCOMPARE(box.Text(), QStringLiteral("a"));
 }
 
-
-
-
-
-
 void TestRichTextBox::overlongLinesAreRefused_data()
 {
     const qsizetype max = RichTextBox::maxLineLength;
@@ -72,9 +67,11 @@ void TestRichTextBox::overlongLinesAreRefused_data()
     QTest::newRow("one-too-long") << "a\r\n" + longest + "x\r\nb" << false;
     QTest::newRow("last-line-too-long") << "a\n" + longest + "x" << false;
     QTest::newRow("many-short-lines") << QByteArray("abc\r\n").repeated(int(max)) << true;
-    QTest::newRow("utf16-too-long") << "\xFF\xFE" + QByteArray("x\0", 2).repeated(int(max) + 1) << false;
+    QTest::newRow("utf16-too-long")
+        << "\xFF\xFE" + QByteArray("x\0", 2).repeated(int(max) + 1) << false;
     QTest::newRow("rtf-paragraph-too-long") << "{\\rtf1 " + longest + "x}" << false;
-    QTest::newRow("rtf-lines-short") << "{\\rtf1 " + QByteArray("abc\\par ").repeated(int(max)) + "}" << true;
+    QTest::newRow("rtf-lines-short")
+        << "{\\rtf1 " + QByteArray("abc\\par ").repeated(int(max)) + "}" << true;
 }
 
 // The widget lays out a line as a whole: a line of megabytes would make

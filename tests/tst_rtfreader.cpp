@@ -32,7 +32,8 @@ std::optional<QString> readChecked(const QByteArray &bytes)
     bool ok = !c.runs.isEmpty() && c.runs.first().start == 0 && c.text.isValidUtf16()
         && c.alignments.size() == c.text.count(QChar::ParagraphSeparator) + 1;
     for (int i = 0; i < c.runs.size(); ++i) {
-        ok = ok && c.runs[i].start <= c.text.size() && c.runs[i].format >= 0 && c.runs[i].format < c.formats.size()
+        ok = ok && c.runs[i].start <= c.text.size() && c.runs[i].format >= 0
+            && c.runs[i].format < c.formats.size()
             && (i == 0 || c.runs[i].start > c.runs[i - 1].start);
     }
     for (const QChar ch : c.text)
@@ -43,7 +44,9 @@ std::optional<QString> readChecked(const QByteArray &bytes)
     insertRtf(cursor, c);
     if (!ok || doc.toRawText() != c.text)
         return std::nullopt;
-    return QString(c.text).replace(QChar::ParagraphSeparator, u'\n').replace(QChar::LineSeparator, u'\n');
+    return QString(c.text)
+        .replace(QChar::ParagraphSeparator, u'\n')
+        .replace(QChar::LineSeparator, u'\n');
 }
 
 } // namespace
@@ -73,20 +76,23 @@ void TestRtfReader::readsText_data()
     };
     row("par-line-tab", "{\\rtf1 a\\par b\\line c\\tab d}", "a\nb\nc\td");
     row("raw-line-ends-are-not-text", "{\\rtf1 a\r\nb\rc\n}", "abc");
-    row("specials", "{\\rtf1 \\emdash\\endash\\bullet\\lquote\\rquote\\ldblquote\\rdblquote\\~\\-\\_}",
+    row("specials",
+        "{\\rtf1 \\emdash\\endash\\bullet\\lquote\\rquote\\ldblquote\\rdblquote\\~\\-\\_}",
         QStringLiteral("\u2014\u2013\u2022\u2018\u2019\u201C\u201D\u00A0\u00AD\u2011"));
     row("escapes", "{\\rtf1 \\\\ \\{ \\}}", "\\ { }");
     row("hex-1252-by-default", "{\\rtf1 caf\\'e9 \\'80}", QStringLiteral("caf\u00E9 \u20AC"));
-    row("hex-ansicpg1251", "{\\rtf1\\ansi\\ansicpg1251 \\'e6\\'c0}", QStringLiteral("\u0436\u0410"));
+    row("hex-ansicpg1251", "{\\rtf1\\ansi\\ansicpg1251 \\'e6\\'c0}",
+        QStringLiteral("\u0436\u0410"));
     row("u-skips-one-fallback", "{\\rtf1 \\u8364?x}", QStringLiteral("\u20ACx"));
-    row("uc2-skips-two-hex-fallbacks", "{\\rtf1\\uc2 \\u8364\\'80\\'80x}", QStringLiteral("\u20ACx"));
+    row("uc2-skips-two-hex-fallbacks", "{\\rtf1\\uc2 \\u8364\\'80\\'80x}",
+        QStringLiteral("\u20ACx"));
     row("uc-ends-with-its-group", "{\\rtf1{\\uc0 a}\\u8364?b}", QStringLiteral("a\u20ACb"));
     row("skipped-destinations",
         "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red1\\green2\\blue3;}{\\stylesheet{\\s1 H;}}"
         "{\\info{\\title T}}{\\header h}{\\pict\\wmetafile8 0123abcd}a{\\*\\unknown junk{x}}b}",
         "ab");
-    row("field-shows-its-result", "{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"http://x\"}{\\fldrslt link}} done}",
-        "link done");
+    row("field-shows-its-result",
+        "{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"http://x\"}{\\fldrslt link}} done}", "link done");
 }
 
 void TestRtfReader::readsText()
@@ -102,7 +108,8 @@ void TestRtfReader::hostileInput_data()
 {
     QTest::addColumn<QByteArray>("rtf");
     QTest::addColumn<QString>("text"); // null: anything consistent, as long as nothing breaks
-    QTest::addColumn<bool>("cut");     // the text need only start like this, give or take its last character
+    QTest::addColumn<bool>(
+        "cut"); // the text need only start like this, give or take its last character
 
     const QByteArray file = readBytes(dataPath(QStringLiteral("libreoffice-plain.rtf")));
     const QString whole = readChecked(file).value_or(QString());
@@ -112,7 +119,8 @@ void TestRtfReader::hostileInput_data()
     auto row = [](const char *name, const QByteArray &rtf, const QString &text) {
         QTest::newRow(name) << rtf << text << false;
     };
-    row("100000-nested-groups", "{\\rtf1 " + QByteArray(100000, '{') + "deep" + QByteArray(100000, '}') + " after}",
+    row("100000-nested-groups",
+        "{\\rtf1 " + QByteArray(100000, '{') + "deep" + QByteArray(100000, '}') + " after}",
         "deep after");
     row("100000-groups-never-closed", "{\\rtf1 x" + QByteArray(100000, '{') + "y", "xy");
     row("huge-numeric-params",
@@ -138,8 +146,9 @@ void TestRtfReader::hostileInput_data()
     for (int i = 0; i < 200000; ++i)
         garbage.append(char(random.bounded(256)));
     row("binary-garbage", garbage, QString());
-    const char *pieces[] = {"{", "}", "\\", "\\'", "\\u", "-", "9", "\\uc", "\\bin", "\\*", "\\par",
-                            "\\fonttbl", "\\f", "\\colortbl", ";", "\\red", "a", " ", "\\b", "\\qc"};
+    const char *pieces[]
+        = {"{",     "}",         "\\",  "\\'",        "\\u", "-",     "9", "\\uc", "\\bin", "\\*",
+           "\\par", "\\fonttbl", "\\f", "\\colortbl", ";",   "\\red", "a", " ",    "\\b",   "\\qc"};
     QByteArray markup = "{\\rtf1 ";
     for (int i = 0; i < 100000; ++i)
         markup.append(pieces[random.bounded(int(std::size(pieces)))]);
@@ -154,7 +163,8 @@ void TestRtfReader::hostileInput()
     const std::optional<QString> read = readChecked(rtf);
     QVERIFY(read);
     if (cut)
-        QVERIFY2(text.startsWith(read->chopped(qMin<qsizetype>(2, read->size()))), qPrintable(*read));
+        QVERIFY2(text.startsWith(read->chopped(qMin<qsizetype>(2, read->size()))),
+                 qPrintable(*read));
     else if (!text.isNull())
         QCOMPARE(*read, text);
 }
@@ -162,7 +172,8 @@ void TestRtfReader::hostileInput()
 void TestRtfReader::corpusText_data()
 {
     QTest::addColumn<QString>("name");
-    const QStringList files = QDir(dataPath(QString())).entryList({QStringLiteral("*.rtf")}, QDir::Files);
+    const QStringList files
+        = QDir(dataPath(QString())).entryList({QStringLiteral("*.rtf")}, QDir::Files);
     QVERIFY(files.size() >= 4);
     for (const QString &file : files)
         QTest::newRow(qPrintable(file)) << file;
@@ -171,7 +182,8 @@ void TestRtfReader::corpusText_data()
 void TestRtfReader::corpusText()
 {
     QFETCH(QString, name);
-    const QString expected = toCrLf(QString::fromUtf8(readBytes(dataPath(QString(name).replace(".rtf", ".txt")))));
+    const QString expected
+        = toCrLf(QString::fromUtf8(readBytes(dataPath(QString(name).replace(".rtf", ".txt")))));
     RichTextBox box;
     QVERIFY(box.LoadFile(dataPath(name)));
     QVERIFY(box.hasFormatting());
@@ -183,17 +195,28 @@ void TestRtfReader::corpusFormatting_data()
     QTest::addColumn<QString>("fragment");
     QTest::addColumn<QString>("property");
     QTest::addColumn<QVariant>("value");
-    QTest::newRow("bold") << "bold word" << "bold" << QVariant(true);
-    QTest::newRow("bold-ends-with-group") << " then " << "bold" << QVariant(false);
-    QTest::newRow("italic") << "italic word" << "italic" << QVariant(true);
-    QTest::newRow("underline") << "under" << "underline" << QVariant(true);
-    QTest::newRow("colour") << "red text" << "colour" << QVariant(QColor(255, 0, 0));
-    QTest::newRow("automatic-colour") << "Justified" << "colour" << QVariant(QColor());
-    QTest::newRow("size") << "big text" << "size" << QVariant(20.0);
-    QTest::newRow("font") << "serif font" << "font" << QVariant(QStringLiteral("DejaVu Serif"));
-    QTest::newRow("centred") << "Centred line" << "align" << QVariant(int(Qt::AlignHCenter));
-    QTest::newRow("right") << "Right line" << "align" << QVariant(int(Qt::AlignRight));
-    QTest::newRow("justified") << "Justified" << "align" << QVariant(int(Qt::AlignJustify));
+    QTest::newRow("bold") << "bold word"
+                          << "bold" << QVariant(true);
+    QTest::newRow("bold-ends-with-group") << " then "
+                                          << "bold" << QVariant(false);
+    QTest::newRow("italic") << "italic word"
+                            << "italic" << QVariant(true);
+    QTest::newRow("underline") << "under"
+                               << "underline" << QVariant(true);
+    QTest::newRow("colour") << "red text"
+                            << "colour" << QVariant(QColor(255, 0, 0));
+    QTest::newRow("automatic-colour") << "Justified"
+                                      << "colour" << QVariant(QColor());
+    QTest::newRow("size") << "big text"
+                          << "size" << QVariant(20.0);
+    QTest::newRow("font") << "serif font"
+                          << "font" << QVariant(QStringLiteral("DejaVu Serif"));
+    QTest::newRow("centred") << "Centred line"
+                             << "align" << QVariant(int(Qt::AlignHCenter));
+    QTest::newRow("right") << "Right line"
+                           << "align" << QVariant(int(Qt::AlignRight));
+    QTest::newRow("justified") << "Justified"
+                               << "align" << QVariant(int(Qt::AlignJustify));
 }
 
 void TestRtfReader::corpusFormatting()
@@ -214,7 +237,8 @@ void TestRtfReader::corpusFormatting()
             {"bold", f.fontWeight() >= QFont::Bold},
             {"italic", f.fontItalic()},
             {"underline", f.fontUnderline()},
-            {"colour", f.hasProperty(QTextFormat::ForegroundBrush) ? f.foreground().color() : QColor()},
+            {"colour",
+             f.hasProperty(QTextFormat::ForegroundBrush) ? f.foreground().color() : QColor()},
             {"size", f.fontPointSize()},
             {"font", f.fontFamilies().toStringList().value(0)},
             {"align", int(c.blockFormat().alignment())}};
@@ -227,11 +251,13 @@ void TestRtfReader::replay_data()
     // Everything the fuzzer was seeded with or has found, so that a fixed crash stays fixed.
     QTest::addColumn<QString>("path");
     for (const QString &root : {dataPath(QString()), QStringLiteral(VYX_FUZZ_DIR "/crashes"),
-                               QStringLiteral(VYX_FUZZ_DIR "/corpus")}) {
+                                QStringLiteral(VYX_FUZZ_DIR "/corpus")}) {
         QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString path = it.next();
-            QTest::newRow(qPrintable(QDir(QStringLiteral(VYX_TEST_DATA_DIR "/..")).relativeFilePath(path))) << path;
+            QTest::newRow(
+                qPrintable(QDir(QStringLiteral(VYX_TEST_DATA_DIR "/..")).relativeFilePath(path)))
+                << path;
         }
     }
 }

@@ -10,17 +10,18 @@
 
 QString aboutText()
 {
-    return QStringLiteral(
-        "This program was made so that you can easily configure and create VYX's (definition files). "
-        "It works like a well-known plain-text editor, but has add-ons for people who modify definition files. "
-        "A program doing the work for you makes creating ships easy, but you must know the game's code...\r\n");
+    return QStringLiteral("This program was made so that you can easily configure and create VYX's "
+                          "(definition files). "
+                          "It works like a well-known plain-text editor, but has add-ons for "
+                          "people who modify definition files. "
+                          "A program doing the work for you makes creating ships easy, but you "
+                          "must know the game's code...\r\n");
 }
 
 QString codersText()
 {
-    return QStringLiteral(
-        "Lead Coder\r\n"
-        "Helper Crew\r\n");
+    return QStringLiteral("Lead Coder\r\n"
+                          "Helper Crew\r\n");
 }
 
 FrmAboutWindow::FrmAboutWindow(QWidget *parent)
@@ -49,7 +50,8 @@ FrmAboutWindow::FrmAboutWindow(QWidget *parent)
     txtAbout->setAccessibleName(QStringLiteral("About the program"));
     txtAbout->setAccessibleDescription(txtAbout->toolTip());
 
-    txtCoders = newReadOnlyTextBox(this, "txtCoders", twipsRect(1320, 1800, 1575, 615), codersText());
+    txtCoders
+        = newReadOnlyTextBox(this, "txtCoders", twipsRect(1320, 1800, 1575, 615), codersText());
     txtCoders->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     txtCoders->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // One name per line: a name wider than the narrow box is cut at its

@@ -46,7 +46,8 @@ QString howToUseText()
         "\r\n"
         "\"Help\" Menu.\r\n"
         "\r\n"
-        "This menu is about the program itself, for problem reports or suggestions; it is not explained here.\r\n");
+        "This menu is about the program itself, for problem reports or suggestions; it is not "
+        "explained here.\r\n");
 }
 
 FrmHowToUseWindow::FrmHowToUseWindow(QWidget *parent)
@@ -58,7 +59,8 @@ FrmHowToUseWindow::FrmHowToUseWindow(QWidget *parent)
     setAccessibleName(QStringLiteral("How to use VYX Editor"));
     setFont(standardFont());
 
-    txtHowToUse = newReadOnlyTextBox(this, "txtHowToUse", twipsRect(240, 120, 7815, 5535), howToUseText());
+    txtHowToUse
+        = newReadOnlyTextBox(this, "txtHowToUse", twipsRect(240, 120, 7815, 5535), howToUseText());
     txtHowToUse->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtHowToUse->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     txtHowToUse->setToolTip(QStringLiteral("How to use this program..."));
