@@ -45,20 +45,10 @@ void encodeWindows1252_10mb(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * tenMb().size());
 }
 
-void toCrLf10mb(benchmark::State &state)
-{
-    QString text = decodeText(tenMb()).text;
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    for (auto _ : state)
-        benchmark::DoNotOptimize(toCrLf(text));
-    state.SetBytesProcessed(state.iterations() * tenMb().size());
-}
-
 } // namespace
 
 BENCHMARK(decodeAscii10mb)->Unit(benchmark::kMillisecond);
 BENCHMARK(decodeWindows1252_10mb)->Unit(benchmark::kMillisecond);
 BENCHMARK(decodeUtf8_10mb)->Unit(benchmark::kMillisecond);
 BENCHMARK(encodeWindows1252_10mb)->Unit(benchmark::kMillisecond);
-BENCHMARK(toCrLf10mb)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -41,8 +41,3 @@ void Clipboard::setText(const QString &text)
     mime->setText(withLf(text));
     QGuiApplication::clipboard()->setMimeData(mime);
 }
-
-QString Clipboard::text()
-{
-    return QGuiApplication::clipboard()->text();
-}

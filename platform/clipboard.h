@@ -9,6 +9,5 @@ void clear();
 // Puts text on the clipboard as plain text only. Line ends become the
 // platform's own (LF here), so that other programs get no stray CRs.
 void setText(const QString &text);
-QString text();
 
 } // namespace Clipboard

@@ -55,7 +55,6 @@ public:
 
     // The encoding the document is written in, as found by the last load.
     TextEncoding fileEncoding() const { return m_encoding; }
-    bool fileHasBom() const { return m_bom; }
     void setFileEncoding(TextEncoding encoding, bool bom);
 
     // True while the content carries formatting read from a rich-text file.

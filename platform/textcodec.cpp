@@ -256,24 +256,3 @@ QByteArray encodeText(const QString &text, TextEncoding encoding, bool bom,
         *encodingUsed = used;
     return out;
 }
-
-QString toCrLf(const QString &text)
-{
-    QString out;
-    out.reserve(text.size() + text.size() / 32);
-    const QChar *p = text.constData();
-    const qsizetype n = text.size();
-    qsizetype runStart = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = p[i].unicode();
-        if (c != u'\r' && c != u'\n')
-            continue;
-        out.append(p + runStart, i - runStart);
-        out.append(QLatin1String("\r\n"));
-        if (c == u'\r' && i + 1 < n && p[i + 1] == u'\n')
-            ++i;
-        runStart = i + 1;
-    }
-    out.append(p + runStart, n - runStart);
-    return out;
-}

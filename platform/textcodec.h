@@ -68,6 +68,3 @@ QByteArray encodeText(const QString &text, TextEncoding encoding, bool bom,
 QString fromWindows1252(QByteArrayView bytes);
 // Returns false (and leaves *out partial) when a character has no byte.
 bool toWindows1252(const QString &text, QByteArray *out);
-
-// Line ends: every CR LF, lone CR and lone LF becomes CR LF.
-QString toCrLf(const QString &text);

@@ -14,8 +14,6 @@ private Q_SLOTS:
     void piecesDecodeAsTheWhole_data();
     void piecesDecodeAsTheWhole();
     void detectionSeesPastTheFirstSlice();
-    void toCrLf_data();
-    void toCrLf();
 };
 
 Q_DECLARE_METATYPE(TextEncoding)
@@ -156,24 +154,6 @@ void TestTextCodec::detectionSeesPastTheFirstSlice()
     QCOMPARE(detectTextFormat(bytes).encoding, TextEncoding::Utf8);
     bytes.append('\xE9'); // one stray byte at the very end
     QCOMPARE(detectTextFormat(bytes).encoding, TextEncoding::Windows1252);
-}
-
-void TestTextCodec::toCrLf_data()
-{
-    QTest::addColumn<QString>("in");
-    QTest::addColumn<QString>("out");
-    QTest::newRow("lf") << QStringLiteral("a\nb\n") << QStringLiteral("a\r\nb\r\n");
-    QTest::newRow("crlf") << QStringLiteral("a\r\nb") << QStringLiteral("a\r\nb");
-    QTest::newRow("lone-cr") << QStringLiteral("a\rb\r") << QStringLiteral("a\r\nb\r\n");
-    QTest::newRow("mixed") << QStringLiteral("a\n\r\n\rb") << QStringLiteral("a\r\n\r\n\r\nb");
-    QTest::newRow("cr-cr-lf") << QStringLiteral("\r\r\n") << QStringLiteral("\r\n\r\n");
-}
-
-void TestTextCodec::toCrLf()
-{
-    QFETCH(QString, in);
-    QFETCH(QString, out);
-    QCOMPARE(::toCrLf(in), out);
 }
 
 QTEST_GUILESS_MAIN(TestTextCodec)
