@@ -1,8 +1,9 @@
 #include "startuptrace.h"
 
+#include "memory.h"
+
 #include <QApplication>
 #include <QEvent>
-#include <QFile>
 #include <QTimer>
 #include <QWidget>
 
@@ -10,18 +11,6 @@
 #include <ctime>
 
 namespace {
-
-long residentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
 
 class FirstPaintProbe : public QObject
 {
@@ -44,7 +33,7 @@ protected:
                 clock_gettime(CLOCK_MONOTONIC, &ts);
                 std::fprintf(stderr, "vyx-startup first-paint-ns %lld rss-kb %ld\n",
                              static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec,
-                             residentKb());
+                             residentMemoryKb());
                 std::fflush(stderr);
                 QCoreApplication::exit(0);
             });

@@ -85,18 +85,6 @@ void paintNow(QPlainTextEdit *edit)
     QCoreApplication::processEvents();
 }
 
-double residentMb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return -1;
-}
-
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
@@ -162,7 +150,7 @@ int rssProbe(const QString &path)
     QCoreApplication::processEvents();
     editor()->LoadFile(path);
     paintNow(editor());
-    std::printf("%.1f\n", residentMb());
+    std::printf("%.1f\n", residentMemoryKb() / 1024.0);
     return 0;
 }
 

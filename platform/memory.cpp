@@ -1,5 +1,7 @@
 #include "memory.h"
 
+#include <QFile>
+
 #include <malloc.h>
 
 void tuneAllocatorForLargeDocuments()
@@ -13,4 +15,16 @@ void tuneAllocatorForLargeDocuments()
     mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 128 * 1024 * 1024);
 #endif
+}
+
+long residentMemoryKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
 }
