@@ -53,7 +53,6 @@ void Form::show()
 void Form::showModal()
 {
     load();
-    QPointer<Form> self(this);
     m_window->setWindowModality(Qt::ApplicationModal);
     m_window->show();
     m_window->activateWindow();
