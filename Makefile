@@ -5,7 +5,7 @@ GEN     ?= Ninja
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX  ?= /usr/local
 
-.PHONY: all build run test deps configure clean bench fuzz install package format format-check
+.PHONY: all build run test test-sanitize deps configure clean bench fuzz install package format format-check
 
 all: build
 
@@ -13,7 +13,7 @@ deps:
 	@./scripts/install-deps
 
 $(BUILD)/build.ninja:
-	$(CMAKE) -S . -B $(BUILD) -G $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	$(CMAKE) -S . -B $(BUILD) -G $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX) -DVYX_WERROR=ON
 
 configure: $(BUILD)/build.ninja
 
@@ -27,6 +27,17 @@ run: deps
 test: deps
 	@$(MAKE) --no-print-directory build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The Qt Test suites (widgets, file layer, readers) again in a build with
+# AddressSanitizer and UndefinedBehaviorSanitizer, in its own directory.
+# The smoke, command-line and desktop checks need no second run.
+SAN_BUILD ?= build-sanitize
+test-sanitize: deps
+	$(CMAKE) -S . -B $(SAN_BUILD) -G $(GEN) -DCMAKE_BUILD_TYPE=Debug -DVYX_SANITIZE=ON -DVYX_WERROR=ON
+	$(CMAKE) --build $(SAN_BUILD) -j $(JOBS)
+	cd $(SAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
+		UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+		ctest --output-on-failure -j $(JOBS) --timeout 300 -R '^tst_'
 
 # DESTDIR stages the files elsewhere (for packagers); PREFIX is where they
 # will live. A direct install also refreshes the desktop's caches there.
@@ -66,4 +77,4 @@ format-check:
 	clang-format --dry-run --Werror --style=file $(SOURCES)
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(SAN_BUILD)

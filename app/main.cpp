@@ -3,6 +3,7 @@
 #include "helpmenu.h"
 #include "memory.h"
 #include "startuptrace.h"
+#include "version.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

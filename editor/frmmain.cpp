@@ -7,6 +7,7 @@
 #include "messagebox.h"
 #include "metrics.h"
 #include "richtextbox.h"
+#include "version.h"
 
 #include <QAction>
 #include <QIcon>
@@ -143,7 +144,7 @@ void FrmMainWindow::buildMenus()
     mnuHowToUse
         = addItem(mnuHelp, "mnuHowToUse", QStringLiteral("How to use..."), QKeySequence(), nullptr);
     mnuSep5 = addSeparator(mnuHelp, "mnuSep5");
-    mnuAbout = addItem(mnuHelp, "mnuAbout", QStringLiteral("About VYX Editor 1.0"), QKeySequence(),
+    mnuAbout = addItem(mnuHelp, "mnuAbout", QStringLiteral("About " VYX_PRODUCT_NAME), QKeySequence(),
                        nullptr);
 }
 

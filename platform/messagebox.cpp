@@ -1,10 +1,12 @@
 #include "messagebox.h"
 
+#include "version.h"
+
 #include <QMessageBox>
 
 QString applicationTitle()
 {
-    return QStringLiteral("VYX Editor 1.0");
+    return QStringLiteral(VYX_PRODUCT_NAME);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include "controls.h"
 #include "helpmenu.h"
 #include "metrics.h"
+#include "version.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -30,7 +31,7 @@ FrmAboutWindow::FrmAboutWindow(QWidget *parent)
                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("frmAbout"));
-    setWindowTitle(QStringLiteral("About VYX Editor 1.0..."));
+    setWindowTitle(QStringLiteral("About " VYX_PRODUCT_NAME "..."));
     setAccessibleName(QStringLiteral("About VYX Editor"));
     setFont(standardFont());
 

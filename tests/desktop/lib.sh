@@ -18,6 +18,7 @@ need() {
 # The files an install puts under its prefix, relative to it.
 INSTALLED_FILES="bin/vyx-editor
 share/applications/vyx-editor.desktop
+share/doc/vyx-editor/copyright
 share/icons/hicolor/32x32/apps/vyx-editor.png
 share/icons/hicolor/scalable/apps/vyx-editor.svg
 share/mime/packages/vyx-editor.xml"
