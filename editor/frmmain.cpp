@@ -144,8 +144,8 @@ void FrmMainWindow::buildMenus()
     mnuHowToUse
         = addItem(mnuHelp, "mnuHowToUse", QStringLiteral("How to use..."), QKeySequence(), nullptr);
     mnuSep5 = addSeparator(mnuHelp, "mnuSep5");
-    mnuAbout = addItem(mnuHelp, "mnuAbout", QStringLiteral("About " VYX_PRODUCT_NAME), QKeySequence(),
-                       nullptr);
+    mnuAbout = addItem(mnuHelp, "mnuAbout", QStringLiteral("About " VYX_PRODUCT_NAME),
+                       QKeySequence(), nullptr);
 }
 
 FrmMainWindow *FrmMain::win() const
