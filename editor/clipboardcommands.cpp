@@ -3,22 +3,10 @@
 #include "clipboard.h"
 #include "frmmain.h"
 #include "richtextbox.h"
-#include "sendmessage.h"
 
 #include <QAction>
 
 namespace {
-
-// Cut and Paste are the control's own work: they reach it as window
-// messages, with a zero second parameter the control ignores.
-void sendToEditor(quint32 msg)
-{
-    RichTextBox *rtf = frmMain().rtfMain();
-    if (!rtf)
-        return;
-    qint32 zero = 0;
-    SendMessageA(rtf->hWnd(), msg, 0, &zero);
-}
 
 void enablePaste()
 {
@@ -28,9 +16,11 @@ void enablePaste()
 
 } // namespace
 
+// Cut and Paste are the control's own work, on its selection and caret.
 void mnuCut_Click()
 {
-    sendToEditor(WM_CUT);
+    if (RichTextBox *rtf = frmMain().rtfMain())
+        rtf->cut();
     enablePaste();
 }
 
@@ -48,5 +38,6 @@ void mnuCopy_Click()
 
 void mnuPaste_Click()
 {
-    sendToEditor(WM_PASTE);
+    if (RichTextBox *rtf = frmMain().rtfMain())
+        rtf->paste();
 }

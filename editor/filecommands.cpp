@@ -11,14 +11,6 @@
 
 namespace {
 
-QString fileFilter()
-{
-    return QStringLiteral("Text Files (*.txt)|*.txt|VYX files (.vyx)|*.vyx");
-}
-
-constexpr qint32 openFlags = CommonDialog::cdlOFNExplorer | CommonDialog::cdlOFNFileMustExist
-    | CommonDialog::cdlOFNPathMustExist;
-
 QString quoted(const QString &path)
 {
     return QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(path));
@@ -47,9 +39,6 @@ bool saveAs()
 {
     FrmMainWindow *w = frmMain().win();
     CommonDialog *cdl1 = w->cdl1;
-    cdl1->Filter = fileFilter();
-    cdl1->FilterIndex = 2;
-    cdl1->CancelError = true;
     cdl1->InitDir = frmMain().strLastsave;
     if (!cdl1->ShowSave())
         return false;
@@ -113,10 +102,6 @@ void mnuOpen_Click()
     if (!confirmDiscardChanges())
         return;
     CommonDialog *cdl1 = frmMain().win()->cdl1;
-    cdl1->Flags = openFlags;
-    cdl1->Filter = fileFilter();
-    cdl1->FilterIndex = 2;
-    cdl1->CancelError = true;
     cdl1->InitDir = frmMain().strLastopen;
     if (!cdl1->ShowOpen())
         return;
@@ -145,9 +130,9 @@ bool confirmDiscardChanges()
     if (!isModified())
         return true;
     switch (askYesNoCancel(frmMain().window(), QStringLiteral("Save Changes?"))) {
-    case vbYes:
+    case QMessageBox::Yes:
         return save();
-    case vbNo:
+    case QMessageBox::No:
         return true;
     default:
         return false;

@@ -88,7 +88,12 @@ FrmMainWindow::FrmMainWindow(QWidget *parent)
     rtfMain->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(rtfMain, &RichTextBox::Change, this, [] { rtfMain_Change(); });
 
-    cdl1 = new CommonDialog(this);
+    // The open and save dialogs offer text files and VYX files, starting on
+    // the VYX files.
+    cdl1 = new CommonDialog(
+        this,
+        {QStringLiteral("Text Files (*.txt) (*.txt)"), QStringLiteral("VYX files (.vyx) (*.vyx)")},
+        1);
     cdl1->setObjectName(QStringLiteral("cdl1"));
 
     buildMenus();
@@ -138,14 +143,18 @@ void FrmMainWindow::buildMenus()
                              mnuDoubleSlash_Click);
     mnuHash = addItem(mnuInsert, "mnuHash", QStringLiteral("#"), QKeySequence(), mnuHash_Click);
 
-    // The Help menu's items open the help and About windows, which connect
-    // their own handlers to them.
     mnuHelp = addMenu(bar, "mnuHelp", QStringLiteral("Help"));
-    mnuHowToUse
-        = addItem(mnuHelp, "mnuHowToUse", QStringLiteral("How to use..."), QKeySequence(), nullptr);
+    mnuHowToUse = addItem(mnuHelp, "mnuHowToUse", QStringLiteral("How to use..."), QKeySequence(),
+                          frmMain().howToUseCommand);
     mnuSep5 = addSeparator(mnuHelp, "mnuSep5");
     mnuAbout = addItem(mnuHelp, "mnuAbout", QStringLiteral("About " VYX_PRODUCT_NAME),
-                       QKeySequence(), nullptr);
+                       QKeySequence(), frmMain().aboutCommand);
+}
+
+void FrmMain::setHelpCommands(Command howToUse, Command about)
+{
+    howToUseCommand = howToUse;
+    aboutCommand = about;
 }
 
 FrmMainWindow *FrmMain::win() const

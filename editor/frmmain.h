@@ -64,6 +64,14 @@ public:
     // a new document. Belongs to the document, so it starts empty at each load.
     QString documentPath;
 
+    // The Help menu's commands open windows built above this layer, so the
+    // program hands them over once at start; every load of the window
+    // connects them to its menu items.
+    using Command = void (*)();
+    void setHelpCommands(Command howToUse, Command about);
+    Command howToUseCommand = nullptr;
+    Command aboutCommand = nullptr;
+
     // The loaded window, or null while the form is unloaded.
     FrmMainWindow *win() const;
     RichTextBox *rtfMain() const;

@@ -7,29 +7,12 @@
 #include <QFileInfo>
 #include <QWidget>
 
-CommonDialog::CommonDialog(QWidget *owner)
+CommonDialog::CommonDialog(QWidget *owner, const QStringList &nameFilters, int filterIndex)
     : QObject(owner)
     , m_owner(owner)
+    , m_nameFilters(nameFilters)
+    , m_filterIndex(filterIndex)
 {
-}
-
-QStringList CommonDialog::nameFilters(const QString &filter)
-{
-    // Qt takes a name filter's patterns from its last parentheses, so a
-    // description that carries parentheses of its own ("VYX files (.vyx)")
-    // would lend them as the pattern. Appending the real patterns in a last
-    // pair of parentheses keeps the description whole; the dialog hides that
-    // last pair (HideNameFilterDetails), so the user sees the description.
-    QStringList out;
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    for (int i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts.at(i + 1).trimmed();
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        if (patterns.isEmpty())
-            patterns = QStringLiteral("*");
-        out << QStringLiteral("%1 (%2)").arg(parts.at(i).trimmed(), patterns);
-    }
-    return out;
 }
 
 void CommonDialog::configure(QFileDialog &dialog, bool save) const
@@ -38,17 +21,11 @@ void CommonDialog::configure(QFileDialog &dialog, bool save) const
     dialog.setWindowTitle(save ? tr("Save As") : tr("Open"));
     dialog.setAccessibleName(dialog.windowTitle());
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    // "File must exist" belongs to opening: on the save dialog, which runs
-    // with whatever flags the last Open left, it would forbid new names.
-    dialog.setFileMode(!save && (Flags & cdlOFNFileMustExist) ? QFileDialog::ExistingFile
-                                                              : QFileDialog::AnyFile);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
-
-    const QStringList filters = nameFilters(Filter);
-    if (!filters.isEmpty()) {
-        dialog.setNameFilters(filters);
-        const int index = qBound(1, int(FilterIndex), int(filters.size()));
-        dialog.selectNameFilter(filters.at(index - 1));
+    if (!m_nameFilters.isEmpty()) {
+        dialog.setNameFilters(m_nameFilters);
+        dialog.selectNameFilter(m_nameFilters.value(m_filterIndex, m_nameFilters.first()));
     }
 
     // The start place may be a file's full path: then its folder is meant.
@@ -82,9 +59,9 @@ bool CommonDialog::show(bool save)
         if (files.isEmpty())
             return false;
         const QFileInfo chosen(files.first());
-        // Qt's own dialog already refuses missing files in ExistingFile mode;
-        // a missing folder is refused here, for both modes and any dialog.
-        if ((Flags & cdlOFNPathMustExist) && !chosen.absoluteDir().exists()) {
+        // A name typed with a folder that does not exist is asked again
+        // rather than failing later; Qt's dialog lets it through.
+        if (!chosen.absoluteDir().exists()) {
             showWarning(m_owner,
                         tr("The folder \"%1\" does not exist.")
                             .arg(QDir::toNativeSeparators(chosen.absolutePath())));
@@ -92,10 +69,6 @@ bool CommonDialog::show(bool save)
             continue;
         }
         FileName = chosen.absoluteFilePath();
-        FileTitle = chosen.fileName();
-        const int selected = nameFilters(Filter).indexOf(dialog.selectedNameFilter());
-        if (selected >= 0)
-            FilterIndex = qint16(selected + 1);
         return true;
     }
 }

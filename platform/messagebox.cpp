@@ -2,8 +2,6 @@
 
 #include "version.h"
 
-#include <QMessageBox>
-
 QString applicationTitle()
 {
     return QStringLiteral(VYX_PRODUCT_NAME);
@@ -11,31 +9,28 @@ QString applicationTitle()
 
 namespace {
 
-int ask(QWidget *parent, const QString &prompt, QMessageBox::StandardButtons buttons)
+QMessageBox::StandardButton ask(QWidget *parent, const QString &prompt,
+                                QMessageBox::StandardButtons buttons)
 {
     QMessageBox box(QMessageBox::Question, applicationTitle(), prompt, buttons, parent);
     box.setObjectName(QStringLiteral("msgQuestion"));
     box.setDefaultButton(QMessageBox::Yes);
     if (buttons & QMessageBox::Cancel)
         box.setEscapeButton(QMessageBox::Cancel);
-    switch (box.exec()) {
-    case QMessageBox::Yes:
-        return vbYes;
-    case QMessageBox::No:
-        return vbNo;
-    default:
-        return (buttons & QMessageBox::Cancel) ? vbCancel : vbNo;
-    }
+    const auto answer = QMessageBox::StandardButton(box.exec());
+    if (answer == QMessageBox::Yes || answer == QMessageBox::No)
+        return answer;
+    return (buttons & QMessageBox::Cancel) ? QMessageBox::Cancel : QMessageBox::No;
 }
 
 } // namespace
 
-int askYesNo(QWidget *parent, const QString &prompt)
+QMessageBox::StandardButton askYesNo(QWidget *parent, const QString &prompt)
 {
     return ask(parent, prompt, QMessageBox::Yes | QMessageBox::No);
 }
 
-int askYesNoCancel(QWidget *parent, const QString &prompt)
+QMessageBox::StandardButton askYesNoCancel(QWidget *parent, const QString &prompt)
 {
     return ask(parent, prompt, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
 }

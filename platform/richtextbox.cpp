@@ -50,13 +50,7 @@ QString withLineEnds(QString raw, QLatin1String lineEnd)
 RichTextBox::RichTextBox(QWidget *parent)
     : QPlainTextEdit(parent)
 {
-    m_hWnd = registerHandle(this, this);
     connect(document(), &QTextDocument::contentsChange, this, &RichTextBox::onContentsChange);
-}
-
-RichTextBox::~RichTextBox()
-{
-    releaseHandle(m_hWnd);
 }
 
 template<typename F>
@@ -252,21 +246,6 @@ bool RichTextBox::SaveFile(const QString &path, FileType type)
     if (used != m_encoding)
         setFileEncoding(used, false);
     return true;
-}
-
-qint32 RichTextBox::handleMessage(quint32 msg, qint32, qint32)
-{
-    switch (msg) {
-    case WM_CUT:
-        cut();
-        break;
-    case WM_PASTE:
-        paste();
-        break;
-    default:
-        break;
-    }
-    return 0;
 }
 
 QMimeData *RichTextBox::createMimeDataFromSelection() const

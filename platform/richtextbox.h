@@ -1,7 +1,6 @@
 #pragma once
 
 #include "rtfreader.h"
-#include "sendmessage.h"
 #include "textcodec.h"
 
 #include <QPlainTextEdit>
@@ -10,7 +9,7 @@
 // formatting and offers the members the editor's commands rely on. It is a
 // QPlainTextEdit because that stays responsive on documents of many MB,
 // where QTextEdit's full layout freezes the window for seconds.
-class RichTextBox : public QPlainTextEdit, public MessageTarget
+class RichTextBox : public QPlainTextEdit
 {
     Q_OBJECT
 public:
@@ -23,7 +22,6 @@ public:
     static constexpr qsizetype maxLineLength = 65536;
 
     explicit RichTextBox(QWidget *parent = nullptr);
-    ~RichTextBox() override;
 
     // The whole content as plain text with CR LF line ends, every character
     // kept exactly (a non-breaking space stays one).
@@ -39,9 +37,6 @@ public:
     // appended text alone. A document with formatting is rewritten as plain
     // text. Returns the position at which the appended text starts.
     int appendText(const QString &text);
-
-    // The handle by which SendMessageA reaches this control.
-    qint32 hWnd() const { return m_hWnd; }
 
     // Replaces the content with the file's and raises Change. With rtfRTF a
     // rich-text file keeps its formatting and any other file is read as plain
@@ -59,8 +54,6 @@ public:
 
     // True while the content carries formatting read from a rich-text file.
     bool hasFormatting() const { return m_hasFormatting; }
-
-    qint32 handleMessage(quint32 msg, qint32 wParam, qint32 lParam) override;
 
 Q_SIGNALS:
     // Raised once after every change of the content, whoever made it.
@@ -83,7 +76,6 @@ protected:
 private:
     void onContentsChange(int position, int charsRemoved, int charsAdded);
 
-    qint32 m_hWnd = 0;
     int m_batchDepth = 0;
     bool m_hasFormatting = false;
     TextEncoding m_encoding = TextEncoding::Auto;

@@ -293,9 +293,6 @@ void TestFileCommands::failures_data()
     QTest::newRow("new: yes, save fails, stops") << "folder"
                                                  << "new Yes Ok"
                                                  << "b.vyx";
-    QTest::newRow("save as: missing folder") << ""
-                                             << "saveas missing/a.vyx Ok"
-                                             << "missing/a.vyx";
     QTest::newRow("open: over the size limit") << "huge"
                                                << "open No huge.vyx Ok"
                                                << "huge.vyx";

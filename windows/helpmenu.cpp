@@ -5,8 +5,6 @@
 #include "frmhowtouse.h"
 #include "frmmain.h"
 
-#include <QAction>
-
 // The help window takes the editor's place: the editor is unloaded and its
 // text goes with it, so unsaved changes get their question first.
 void mnuHowToUse_Click()
@@ -38,16 +36,5 @@ void cmdClose_Click()
 
 void installHelpMenu()
 {
-    static bool installed = false;
-    if (installed)
-        return;
-    installed = true;
-    const auto wire = [] {
-        FrmMainWindow *w = frmMain().win();
-        QObject::connect(w->mnuHowToUse, &QAction::triggered, w, [] { mnuHowToUse_Click(); });
-        QObject::connect(w->mnuAbout, &QAction::triggered, w, [] { mnuAbout_Click(); });
-    };
-    QObject::connect(&frmMain(), &Form::loaded, &frmMain(), wire);
-    if (frmMain().isLoaded())
-        wire();
+    frmMain().setHelpCommands(mnuHowToUse_Click, mnuAbout_Click);
 }

@@ -6,6 +6,6 @@ void cmdBack_Click();
 void mnuAbout_Click();
 void cmdClose_Click();
 
-// Connects the editor's Help menu items to their commands each time the
-// editor window is loaded.
+// Hands the Help menu's commands to the editor, whose window connects them
+// each time it is loaded. Called once at start, before the editor shows.
 void installHelpMenu();
