@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 class TestFrmMain : public QObject
 {
@@ -22,6 +23,7 @@ private Q_SLOTS:
     void cutCopyFollowText();
     void pathsSurviveReloadWindowStartsAfresh();
     void closeBoxOnUnmodifiedDocumentEndsProgram();
+    void exitEndsRunningProgram();
 };
 
 void TestFrmMain::init()
@@ -157,6 +159,16 @@ void TestFrmMain::closeBoxOnUnmodifiedDocumentEndsProgram()
     frmMain().window()->close();
     QVERIFY(!frmMain().isLoaded());
     QCOMPARE(ended.count(), 1);
+}
+
+// File > Exit from the program's running event loop makes it return.
+void TestFrmMain::exitEndsRunningProgram()
+{
+    QTimer::singleShot(0, frmMain().win()->mnuExit, &QAction::trigger);
+    QTimer stuck; // Exit that ends nothing would leave the loop running
+    stuck.callOnTimeout([] { QCoreApplication::exit(1); });
+    stuck.start(5000);
+    QCOMPARE(QCoreApplication::exec(), 0);
 }
 
 QTEST_MAIN(TestFrmMain)
