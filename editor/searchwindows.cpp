@@ -24,6 +24,8 @@ QLineEdit *addField(QGridLayout *grid, int row, const QString &caption, const ch
 {
     auto *field = named(new QLineEdit, name, accessibleName);
     auto *label = new QLabel(caption);
+    // The label's name follows the field's: txtFind, lblFind.
+    label->setObjectName(QLatin1String("lbl") + QLatin1String(name).mid(3));
     label->setBuddy(field);
     grid->addWidget(label, row, 0);
     grid->addWidget(field, row, 1);
