@@ -301,47 +301,37 @@ void TestEditCommands::undoRedoFollowHistory()
 void TestEditCommands::find_data()
 {
     QTest::addColumn<QString>("document");
+    QTest::addColumn<QString>("what");
     QTest::addColumn<int>("anchor"); // the selection before the search
     QTest::addColumn<int>("position");
-    QTest::addColumn<QString>("what");
     QTest::addColumn<QString>("options"); // "case", "word", "nowrap", "back"
     QTest::addColumn<int>("start"); // the match selected; -1: none, the selection stays
     QTest::addColumn<int>("end");
 
     const QString ships = QStringLiteral("Laser lasers\r\nlaser LASER");
-    QTest::newRow("any-case") << ships << 0 << 0 << "LASER"
-                              << "" << 0 << 5;
-    QTest::newRow("match-case") << ships << 0 << 0 << "laser"
-                                << "case" << 6 << 11;
-    QTest::newRow("whole-word") << ships << 1 << 1 << "laser"
-                                << "word" << 13 << 18;
-    QTest::newRow("after-selection") << ships << 0 << 5 << "laser"
-                                     << "" << 6 << 11;
-    QTest::newRow("wraps") << ships << 19 << 24 << "laser"
-                           << "word" << 0 << 5;
-    QTest::newRow("no-wrap") << ships << 19 << 24 << "laser"
-                             << "nowrap" << -1 << -1;
-    QTest::newRow("backward") << ships << 13 << 18 << "laser"
-                              << "back" << 6 << 11;
-    QTest::newRow("backward-ends-before-caret") << ships << 9 << 9 << "laser"
-                                                << "back" << 0 << 5;
-    QTest::newRow("backward-wraps") << ships << 0 << 5 << "laser"
-                                    << "back,case" << 13 << 18;
-    QTest::newRow("not-found") << ships << 2 << 4 << "hull"
-                               << "" << -1 << -1;
-    QTest::newRow("whole-last-line") << QStringLiteral("one\r\ntwo\r\nlast") << 0 << 0 << "last"
-                                     << "nowrap" << 8 << 12;
-    QTest::newRow("none-inside-selection") << QStringLiteral("aaa") << 0 << 2 << "aa"
-                                           << "nowrap" << -1 << -1;
+    const QString lines = QStringLiteral("one\r\ntwo\r\nlast");
+    QTest::newRow("any-case") << ships << "LASER" << 0 << 0 << "" << 0 << 5;
+    QTest::newRow("match-case") << ships << "laser" << 0 << 0 << "case" << 6 << 11;
+    QTest::newRow("whole-word") << ships << "laser" << 1 << 1 << "word" << 13 << 18;
+    QTest::newRow("after-selection") << ships << "laser" << 0 << 5 << "" << 6 << 11;
+    QTest::newRow("wraps") << ships << "laser" << 19 << 24 << "word" << 0 << 5;
+    QTest::newRow("no-wrap") << ships << "laser" << 19 << 24 << "nowrap" << -1 << -1;
+    QTest::newRow("backward") << ships << "laser" << 13 << 18 << "back" << 6 << 11;
+    QTest::newRow("backward-ends-before-caret") << ships << "laser" << 9 << 9 << "back" << 0 << 5;
+    QTest::newRow("backward-wraps") << ships << "laser" << 0 << 5 << "back,case" << 13 << 18;
+    QTest::newRow("not-found") << ships << "hull" << 2 << 4 << "" << -1 << -1;
+    QTest::newRow("whole-last-line") << lines << "last" << 0 << 0 << "nowrap" << 8 << 12;
+    QTest::newRow("none-inside-selection")
+        << QStringLiteral("aaa") << "aa" << 0 << 2 << "nowrap" << -1 << -1;
 }
 
 // Enter presses Find Next; Find Previous is a button of its own.
 void TestEditCommands::find()
 {
     QFETCH(QString, document);
+    QFETCH(QString, what);
     QFETCH(int, anchor);
     QFETCH(int, position);
-    QFETCH(QString, what);
     QFETCH(QString, options);
     QFETCH(int, start);
     QFETCH(int, end);
@@ -391,26 +381,20 @@ void TestEditCommands::replace_data()
 
     const QString doc = QStringLiteral("hull 4\r\nHull 5 hulls\r\nhull");
     const QStringList all{QStringLiteral("cmdReplaceAll")};
-    QTest::newRow("all") << doc << "hull"
-                         << "Armor"
-                         << "" << all << "Armor 4\r\nArmor 5 Armors\r\nArmor"
-                         << "Replaced 4 occurrences.";
-    QTest::newRow("all-whole-words-case") << doc << "hull"
-                                          << "x"
-                                          << "word,case" << all << "x 4\r\nHull 5 hulls\r\nx"
-                                          << "Replaced 2 occurrences.";
-    QTest::newRow("all-growing") << QStringLiteral("aa") << "a"
-                                 << "aa"
-                                 << "" << all << "aaaa"
-                                 << "Replaced 2 occurrences.";
-    QTest::newRow("all-none") << doc << "mass"
-                              << "x"
-                              << "" << all << doc << "Cannot find \"mass\"";
+    // clang-format off
+    QTest::newRow("all") << doc << "hull" << "Armor" << "" << all
+        << "Armor 4\r\nArmor 5 Armors\r\nArmor" << "Replaced 4 occurrences.";
+    QTest::newRow("all-whole-words-case") << doc << "hull" << "x" << "word,case" << all
+        << "x 4\r\nHull 5 hulls\r\nx" << "Replaced 2 occurrences.";
+    QTest::newRow("all-growing") << QStringLiteral("aa") << "a" << "aa" << "" << all
+        << "aaaa" << "Replaced 2 occurrences.";
+    QTest::newRow("all-none") << doc << "mass" << "x" << "" << all
+        << doc << "Cannot find \"mass\"";
     // The first press only finds; the second replaces and finds the next.
-    QTest::newRow("replace-twice") << doc << "hull"
-                                   << "Shield"
-                                   << "" << QStringList{"cmdReplace", "cmdReplace"}
-                                   << "Shield 4\r\nHull 5 hulls\r\nhull" << QString();
+    const QStringList twice{QStringLiteral("cmdReplace"), QStringLiteral("cmdReplace")};
+    QTest::newRow("replace-twice") << doc << "hull" << "Shield" << "" << twice
+        << "Shield 4\r\nHull 5 hulls\r\nhull" << QString();
+    // clang-format on
 }
 
 // Every replacing command is one undo step, and the windows go with the editor.
