@@ -27,7 +27,7 @@ QString notFound(const QString &text)
 void findAndSelect(FrmSearchWindow *asking, bool backward)
 {
     RichTextBox *rtf = frmMain().rtfMain();
-    if (!rtf)
+    if (!rtf || lastSearch.text.isEmpty())
         return;
     const QTextCursor found = findText(rtf->document(), lastSearch, rtf->textCursor(), backward);
     if (found.isNull()) {
@@ -62,6 +62,8 @@ void cmdReplace_Click(FrmSearchWindow *window)
 void cmdReplaceAll_Click(FrmSearchWindow *window)
 {
     lastSearch = window->query();
+    if (lastSearch.text.isEmpty())
+        return;
     const int count
         = replaceAll(frmMain().rtfMain()->document(), lastSearch, window->txtReplace->text());
     if (count == 0)
@@ -120,6 +122,14 @@ void openSearchWindow(FrmSearchWindow::Kind kind)
 
 void findAgain(bool backward)
 {
+    // Pressed in a search window, the keys search for what its fields say now.
+    FrmMainWindow *w = frmMain().win();
+    for (FrmSearchWindow *window : {w->frmFind, w->frmReplace}) {
+        if (window && window->isActiveWindow()) {
+            searchFrom(window, backward);
+            return;
+        }
+    }
     if (lastSearch.text.isEmpty())
         openSearchWindow(FrmSearchWindow::Find);
     else
