@@ -7,6 +7,7 @@
 #include "inputs.h"
 #include "memory.h"
 #include "richtextbox.h"
+#include "searchwindows.h"
 #include "textcodec.h"
 
 #include <QAction>
@@ -14,8 +15,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -238,6 +242,59 @@ void editsOnBigDocuments(const QTemporaryDir &dir)
     });
 }
 
+// Find Next for a word that occurs only at the very end of 50 MB, and Replace
+// All of 100,000 occurrences in 10 MB, through the real windows.
+void searchOnBigDocuments(const QTemporaryDir &dir)
+{
+    const QString path50 = dir.filePath(QStringLiteral("search50.vyx"));
+    writeFile(path50, makeDefinitionText(50 * 1024 * 1024) + "Zebulon");
+    freshEditor();
+    editor()->LoadFile(path50);
+    paintNow(editor());
+    FrmMainWindow *w = frmMain().win();
+    w->mnuFind->trigger();
+    w->frmFind->txtFind->setText(QStringLiteral("zebulon"));
+    timeIt(
+        "find_at_end_50mb_ms",
+        [&] {
+            editor()->moveCursor(QTextCursor::Start);
+            paintNow(editor());
+        },
+        [&] {
+            QTest::mouseClick(w->frmFind->cmdFindNext, Qt::LeftButton);
+            paintNow(editor());
+        });
+    if (editor()->textCursor().selectedText() != QLatin1String("Zebulon"))
+        std::fprintf(stderr, "  (find: the word at the end was not selected)\n");
+
+    // The first 100,000 lines of 10 MB start with a word found nowhere else.
+    QList<QByteArray> lines = makeDefinitionText(10 * 1024 * 1024).split('\n');
+    for (int i = 0; i < 100000 && i < lines.size(); ++i)
+        lines[i].prepend("Mark ");
+    const QString path = dir.filePath(QStringLiteral("marked10.vyx"));
+    writeFile(path, lines.join('\n'));
+    timeIt(
+        "replace_all_100k_10mb_ms",
+        [&] {
+            freshEditor();
+            editor()->LoadFile(path);
+            paintNow(editor());
+            frmMain().win()->mnuReplace->trigger();
+            FrmSearchWindow *r = frmMain().win()->frmReplace;
+            r->txtFind->setText(QStringLiteral("Mark"));
+            r->txtReplace->setText(QStringLiteral("Tag"));
+        },
+        [&] {
+            QTest::mouseClick(frmMain().win()->frmReplace->cmdReplaceAll, Qt::LeftButton);
+            paintNow(editor());
+        });
+    const QString status = frmMain().win()->frmReplace->lblStatus->text();
+    editor()->undo();
+    std::fprintf(stderr, "  (replace all: \"%s\"; one undo restores the file: %s)\n",
+                 qPrintable(status),
+                 editor()->Text().toLatin1() == lines.join('\n') ? "yes" : "NO");
+}
+
 void loadRtf(const QTemporaryDir &dir, int mb)
 {
     const QString path = dir.filePath(QStringLiteral("rich%1.rtf").arg(mb));
@@ -338,6 +395,7 @@ int main(int argc, char *argv[])
         loadPlain(dir, mb);
     measureRss(dir);
     editsOnBigDocuments(dir);
+    searchOnBigDocuments(dir);
     for (int mb : {1, 10})
         loadRtf(dir, mb);
 

@@ -41,3 +41,21 @@ void mnuPaste_Click()
     if (RichTextBox *rtf = frmMain().rtfMain())
         rtf->paste();
 }
+
+void mnuUndo_Click()
+{
+    if (RichTextBox *rtf = frmMain().rtfMain())
+        rtf->undo();
+}
+
+void mnuRedo_Click()
+{
+    if (RichTextBox *rtf = frmMain().rtfMain())
+        rtf->redo();
+}
+
+void mnuSelectAll_Click()
+{
+    if (RichTextBox *rtf = frmMain().rtfMain())
+        rtf->selectAll();
+}

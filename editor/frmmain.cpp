@@ -7,10 +7,12 @@
 #include "messagebox.h"
 #include "metrics.h"
 #include "richtextbox.h"
+#include "searchcommands.h"
 #include "version.h"
 
 #include <QAction>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMenuBar>
 
 namespace {
@@ -87,6 +89,7 @@ FrmMainWindow::FrmMainWindow(QWidget *parent)
     rtfMain->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     rtfMain->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(rtfMain, &RichTextBox::Change, this, [] { rtfMain_Change(); });
+    rtfMain->installEventFilter(this);
 
     // The open and save dialogs offer text files and VYX files, starting on
     // the VYX files.
@@ -113,7 +116,7 @@ void FrmMainWindow::buildMenus()
     // The menus keep the desktop's own menu font, as native menus do.
     bar->setFont(QFont());
 
-    mnuFile = addMenu(bar, "mnuFile", QStringLiteral("File"));
+    mnuFile = addMenu(bar, "mnuFile", QStringLiteral("&File"));
     mnuNew = addItem(mnuFile, "mnuNew", QStringLiteral("New"), QKeySequence(Qt::CTRL | Qt::Key_N),
                      mnuNew_Click);
     mnuOpen = addItem(mnuFile, "mnuOpen", QStringLiteral("Open..."),
@@ -125,15 +128,38 @@ void FrmMainWindow::buildMenus()
     mnuSep = addSeparator(mnuFile, "mnuSep");
     mnuExit = addItem(mnuFile, "mnuExit", QStringLiteral("Exit"), QKeySequence(), mnuExit_Click);
 
-    mnuEdit = addMenu(bar, "mnuEdit", QStringLiteral("Edit"));
+    mnuEdit = addMenu(bar, "mnuEdit", QStringLiteral("&Edit"));
     mnuCut = addItem(mnuEdit, "mnuCut", QStringLiteral("Cut"), QKeySequence(Qt::CTRL | Qt::Key_X),
                      mnuCut_Click, false);
     mnuCopy = addItem(mnuEdit, "mnuCopy", QStringLiteral("Copy"),
                       QKeySequence(Qt::CTRL | Qt::Key_C), mnuCopy_Click, false);
     mnuPaste = addItem(mnuEdit, "mnuPaste", QStringLiteral("Paste"),
                        QKeySequence(Qt::CTRL | Qt::Key_V), mnuPaste_Click, false);
+    mnuSep1 = addSeparator(mnuEdit, "mnuSep1");
+    mnuUndo = addItem(mnuEdit, "mnuUndo", QStringLiteral("Undo"),
+                      QKeySequence(Qt::CTRL | Qt::Key_Z), mnuUndo_Click, false);
+    mnuRedo = addItem(mnuEdit, "mnuRedo", QStringLiteral("Redo"),
+                      QKeySequence(Qt::CTRL | Qt::Key_Y), mnuRedo_Click, false);
+    mnuRedo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    connect(rtfMain, &QPlainTextEdit::undoAvailable, mnuUndo, &QAction::setEnabled);
+    connect(rtfMain, &QPlainTextEdit::redoAvailable, mnuRedo, &QAction::setEnabled);
+    mnuSep2 = addSeparator(mnuEdit, "mnuSep2");
+    mnuFind = addItem(mnuEdit, "mnuFind", QStringLiteral("Find..."),
+                      QKeySequence(Qt::CTRL | Qt::Key_F), mnuFind_Click);
+    mnuFindNext = addItem(mnuEdit, "mnuFindNext", QStringLiteral("Find Next"),
+                          QKeySequence(Qt::Key_F3), mnuFindNext_Click);
+    mnuFindPrevious = addItem(mnuEdit, "mnuFindPrevious", QStringLiteral("Find Previous"),
+                              QKeySequence(Qt::SHIFT | Qt::Key_F3), mnuFindPrevious_Click);
+    mnuReplace = addItem(mnuEdit, "mnuReplace", QStringLiteral("Replace..."),
+                         QKeySequence(Qt::CTRL | Qt::Key_H), mnuReplace_Click);
+    mnuGoToLine = addItem(mnuEdit, "mnuGoToLine", QStringLiteral("Go to Line..."),
+                          QKeySequence(Qt::CTRL | Qt::Key_G), mnuGoToLine_Click);
+    mnuSep3 = addSeparator(mnuEdit, "mnuSep3");
+    mnuSelectAll = addItem(mnuEdit, "mnuSelectAll", QStringLiteral("Select All"),
+                           QKeySequence(Qt::CTRL | Qt::Key_A), mnuSelectAll_Click);
 
-    mnuInsert = addMenu(bar, "mnuInsert", QStringLiteral("Insert"));
+    mnuInsert = addMenu(bar, "mnuInsert", QStringLiteral("&Insert"));
     mnuInclude = addItem(mnuInsert, "mnuInclude", QStringLiteral("Include Line"), QKeySequence(),
                          mnuInclude_Click);
     mnuItemSeparator = addItem(mnuInsert, "mnuItemSeparator", QStringLiteral("Item Separator"),
@@ -143,7 +169,7 @@ void FrmMainWindow::buildMenus()
                              mnuDoubleSlash_Click);
     mnuHash = addItem(mnuInsert, "mnuHash", QStringLiteral("#"), QKeySequence(), mnuHash_Click);
 
-    mnuHelp = addMenu(bar, "mnuHelp", QStringLiteral("Help"));
+    mnuHelp = addMenu(bar, "mnuHelp", QStringLiteral("&Help"));
     mnuHowToUse = addItem(mnuHelp, "mnuHowToUse", QStringLiteral("How to use..."), QKeySequence(),
                           frmMain().howToUseCommand);
     mnuSep5 = addSeparator(mnuHelp, "mnuSep5");
@@ -155,6 +181,18 @@ void FrmMain::setHelpCommands(Command howToUse, Command about)
 {
     howToUseCommand = howToUse;
     aboutCommand = about;
+}
+
+// Ctrl+X and Ctrl+C typed in the text are the control's own, acting on the
+// selection; like the menu's Cut and Copy they make Paste available.
+bool FrmMainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == rtfMain && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Cut) || key->matches(QKeySequence::Copy))
+            mnuPaste->setEnabled(true);
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 FrmMainWindow *FrmMain::win() const

@@ -5,6 +5,8 @@
 #include <QMainWindow>
 
 class CommonDialog;
+class FrmGoToLineWindow;
+class FrmSearchWindow;
 class QAction;
 class QMenu;
 class RichTextBox;
@@ -32,6 +34,17 @@ public:
     QAction *mnuCut = nullptr;
     QAction *mnuCopy = nullptr;
     QAction *mnuPaste = nullptr;
+    QAction *mnuSep1 = nullptr;
+    QAction *mnuUndo = nullptr;
+    QAction *mnuRedo = nullptr;
+    QAction *mnuSep2 = nullptr;
+    QAction *mnuFind = nullptr;
+    QAction *mnuFindNext = nullptr;
+    QAction *mnuFindPrevious = nullptr;
+    QAction *mnuReplace = nullptr;
+    QAction *mnuGoToLine = nullptr;
+    QAction *mnuSep3 = nullptr;
+    QAction *mnuSelectAll = nullptr;
 
     QMenu *mnuInsert = nullptr;
     QAction *mnuInclude = nullptr;
@@ -44,6 +57,15 @@ public:
     QAction *mnuHowToUse = nullptr;
     QAction *mnuSep5 = nullptr;
     QAction *mnuAbout = nullptr;
+
+    // The search windows, made on first use; children of this window, they
+    // close and go with it.
+    FrmSearchWindow *frmFind = nullptr;
+    FrmSearchWindow *frmReplace = nullptr;
+    FrmGoToLineWindow *frmGoToLine = nullptr;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildMenus();

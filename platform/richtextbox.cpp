@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QSaveFile>
 #include <QTextBlock>
@@ -264,4 +265,17 @@ void RichTextBox::insertFromMimeData(const QMimeData *source)
     // Windows text brings no stray CR characters.
     textCursor().insertText(source->text());
     ensureCursorVisible();
+}
+
+void RichTextBox::keyPressEvent(QKeyEvent *event)
+{
+    // Alt with a key that has text belongs to the menus (a mnemonic) or to
+    // nothing; it never types. Ctrl+Alt is AltGr on some keyboards and does.
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    if ((mods & Qt::AltModifier) && !(mods & Qt::ControlModifier) && !event->text().isEmpty()
+        && event->text().front().isPrint()) {
+        event->ignore();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
 }

@@ -62,6 +62,7 @@ Q_SIGNALS:
 protected:
     QMimeData *createMimeDataFromSelection() const override;
     void insertFromMimeData(const QMimeData *source) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
     // Loads plain text without raising Change; the caller raises it once.
     void replaceContent(const QString &text);

@@ -1,12 +1,17 @@
 #include "frmmain.h"
 
 #include "richtextbox.h"
+#include "searchwindows.h"
 #include "testutil.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -33,6 +38,38 @@ void select(int anchor, int position)
     rtf()->setTextCursor(cursor);
 }
 
+// Types a document into the editor, line by line, as a user would.
+void typeDocument(const QString &text)
+{
+    const QStringList lines = text.split(QStringLiteral("\r\n"));
+    for (int i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            QTest::keyClick(rtf(), Qt::Key_Return);
+        QTest::keyClicks(rtf(), lines[i]);
+    }
+}
+
+// Opens the Find (Ctrl+F) or Replace (Ctrl+H) window from the editor's keys
+// and fills it in: the field by typing, the options by Space. The options
+// last used stay set.
+FrmSearchWindow *openSearch(Qt::Key key, const QString &what, const QString &options)
+{
+    QTest::keyClick(rtf(), key, Qt::ControlModifier);
+    FrmSearchWindow *window = key == Qt::Key_F ? win()->frmFind : win()->frmReplace;
+    if (!window || !window->isVisible())
+        return nullptr;
+    QTest::keyClicks(window->txtFind, what);
+    const std::pair<QCheckBox *, bool> boxes[]
+        = {{window->chkMatchCase, options.contains(QLatin1String("case"))},
+           {window->chkWholeWord, options.contains(QLatin1String("word"))},
+           {window->chkWrapAround, !options.contains(QLatin1String("nowrap"))}};
+    for (const auto &[box, checked] : boxes) {
+        if (box->isChecked() != checked)
+            QTest::keyClick(box, Qt::Key_Space);
+    }
+    return window;
+}
+
 QString textAfterCaret()
 {
     return rtf()->document()->toRawText().mid(rtf()->textCursor().position());
@@ -53,6 +90,15 @@ private Q_SLOTS:
     void cutAndPasteThroughMenu();
     void pasteLineEnds_data();
     void pasteLineEnds();
+    void keysCutCopyEnablePaste_data();
+    void keysCutCopyEnablePaste();
+    void undoRedoFollowHistory();
+    void find_data();
+    void find();
+    void replace_data();
+    void replace();
+    void goToLine_data();
+    void goToLine();
 };
 
 void TestEditCommands::init()
@@ -118,12 +164,7 @@ void TestEditCommands::insertAppends()
     QFETCH(QString, text);
     QFETCH(QString, afterCaret);
 
-    const QStringList lines = before.split(QStringLiteral("\r\n"));
-    for (int i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            QTest::keyClick(rtf(), Qt::Key_Return);
-        QTest::keyClicks(rtf(), lines[i]);
-    }
+    typeDocument(before);
     select(anchor, position);
     rtf()->document()->setModified(false);
     QSignalSpy change(rtf(), &RichTextBox::Change);
@@ -218,6 +259,209 @@ void TestEditCommands::pasteLineEnds()
     QCOMPARE(rtf()->blockCount(), 3);
     QVERIFY(!rtf()->document()->toRawText().contains(u'\r'));
     QCOMPARE(rtf()->Text(), QStringLiteral("xone\r\ntwo\r\nthree"));
+}
+
+void TestEditCommands::keysCutCopyEnablePaste_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("ctrl+x") << int(Qt::Key_X) << QStringLiteral(" world");
+    QTest::newRow("ctrl+c") << int(Qt::Key_C) << QStringLiteral("hello world");
+}
+
+// Typed in the text, the keys act on the selection alone.
+void TestEditCommands::keysCutCopyEnablePaste()
+{
+    QFETCH(int, key);
+    QFETCH(QString, text);
+    QTest::keyClicks(rtf(), QStringLiteral("hello world"));
+    select(0, 5);
+    QTest::keyClick(rtf(), Qt::Key(key), Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("hello"));
+    QCOMPARE(rtf()->Text(), text);
+    QVERIFY(win()->mnuPaste->isEnabled());
+}
+
+void TestEditCommands::undoRedoFollowHistory()
+{
+    QVERIFY(!win()->mnuUndo->isEnabled() && !win()->mnuRedo->isEnabled());
+    QTest::keyClicks(rtf(), QStringLiteral("ab"));
+    QVERIFY(win()->mnuUndo->isEnabled() && !win()->mnuRedo->isEnabled());
+    QTest::keyClick(rtf(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(rtf()->Text(), QString());
+    QVERIFY(!win()->mnuUndo->isEnabled() && win()->mnuRedo->isEnabled());
+    QTest::keyClick(rtf(), Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(rtf()->Text(), QStringLiteral("ab"));
+    QTest::keyClick(rtf(), Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(rtf(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(rtf()->Text(), QStringLiteral("ab"));
+    QVERIFY(win()->mnuUndo->isEnabled() && !win()->mnuRedo->isEnabled());
+}
+
+void TestEditCommands::find_data()
+{
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<int>("anchor"); // the selection before the search
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("options"); // "case", "word", "nowrap", "back"
+    QTest::addColumn<int>("start"); // the match selected; -1: none, the selection stays
+    QTest::addColumn<int>("end");
+
+    const QString ships = QStringLiteral("Laser lasers\r\nlaser LASER");
+    const QString lines = QStringLiteral("one\r\ntwo\r\nlast");
+    QTest::newRow("any-case") << ships << "LASER" << 0 << 0 << "" << 0 << 5;
+    QTest::newRow("match-case") << ships << "laser" << 0 << 0 << "case" << 6 << 11;
+    QTest::newRow("whole-word") << ships << "laser" << 1 << 1 << "word" << 13 << 18;
+    QTest::newRow("after-selection") << ships << "laser" << 0 << 5 << "" << 6 << 11;
+    QTest::newRow("wraps") << ships << "laser" << 19 << 24 << "word" << 0 << 5;
+    QTest::newRow("no-wrap") << ships << "laser" << 19 << 24 << "nowrap" << -1 << -1;
+    QTest::newRow("backward") << ships << "laser" << 13 << 18 << "back" << 6 << 11;
+    QTest::newRow("backward-ends-before-caret") << ships << "laser" << 9 << 9 << "back" << 0 << 5;
+    QTest::newRow("backward-wraps") << ships << "laser" << 0 << 5 << "back,case" << 13 << 18;
+    QTest::newRow("not-found") << ships << "hull" << 2 << 4 << "" << -1 << -1;
+    QTest::newRow("whole-last-line") << lines << "last" << 0 << 0 << "nowrap" << 8 << 12;
+    QTest::newRow("none-inside-selection")
+        << QStringLiteral("aaa") << "aa" << 0 << 2 << "nowrap" << -1 << -1;
+}
+
+// Enter presses Find Next; Find Previous is a button of its own.
+void TestEditCommands::find()
+{
+    QFETCH(QString, document);
+    QFETCH(QString, what);
+    QFETCH(int, anchor);
+    QFETCH(int, position);
+    QFETCH(QString, options);
+    QFETCH(int, start);
+    QFETCH(int, end);
+    typeDocument(document);
+    rtf()->document()->setModified(false);
+    select(anchor, position);
+
+    FrmSearchWindow *find = openSearch(Qt::Key_F, what, options);
+    QVERIFY(find);
+    if (options.contains(QLatin1String("back")))
+        QTest::mouseClick(find->cmdFindPrevious, Qt::LeftButton);
+    else
+        QTest::keyClick(find->txtFind, Qt::Key_Return);
+
+    const QTextCursor selection = rtf()->textCursor();
+    QCOMPARE(selection.selectionStart(), start < 0 ? qMin(anchor, position) : start);
+    QCOMPARE(selection.selectionEnd(), start < 0 ? qMax(anchor, position) : end);
+    QCOMPARE(find->lblStatus->text(),
+             start < 0 ? QStringLiteral("Cannot find \"%1\"").arg(what) : QString());
+    QVERIFY(find->isVisible());
+    QVERIFY(!rtf()->document()->isModified());
+    QCOMPARE(frmMain().caption(), QStringLiteral("VYX Editor 1.0"));
+
+    // F3 in the editor repeats the search; when it finds nothing the window
+    // comes back to say so. Escape closes the window.
+    QTest::keyClick(find, Qt::Key_Escape);
+    QVERIFY(!find->isVisible());
+    if (start >= 0) {
+        const bool back = options.contains(QLatin1String("back"));
+        QTest::keyClick(rtf(), Qt::Key_F3, back ? Qt::ShiftModifier : Qt::NoModifier);
+        const bool foundAgain = !options.contains(QLatin1String("nowrap"));
+        QCOMPARE(rtf()->textCursor().selectionStart() != start, foundAgain);
+        QCOMPARE(rtf()->textCursor().selectedText().toLower(), what.toLower());
+        QCOMPARE(find->isVisible(), !foundAgain);
+    }
+}
+
+void TestEditCommands::replace_data()
+{
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QString>("with");
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<QStringList>("buttons");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("status");
+
+    const QString doc = QStringLiteral("hull 4\r\nHull 5 hulls\r\nhull");
+    const QStringList all{QStringLiteral("cmdReplaceAll")};
+    // clang-format off
+    QTest::newRow("all") << doc << "hull" << "Armor" << "" << all
+        << "Armor 4\r\nArmor 5 Armors\r\nArmor" << "Replaced 4 occurrences.";
+    QTest::newRow("all-whole-words-case") << doc << "hull" << "x" << "word,case" << all
+        << "x 4\r\nHull 5 hulls\r\nx" << "Replaced 2 occurrences.";
+    QTest::newRow("all-growing") << QStringLiteral("aa") << "a" << "aa" << "" << all
+        << "aaaa" << "Replaced 2 occurrences.";
+    QTest::newRow("all-none") << doc << "mass" << "x" << "" << all
+        << doc << "Cannot find \"mass\"";
+    // The first press only finds; the second replaces and finds the next.
+    const QStringList twice{QStringLiteral("cmdReplace"), QStringLiteral("cmdReplace")};
+    QTest::newRow("replace-twice") << doc << "hull" << "Shield" << "" << twice
+        << "Shield 4\r\nHull 5 hulls\r\nhull" << QString();
+    // clang-format on
+}
+
+// Every replacing command is one undo step, and the windows go with the editor.
+void TestEditCommands::replace()
+{
+    QFETCH(QString, document);
+    QFETCH(QString, what);
+    QFETCH(QString, with);
+    QFETCH(QString, options);
+    QFETCH(QStringList, buttons);
+    QFETCH(QString, text);
+    QFETCH(QString, status);
+    typeDocument(document);
+    rtf()->moveCursor(QTextCursor::Start);
+
+    FrmSearchWindow *replace = openSearch(Qt::Key_H, what, options);
+    QVERIFY(replace);
+    QCOMPARE(replace->windowTitle(), QStringLiteral("Replace"));
+    QTest::keyClicks(replace->txtReplace, with);
+    for (const QString &button : buttons)
+        QTest::mouseClick(replace->findChild<QPushButton *>(button), Qt::LeftButton);
+    QCOMPARE(rtf()->Text(), text);
+    QCOMPARE(replace->lblStatus->text(), status);
+
+    if (text != document) {
+        QTest::keyClick(rtf(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(rtf()->Text(), document);
+    }
+    QPointer<FrmSearchWindow> window = replace;
+    rtf()->document()->setModified(false);
+    frmMain().unload();
+    TestUtil::flushDeferredDeletes();
+    QVERIFY(window.isNull());
+}
+
+void TestEditCommands::goToLine_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("line"); // 0: OK stays disabled and the caret stays
+    QTest::newRow("first") << "1" << 1;
+    QTest::newRow("last") << "3" << 3;
+    QTest::newRow("zero") << "0" << 0;
+    QTest::newRow("past-the-end") << "4" << 0;
+}
+
+void TestEditCommands::goToLine()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, line);
+    typeDocument(QStringLiteral("ship Alpha\r\nspeed 4\r\n// end"));
+    const int caret = rtf()->textCursor().position();
+
+    QTest::keyClick(rtf(), Qt::Key_G, Qt::ControlModifier);
+    FrmGoToLineWindow *go = win()->frmGoToLine;
+    QVERIFY(go && go->isVisible());
+    QCOMPARE(go->lblRange->text(), QStringLiteral("From 1 to 3"));
+    QTest::keyClicks(go->txtLine, typed);
+    QCOMPARE(go->cmdOK->isEnabled(), line > 0);
+    QTest::keyClick(go->txtLine, Qt::Key_Return);
+    if (line == 0) {
+        QTest::keyClick(go, Qt::Key_Escape);
+        QCOMPARE(rtf()->textCursor().position(), caret);
+    } else {
+        QCOMPARE(rtf()->textCursor().blockNumber(), line - 1);
+        QCOMPARE(rtf()->textCursor().positionInBlock(), 0);
+    }
+    QVERIFY(!go->isVisible());
 }
 
 QTEST_MAIN(TestEditCommands)

@@ -21,6 +21,8 @@ private Q_SLOTS:
     void menuTree();
     void windowDesign();
     void cutCopyFollowText();
+    void altKeysOpenMenusAndNeverType_data();
+    void altKeysOpenMenusAndNeverType();
     void pathsSurviveReloadWindowStartsAfresh();
     void closeBoxOnUnmodifiedDocumentEndsProgram();
     void exitEndsRunningProgram();
@@ -46,24 +48,35 @@ void TestFrmMain::menuTree()
 {
     // The whole tree in display order: name, caption, shortcut, enabled at load.
     const QStringList expected = {
-        "mnuFile File",
+        "mnuFile &File",
         "mnuNew New Ctrl+N on",
         "mnuOpen Open... Ctrl+O on",
         "mnuSave Save - on",
         "mnuSaveAs Save As... Ctrl+S on",
         "mnuSep -",
         "mnuExit Exit - on",
-        "mnuEdit Edit",
+        "mnuEdit &Edit",
         "mnuCut Cut Ctrl+X off",
         "mnuCopy Copy Ctrl+C off",
         "mnuPaste Paste Ctrl+V off",
-        "mnuInsert Insert",
+        "mnuSep1 -",
+        "mnuUndo Undo Ctrl+Z off",
+        "mnuRedo Redo Ctrl+Y, Ctrl+Shift+Z off",
+        "mnuSep2 -",
+        "mnuFind Find... Ctrl+F on",
+        "mnuFindNext Find Next F3 on",
+        "mnuFindPrevious Find Previous Shift+F3 on",
+        "mnuReplace Replace... Ctrl+H on",
+        "mnuGoToLine Go to Line... Ctrl+G on",
+        "mnuSep3 -",
+        "mnuSelectAll Select All Ctrl+A on",
+        "mnuInsert &Insert",
         "mnuInclude Include Line - on",
         "mnuItemSeparator Item Separator - on",
         "mnuSep4 -",
         "mnuDoubleSlash // - on",
         "mnuHash # - on",
-        "mnuHelp Help",
+        "mnuHelp &Help",
         "mnuHowToUse How to use... - on",
         "mnuSep5 -",
         "mnuAbout About VYX Editor 1.0 - on",
@@ -77,9 +90,13 @@ void TestFrmMain::menuTree()
                 actual << a->objectName() + QStringLiteral(" -");
                 continue;
             }
-            const QString keys
-                = a->shortcut().isEmpty() ? QStringLiteral("-") : a->shortcut().toString();
-            actual << QStringList{a->objectName(), a->text(), keys, a->isEnabled() ? "on" : "off"}
+            QStringList keys;
+            for (const QKeySequence &key : a->shortcuts())
+                keys << key.toString();
+            if (keys.isEmpty())
+                keys << QStringLiteral("-");
+            actual << QStringList{a->objectName(), a->text(), keys.join(QStringLiteral(", ")),
+                                  a->isEnabled() ? "on" : "off"}
                           .join(' ');
         }
     }
@@ -130,6 +147,34 @@ void TestFrmMain::cutCopyFollowText()
     // A lone line break is text too.
     QTest::keyClick(w->rtfMain, Qt::Key_Return);
     QVERIFY(w->mnuCopy->isEnabled());
+}
+
+void TestFrmMain::altKeysOpenMenusAndNeverType_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("shift");
+    QTest::addColumn<QString>("menu"); // empty: no menu opens
+    QTest::newRow("alt+f") << int(Qt::Key_F) << false << "mnuFile";
+    QTest::newRow("alt+e") << int(Qt::Key_E) << false << "mnuEdit";
+    QTest::newRow("alt+i") << int(Qt::Key_I) << false << "mnuInsert";
+    QTest::newRow("alt+h") << int(Qt::Key_H) << false << "mnuHelp";
+    QTest::newRow("alt+q") << int(Qt::Key_Q) << false << "";
+    QTest::newRow("alt+shift+x") << int(Qt::Key_X) << true << "";
+}
+
+void TestFrmMain::altKeysOpenMenusAndNeverType()
+{
+    QFETCH(int, key);
+    QFETCH(bool, shift);
+    QFETCH(QString, menu);
+    FrmMainWindow *w = frmMain().win();
+    QTest::keyClick(w->rtfMain, Qt::Key(key),
+                    shift ? Qt::AltModifier | Qt::ShiftModifier : Qt::AltModifier);
+    QMenu *opened = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QCOMPARE(opened ? opened->objectName() : QString(), menu);
+    if (opened)
+        QTest::keyClick(opened, Qt::Key_Escape);
+    QCOMPARE(w->rtfMain->Text(), QString());
 }
 
 void TestFrmMain::pathsSurviveReloadWindowStartsAfresh()
