@@ -25,7 +25,7 @@ public:
     // four times that of ASCII (see make bench). Pasting, typing and
     // inserting keep to it as well, so that every file the editor writes
     // opens again.
-    static constexpr qsizetype maxLineLength = 40000;
+    static constexpr qsizetype maxLineLength = 32768;
 
     explicit RichTextBox(QWidget *parent = nullptr);
 

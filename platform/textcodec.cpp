@@ -354,7 +354,9 @@ bool TextPieces::next(QString *piece)
     const QByteArrayView bytes = m_bytes.sliced(m_pos, end - m_pos);
     m_pos = end;
     switch (m_encoding) {
-    case TextEncoding::Auto:
+    case TextEncoding::Auto: // ASCII: no byte to map
+        *piece = QString::fromLatin1(bytes);
+        break;
     case TextEncoding::Windows1252:
         *piece = fromWindows1252(bytes);
         break;
