@@ -117,6 +117,27 @@ bool openDocument(const QString &path)
     return true;
 }
 
+void checkDocumentOnDisk()
+{
+    RichTextBox *rtf = frmMain().rtfMain();
+    const QString path = frmMain().documentPath;
+    if (!rtf || path.isEmpty() || !rtf->newFileChangeOnDisk(path))
+        return;
+    QWidget *window = frmMain().window();
+    if (!isModified()) {
+        if (askYesNo(window,
+                     QObject::tr("%1 has been changed by another program.\n\nReload it?")
+                         .arg(quoted(path)))
+            == QMessageBox::Yes)
+            openDocument(path);
+        return;
+    }
+    showWarning(window,
+                QObject::tr("%1 has been changed by another program. Your changes here are kept; "
+                            "Save will ask before writing over the other program's.")
+                    .arg(quoted(path)));
+}
+
 void mnuNew_Click()
 {
     if (!confirmDiscardChanges())

@@ -193,10 +193,18 @@ bool RichTextBox::saveChangesEncoding() const
     return m_encoding == TextEncoding::Windows1252 && !fitsEncoding(Text(), m_encoding);
 }
 
-bool RichTextBox::fileChangedOnDisk(const QString &path) const
+bool RichTextBox::fileChangedOnDisk(const QString &path)
+{
+    if (m_file.path().isEmpty() || QFileInfo(m_file.path()) != QFileInfo(path))
+        return false;
+    m_file.takeUnnoticedChange();
+    return m_file.changedOnDisk();
+}
+
+bool RichTextBox::newFileChangeOnDisk(const QString &path)
 {
     return !m_file.path().isEmpty() && QFileInfo(m_file.path()) == QFileInfo(path)
-        && m_file.changedOnDisk();
+        && m_file.takeUnnoticedChange();
 }
 
 bool RichTextBox::isRichTextSource(const QString &path) const

@@ -67,7 +67,11 @@ public:
 
     // True when the file at path is the one last read or written and has
     // changed on disk since (another program wrote, replaced or touched it).
-    bool fileChangedOnDisk(const QString &path) const;
+    // The user is taken to know of that change from then on.
+    bool fileChangedOnDisk(const QString &path);
+    // The same, but true only once for each new change, for telling the user
+    // without being asked.
+    bool newFileChangeOnDisk(const QString &path);
     // True when path is the rich-text file the document was read from, which
     // SaveFile would replace with plain text.
     bool isRichTextSource(const QString &path) const;

@@ -88,6 +88,7 @@ bool TextFile::read(const QString &path, qint64 maxSize)
     }
     m_bytes = std::move(bytes);
     m_path = path;
+    m_noticed = {};
     m_identity = {true, quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
                   qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
     return true;
@@ -192,6 +193,7 @@ void TextFile::remember(const QString &path)
 {
     m_path = path;
     m_identity = fileIdentity(path);
+    m_noticed = {};
 }
 
 bool TextFile::changedOnDisk() const
@@ -200,6 +202,17 @@ bool TextFile::changedOnDisk() const
         return false;
     const FileIdentity now = fileIdentity(m_path);
     return now.exists && now != m_identity;
+}
+
+bool TextFile::takeUnnoticedChange()
+{
+    if (m_path.isEmpty())
+        return false;
+    const FileIdentity now = fileIdentity(m_path);
+    if (!now.exists || now == m_identity || now == m_noticed)
+        return false;
+    m_noticed = now;
+    return true;
 }
 
 void TextFile::clear()

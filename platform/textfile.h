@@ -54,6 +54,9 @@ public:
     // True when the file at path() is no longer as it was read or written
     // (replaced, rewritten or removed).
     bool changedOnDisk() const;
+    // True, once for each new state of the file, when it has changed on disk
+    // and the user has not yet been told of that state.
+    bool takeUnnoticedChange();
     // Forgets the file: a new document has none.
     void clear();
 
@@ -66,6 +69,7 @@ private:
 
     QString m_path;
     FileIdentity m_identity;
+    FileIdentity m_noticed; // the last changed state the user was told of
     QByteArray m_bytes;
     QString m_errorString;
 };

@@ -144,6 +144,10 @@ QString TestFileCommands::run(const QString &script)
             frmMain().unload();
             TestUtil::flushDeferredDeletes();
             frmMain().show();
+        } else if (verb == "activate") { // the user comes back from another program
+            QApplication::setActiveWindow(nullptr);
+            QApplication::setActiveWindow(frmMain().window());
+            QApplication::processEvents();
         } else if (verb == "close") {
             frmMain().window()->close();
         } else {
@@ -238,6 +242,12 @@ void TestFileCommands::sequences_data()
         "other", "bee!", B);
     row("changed on disk: yes overwrites", "open b.vyx|type !|disk b.vyx other|save Yes", nullptr,
         "bee!", "bee!", B);
+    row("changed on disk, unmodified: reloaded", "open b.vyx|disk b.vyx other|activate Yes",
+        nullptr, "other", "other", B);
+    row("changed on disk, modified: told once",
+        "open b.vyx|type !|disk b.vyx other|activate Ok|"
+        "activate|save Yes",
+        nullptr, "bee!", "bee!", B);
     row("own saves: never asked", "open b.vyx|type !|save|type ?|save|saveas b.vyx Yes|save",
         nullptr, "bee!?", "bee!?", "DIR/b.vyx");
     row("new: utf-8 when needed", "type \u00E9\u0436|saveas a.vyx", "\xC3\xA9\xD0\xB6", "bee",
