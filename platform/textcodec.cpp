@@ -327,7 +327,7 @@ TextFormat detectTextFormat(QByteArrayView bytes)
         return {TextEncoding::Utf16BE, true};
     if (starts("\xEF\xBB\xBF", 3))
         return {TextEncoding::Utf8, true};
-    if (memchr(bytes.data(), 0, size_t(bytes.size()))) {
+    if (!bytes.isEmpty() && memchr(bytes.data(), 0, size_t(bytes.size()))) {
         const TextFormat utf16 = guessUtf16(bytes);
         if (utf16.encoding != TextEncoding::Auto)
             return utf16;
