@@ -263,6 +263,18 @@ bool RichTextBox::SaveFile(const QString &path, FileType type)
 {
     Q_UNUSED(type);
     m_errorString.clear();
+    // Typing and pasting keep to the limit, but a replacement can still make
+    // a line longer. A block is at least as long as its longest line, so
+    // only the rare long block needs its text looked at.
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+        if (b.length() > maxLineLength && longestLine(b.text()) > maxLineLength) {
+            m_errorString = tr("Line %1 is longer than %2 characters; the editor could not "
+                               "open the file again. Break the line, then save.")
+                                .arg(b.blockNumber() + 1)
+                                .arg(maxLineLength);
+            return false;
+        }
+    }
     TextEncoding used = m_encoding;
     const QByteArray bytes = encodeText(Text(), m_encoding, m_bom, &used);
     if (!m_file.write(path, bytes)) {

@@ -22,9 +22,9 @@ public:
     // lays out a line as a whole, so each key pressed on a line of megabytes
     // would take seconds. At this length a key typed at the end of the line
     // still answers within 50 ms even for CJK text, whose shaping costs about
-    // four times that of ASCII (see make bench). Pasting, typing and
-    // inserting keep to it as well, so that every file the editor writes
-    // opens again.
+    // five times that of ASCII (see make bench). Pasting, typing and
+    // inserting keep to it, and SaveFile refuses a longer line made some
+    // other way, so that every file the editor writes opens again.
     static constexpr qsizetype maxLineLength = 32768;
 
     explicit RichTextBox(QWidget *parent = nullptr);
@@ -54,7 +54,8 @@ public:
     bool LoadFile(const QString &path, FileType type = rtfRTF);
     // Writes the content as plain text with CR LF line ends in the encoding
     // it was read in (see TextFile::write for how the file is replaced).
-    // Returns false on failure, the file then as it was.
+    // Returns false on failure, the file then as it was; also when a line is
+    // longer than LoadFile would open.
     bool SaveFile(const QString &path, FileType type = rtfText);
     QString errorString() const { return m_errorString; }
 
@@ -87,8 +88,8 @@ Q_SIGNALS:
 
 protected:
     QMimeData *createMimeDataFromSelection() const override;
-    void keyPressEvent(QKeyEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
     // Loads plain text without raising Change; the caller raises it once.
     void replaceContent(const QString &text);

@@ -100,7 +100,8 @@ void TestRichTextBox::overlongLinesAreRefused()
     }
 }
 
-// Typing and pasting never make a line the editor would refuse to open.
+// Typing and pasting never make a line the editor would refuse to open, and
+// no such line is ever saved.
 void TestRichTextBox::editsKeepToTheLineLimit()
 {
     RichTextBox box;
@@ -121,6 +122,12 @@ void TestRichTextBox::editsKeepToTheLineLimit()
     box.moveCursor(QTextCursor::End);
     box.paste(); // on a short line it fits
     QCOMPARE(box.Text(), longLine + QStringLiteral("a\r\nshortc\r\nd"));
+
+    box.setText(QStringLiteral("a\r\n") + longLine + QStringLiteral("yz")); // as a replacement may
+    QTemporaryDir dir;
+    QVERIFY(!box.SaveFile(dir.filePath(QStringLiteral("long.vyx"))));
+    QVERIFY(box.errorString().startsWith(QStringLiteral("Line 2 ")));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("long.vyx"))));
 }
 
 namespace {
