@@ -23,9 +23,9 @@ struct DecodedText
 
 // How a file's bytes are to be read, decided by evidence: UTF-16 when they
 // start with its byte order mark, or when zero bytes fall in every other
-// place as they do in UTF-16 without one; UTF-8 after its BOM, or when valid
-// UTF-8 sequences outnumber the bytes that are not UTF-8; Windows-1252 for
-// other bytes above 127; Auto for plain ASCII.
+// place as they do in UTF-16 without one; UTF-8 after its BOM, or when the
+// bytes hold at least as many valid multi-byte UTF-8 sequences as bytes that
+// are not UTF-8; Windows-1252 for other bytes above 127; Auto for plain ASCII.
 //
 // Every encoding reads every byte string and writes it back exactly (line
 // ends aside). What cannot be read as a character in the encoding found (a
