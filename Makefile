@@ -55,8 +55,9 @@ bench: deps
 	./$(BUILD)/bench/vyx_bench_codec --benchmark_min_time=0.5
 	./$(BUILD)/bench/vyx_bench_editor $(BUILD)/vyx-editor
 
-# Fuzzes the rich-text reader with libFuzzer (clang, ASan, UBSan) in its own
-# build directory; crashing inputs land in fuzz/crashes/.
+# Fuzzes the rich-text reader, then the plain-text round trip, with libFuzzer
+# (clang, ASan, UBSan) in its own build directory, FUZZ_SECONDS each;
+# crashing inputs land in fuzz/crashes/.
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
 fuzz:
@@ -66,6 +67,9 @@ fuzz:
 	./$(FUZZ_BUILD)/rtfreader_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 \
 		-rss_limit_mb=4096 -dict=fuzz/rtf.dict -artifact_prefix=fuzz/crashes/ \
 		$(FUZZ_BUILD)/corpus fuzz/corpus tests/data/rtf
+	mkdir -p $(FUZZ_BUILD)/corpus-text
+	./$(FUZZ_BUILD)/textcodec_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -timeout=10 \
+		-rss_limit_mb=4096 -artifact_prefix=fuzz/crashes/text- $(FUZZ_BUILD)/corpus-text
 
 
 # Formats the C++ sources in place, or only checks them (format-check).

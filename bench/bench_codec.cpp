@@ -37,6 +37,22 @@ void decodeUtf8_10mb(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * bytes.size());
 }
 
+// UTF-8 with a stray byte in every piece: each piece takes the escaping
+// decoder instead of Qt's.
+void decodeUtf8StrayBytes_10mb(benchmark::State &state)
+{
+    QByteArray bytes = tenMb();
+    for (qsizetype i = 0; i + 2 < bytes.size(); i += 1024) { // é every KB, 0xFF every 64 KB
+        bytes[i] = char(0xC3);
+        bytes[i + 1] = char(0xA9);
+        if (i % (64 * 1024) == 0)
+            bytes[i + 2] = char(0xFF);
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(decodeText(bytes));
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
 void encodeWindows1252_10mb(benchmark::State &state)
 {
     const QString text = decodeText(tenMb()).text;
@@ -50,5 +66,6 @@ void encodeWindows1252_10mb(benchmark::State &state)
 BENCHMARK(decodeAscii10mb)->Unit(benchmark::kMillisecond);
 BENCHMARK(decodeWindows1252_10mb)->Unit(benchmark::kMillisecond);
 BENCHMARK(decodeUtf8_10mb)->Unit(benchmark::kMillisecond);
+BENCHMARK(decodeUtf8StrayBytes_10mb)->Unit(benchmark::kMillisecond);
 BENCHMARK(encodeWindows1252_10mb)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

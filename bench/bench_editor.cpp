@@ -295,6 +295,30 @@ void searchOnBigDocuments(const QTemporaryDir &dir)
                  editor()->Text().toLatin1() == lines.join('\n') ? "yes" : "NO");
 }
 
+// A key typed at the end of a line just under the length limit, for ASCII
+// words and for CJK text, whose shaping is the slower.
+void longLines(const QTemporaryDir &dir)
+{
+    for (const bool cjk : {false, true}) {
+        const QString word
+            = cjk ? QStringLiteral("\u6F22\u5B57\u4EEE\u540D") : QStringLiteral("Alpha 1200 ");
+        QString line;
+        while (line.size() < RichTextBox::maxLineLength)
+            line += word;
+        line.truncate(RichTextBox::maxLineLength - g_runs - 1);
+        const QString path = dir.filePath(QStringLiteral("longline.vyx"));
+        writeFile(path, line.toUtf8());
+        freshEditor();
+        editor()->LoadFile(path);
+        QTest::keyClick(editor(), Qt::Key_End, Qt::ControlModifier);
+        paintNow(editor());
+        timeIt(cjk ? "type_key_long_line_cjk_ms" : "type_key_long_line_ascii_ms", nullptr, [&] {
+            QTest::keyClick(editor(), Qt::Key_X);
+            paintNow(editor());
+        });
+    }
+}
+
 void loadRtf(const QTemporaryDir &dir, int mb)
 {
     const QString path = dir.filePath(QStringLiteral("rich%1.rtf").arg(mb));
@@ -396,6 +420,7 @@ int main(int argc, char *argv[])
     measureRss(dir);
     editsOnBigDocuments(dir);
     searchOnBigDocuments(dir);
+    longLines(dir);
     for (int mb : {1, 10})
         loadRtf(dir, mb);
 

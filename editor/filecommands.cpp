@@ -22,10 +22,47 @@ bool isModified()
     return rtf && rtf->document()->isModified();
 }
 
-// Writes the document to path; tells the user why when that fails.
+bool saveAs();
+
+// Writes the document to path; tells the user why when that fails. Asks
+// first where the write would lose something: a rich-text source replaced
+// by plain text (No offers another name), someone else's changes on disk,
+// or the bytes of a Windows-1252 file rewritten as UTF-8.
 bool writeDocument(const QString &path)
 {
     RichTextBox *rtf = frmMain().rtfMain();
+    QWidget *window = frmMain().window();
+    if (rtf->isRichTextSource(path)) {
+        switch (askYesNoCancel(
+            window,
+            QObject::tr("%1 is a rich-text file. Saving writes it as plain text: its "
+                        "formatting, pictures, links and notes are lost.\n\nReplace it with "
+                        "plain text? Choose No to save under another name.")
+                .arg(quoted(path)))) {
+        case QMessageBox::Yes:
+            break;
+        case QMessageBox::No:
+            return saveAs();
+        default:
+            return false;
+        }
+    }
+    if (rtf->fileChangedOnDisk(path)
+        && askYesNo(window,
+                    QObject::tr("%1 has been changed by another program since it was opened or "
+                                "saved here.\n\nOverwrite those changes with the text shown?")
+                        .arg(quoted(path)))
+            != QMessageBox::Yes)
+        return false;
+    if (rtf->saveChangesEncoding()
+        && askYesNo(window,
+                    QObject::tr("The text has characters that Windows-1252 cannot hold, so %1 "
+                                "will be saved as UTF-8. Its accented letters and other "
+                                "characters above ASCII then change bytes, and programs that read "
+                                "it as Windows-1252 show them wrongly.\n\nSave as UTF-8?")
+                        .arg(quoted(path)))
+            != QMessageBox::Yes)
+        return false;
     if (!rtf->SaveFile(path, RichTextBox::rtfText)) {
         showWarning(frmMain().window(),
                     QObject::tr("Cannot save %1: %2").arg(quoted(path), rtf->errorString()));
@@ -69,12 +106,6 @@ bool openDocument(const QString &path)
     RichTextBox *rtf = frmMain().rtfMain();
     const QFileInfo info(path);
     const QString fullPath = info.absoluteFilePath();
-    // Reading a pipe or a device could wait forever or never end.
-    if (info.exists() && !info.isFile() && !info.isDir()) {
-        showWarning(frmMain().window(),
-                    QObject::tr("Cannot open %1: it is not a regular file.").arg(quoted(fullPath)));
-        return false;
-    }
     if (!rtf->LoadFile(fullPath)) {
         showWarning(frmMain().window(),
                     QObject::tr("Cannot open %1: %2").arg(quoted(fullPath), rtf->errorString()));
@@ -86,13 +117,34 @@ bool openDocument(const QString &path)
     return true;
 }
 
+void checkDocumentOnDisk()
+{
+    RichTextBox *rtf = frmMain().rtfMain();
+    const QString path = frmMain().documentPath;
+    if (!rtf || path.isEmpty() || !rtf->newFileChangeOnDisk(path))
+        return;
+    QWidget *window = frmMain().window();
+    if (!isModified()) {
+        if (askYesNo(window,
+                     QObject::tr("%1 has been changed by another program.\n\nReload it?")
+                         .arg(quoted(path)))
+            == QMessageBox::Yes)
+            openDocument(path);
+        return;
+    }
+    showWarning(window,
+                QObject::tr("%1 has been changed by another program. Your changes here are kept; "
+                            "Save will ask before writing over the other program's.")
+                    .arg(quoted(path)));
+}
+
 void mnuNew_Click()
 {
     if (!confirmDiscardChanges())
         return;
     RichTextBox *rtf = frmMain().rtfMain();
     rtf->setText(QString());
-    rtf->setFileEncoding(TextEncoding::Auto, false);
+    rtf->forgetFile();
     rtf->document()->setModified(false);
     frmMain().documentPath.clear();
 }

@@ -19,3 +19,8 @@ bool confirmDiscardChanges();
 // its name and it becomes the document's file and the open dialog's start
 // place; on failure the user is told why and nothing changes.
 bool openDocument(const QString &path);
+
+// Tells the user when the document's file has changed on disk since it was
+// read or saved (once for each change): offers to reload a document without
+// unsaved changes, and says that Save will ask for one with them.
+void checkDocumentOnDisk();

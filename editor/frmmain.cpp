@@ -11,9 +11,11 @@
 #include "version.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QTimer>
 
 namespace {
 
@@ -193,6 +195,20 @@ bool FrmMainWindow::eventFilter(QObject *watched, QEvent *event)
             mnuPaste->setEnabled(true);
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void FrmMainWindow::changeEvent(QEvent *event)
+{
+    // Coming back to the editor is when another program's changes to the
+    // file are worth telling; after the event, so that no question opens
+    // inside the activation itself, and never over an open dialog.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        QTimer::singleShot(0, this, [] {
+            if (!QApplication::activeModalWidget())
+                checkDocumentOnDisk();
+        });
+    }
+    QMainWindow::changeEvent(event);
 }
 
 FrmMainWindow *FrmMain::win() const

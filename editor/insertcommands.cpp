@@ -15,6 +15,8 @@ void appendSnippet(const QString &snippet, int caretOffset)
     if (!rtf)
         return;
     const int start = rtf->appendText(snippet);
+    if (start < 0)
+        return;
     QTextCursor caret = rtf->textCursor();
     caret.setPosition(start + caretOffset);
     rtf->setTextCursor(caret);

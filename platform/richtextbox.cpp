@@ -1,12 +1,12 @@
 #include "richtextbox.h"
 
+#include "messagebox.h"
 #include "rtfreader.h"
 
-#include <QFile>
+#include <QApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMimeData>
-#include <QSaveFile>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -52,6 +52,12 @@ RichTextBox::RichTextBox(QWidget *parent)
     : QPlainTextEdit(parent)
 {
     connect(document(), &QTextDocument::contentsChange, this, &RichTextBox::onContentsChange);
+    // A new edit after the insertion that made the document plain was undone
+    // drops that insertion from the redo history: the formatting stays.
+    connect(document(), &QTextDocument::undoCommandAdded, this, [this] {
+        if (m_plainAtStep >= 0 && document()->availableUndoSteps() == m_plainAtStep)
+            m_plainAtStep = -1;
+    });
 }
 
 template<typename F>
@@ -134,24 +140,45 @@ void RichTextBox::setText(const QString &text)
     document()->setModified(true);
 }
 
+bool RichTextBox::hasFormatting() const
+{
+    return m_hasFormatting
+        && (m_plainAtStep < 0 || document()->availableUndoSteps() < m_plainAtStep);
+}
+
 int RichTextBox::appendText(const QString &text)
 {
     // The document's last position is the implicit paragraph end after the text.
     const int start = document()->characterCount() - 1;
-    if (m_hasFormatting) {
-        // Appending in place would keep the formatting; the content is
-        // plain text after any command writes it.
-        setText(Text() + text);
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    if (!lineLimitAllows(end, text)) {
+        refuseLongLine();
+        return -1;
+    }
+    if (hasFormatting()) {
+        // The content is plain text after any command writes it; rewritten
+        // as one edit, so that undo brings the formatted text back.
+        const QString plain = document()->toRawText() + text;
+        asOneChange([&] {
+            QTextCursor all(document());
+            all.beginEditBlock();
+            all.select(QTextCursor::Document);
+            all.removeSelectedText();
+            all.setBlockFormat(QTextBlockFormat());
+            all.setCharFormat(QTextCharFormat());
+            all.insertText(plain);
+            all.endEditBlock();
+        });
+        m_plainAtStep = document()->availableUndoSteps();
     } else {
         asOneChange([&] {
-            QTextCursor end(document());
-            end.movePosition(QTextCursor::End);
             end.beginEditBlock();
             end.insertText(text);
             end.endEditBlock();
         });
-        document()->setModified(true);
     }
+    document()->setModified(true);
     return start;
 }
 
@@ -161,30 +188,46 @@ void RichTextBox::setFileEncoding(TextEncoding encoding, bool bom)
     m_bom = bom;
 }
 
+bool RichTextBox::saveChangesEncoding() const
+{
+    return m_encoding == TextEncoding::Windows1252 && !fitsEncoding(Text(), m_encoding);
+}
+
+bool RichTextBox::fileChangedOnDisk(const QString &path)
+{
+    if (m_file.path().isEmpty() || QFileInfo(m_file.path()) != QFileInfo(path))
+        return false;
+    m_file.takeUnnoticedChange();
+    return m_file.changedOnDisk();
+}
+
+bool RichTextBox::newFileChangeOnDisk(const QString &path)
+{
+    return !m_file.path().isEmpty() && QFileInfo(m_file.path()) == QFileInfo(path)
+        && m_file.takeUnnoticedChange();
+}
+
+bool RichTextBox::isRichTextSource(const QString &path) const
+{
+    return m_richSource && QFileInfo(m_file.path()) == QFileInfo(path);
+}
+
+void RichTextBox::forgetFile()
+{
+    m_file.clear();
+    m_richSource = false;
+    setFileEncoding(TextEncoding::Auto, false);
+}
+
 bool RichTextBox::LoadFile(const QString &path, FileType type)
 {
     m_errorString.clear();
-    const QFileInfo info(path);
-    if (info.isDir()) {
-        m_errorString = tr("It is a folder, not a file.");
-        return false;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    TextFile file;
+    if (!file.read(path, maxFileSize)) {
         m_errorString = file.errorString();
         return false;
     }
-    if (file.size() > maxFileSize) {
-        m_errorString = tr("The file is larger than %1 MB.").arg(maxFileSize / (1024 * 1024));
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        m_errorString = file.errorString();
-        return false;
-    }
-    file.close();
-
+    const QByteArray &bytes = file.bytes();
     const auto refuseLongLines = [this](qsizetype longest) {
         if (longest <= maxLineLength)
             return false;
@@ -193,25 +236,25 @@ bool RichTextBox::LoadFile(const QString &path, FileType type)
         return true;
     };
 
-    if (type == rtfRTF && looksLikeRtf(bytes)) {
+    const bool rich = type == rtfRTF && looksLikeRtf(bytes);
+    if (rich) {
         const RtfContent content = readRtf(bytes);
-        qsizetype longest = 0;
-        for (const QStringView paragraph :
-             QStringView(content.text).tokenize(QChar(QChar::ParagraphSeparator)))
-            longest = qMax(longest, paragraph.size());
-        if (refuseLongLines(longest))
+        if (refuseLongLines(longestLine(content.text)))
             return false;
         asOneChange([&] { replaceWithRtf(content); });
         setFileEncoding(TextEncoding::Auto, false);
-        document()->setModified(false);
-        return true;
+    } else {
+        const TextFormat format = detectTextFormat(bytes);
+        if (refuseLongLines(longestLine(bytes, format)))
+            return false;
+        TextPieces pieces(bytes, format);
+        asOneChange([&] { replaceWithPieces(pieces); });
+        setFileEncoding(format.encoding, format.bom);
     }
-    const TextFormat format = detectTextFormat(bytes);
-    if (refuseLongLines(longestLine(bytes, format.encoding)))
-        return false;
-    TextPieces pieces(bytes, format);
-    asOneChange([&] { replaceWithPieces(pieces); });
-    setFileEncoding(format.encoding, format.bom);
+    m_plainAtStep = -1;
+    m_richSource = rich;
+    file.releaseBytes();
+    m_file = std::move(file);
     document()->setModified(false);
     return true;
 }
@@ -220,30 +263,25 @@ bool RichTextBox::SaveFile(const QString &path, FileType type)
 {
     Q_UNUSED(type);
     m_errorString.clear();
-    TextEncoding used = m_encoding;
-    const QByteArray bytes = encodeText(Text(), m_encoding, m_bom, &used);
-
-    // Unbuffered, and written until all is out: through Qt's buffer a full
-    // disk would only show in commit(), which ignores it and renames the cut
-    // file over the old one; and a short write carries no reason, the write
-    // of the rest does.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        m_errorString = file.errorString();
-        return false;
-    }
-    for (qint64 done = 0, written = 0; done < bytes.size(); done += written) {
-        written = file.write(bytes.constData() + done, bytes.size() - done);
-        if (written <= 0) {
-            m_errorString = file.errorString();
-            file.cancelWriting();
+    // Typing and pasting keep to the limit, but a replacement can still make
+    // a line longer. A block is at least as long as its longest line, so
+    // only the rare long block needs its text looked at.
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+        if (b.length() > maxLineLength && longestLine(b.text()) > maxLineLength) {
+            m_errorString = tr("Line %1 is longer than %2 characters; the editor could not "
+                               "open the file again. Break the line, then save.")
+                                .arg(b.blockNumber() + 1)
+                                .arg(maxLineLength);
             return false;
         }
     }
-    if (!file.commit()) {
-        m_errorString = file.errorString();
+    TextEncoding used = m_encoding;
+    const QByteArray bytes = encodeText(Text(), m_encoding, m_bom, &used);
+    if (!m_file.write(path, bytes)) {
+        m_errorString = m_file.errorString();
         return false;
     }
+    m_richSource = false;
     if (used != m_encoding)
         setFileEncoding(used, false);
     return true;
@@ -261,9 +299,14 @@ void RichTextBox::insertFromMimeData(const QMimeData *source)
 {
     if (!source || !source->hasText())
         return;
+    const QString text = source->text();
+    if (!lineLimitAllows(textCursor(), text)) {
+        refuseLongLine();
+        return;
+    }
     // insertText takes LF, CR LF and lone CR as line breaks, so pasted
     // Windows text brings no stray CR characters.
-    textCursor().insertText(source->text());
+    textCursor().insertText(text);
     ensureCursorVisible();
 }
 
@@ -277,5 +320,31 @@ void RichTextBox::keyPressEvent(QKeyEvent *event)
         event->ignore();
         return;
     }
+    const QString text = event->text();
+    if (!text.isEmpty() && (text.front().isPrint() || text.front() == u'\t')
+        && !lineLimitAllows(textCursor(), text)) {
+        QApplication::beep(); // a message box per key would be worse
+        return;
+    }
     QPlainTextEdit::keyPressEvent(event);
+}
+
+bool RichTextBox::lineLimitAllows(const QTextCursor &cursor, QStringView text) const
+{
+    // Only the lines around the cursor can grow. Cheap for the usual short
+    // block: its text is copied, never the document's.
+    const QTextBlock first = document()->findBlock(cursor.selectionStart());
+    const QTextBlock last = document()->findBlock(cursor.selectionEnd());
+    if (first.length() + last.length() + text.size() <= maxLineLength)
+        return true;
+    const QString before = first.text().left(cursor.selectionStart() - first.position());
+    const QString after = last.text().mid(cursor.selectionEnd() - last.position());
+    return longestLine(QString(before + text.toString() + after)) <= maxLineLength;
+}
+
+void RichTextBox::refuseLongLine()
+{
+    showWarning(window(),
+                tr("This would make a line longer than %1 characters, too long to edit.")
+                    .arg(maxLineLength));
 }

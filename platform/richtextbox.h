@@ -2,6 +2,7 @@
 
 #include "rtfreader.h"
 #include "textcodec.h"
+#include "textfile.h"
 
 #include <QPlainTextEdit>
 
@@ -17,9 +18,14 @@ public:
 
     // Files above this size are refused with a message instead of exhausting memory.
     static constexpr qint64 maxFileSize = qint64(512) * 1024 * 1024;
-    // Lines longer than this are refused too: the widget lays out a line as
-    // a whole, so each key pressed on a line of megabytes would take seconds.
-    static constexpr qsizetype maxLineLength = 65536;
+    // Lines longer than this many characters are refused too: the widget
+    // lays out a line as a whole, so each key pressed on a line of megabytes
+    // would take seconds. At this length a key typed at the end of the line
+    // still answers within 50 ms even for CJK text, whose shaping costs about
+    // five times that of ASCII (see make bench). Pasting, typing and
+    // inserting keep to it, and SaveFile refuses a longer line made some
+    // other way, so that every file the editor writes opens again.
+    static constexpr qsizetype maxLineLength = 32768;
 
     explicit RichTextBox(QWidget *parent = nullptr);
 
@@ -32,28 +38,49 @@ public:
     // Change exactly once.
     void setText(const QString &text);
     // Appends text at the very end of the content and raises Change once;
-    // the result is that of setText(Text() + text). A plain document keeps
-    // its undo history and gains one undo step, and the cost is that of the
-    // appended text alone. A document with formatting is rewritten as plain
-    // text. Returns the position at which the appended text starts.
+    // the result is that of setText(Text() + text). The document keeps its
+    // undo history and gains one undo step; on a plain document the cost is
+    // that of the appended text alone. A document with formatting is
+    // rewritten as plain text, and undoing brings the formatting back.
+    // Returns the position at which the appended text starts, or -1 when the
+    // last line would grow past maxLineLength (the user is told).
     int appendText(const QString &text);
 
     // Replaces the content with the file's and raises Change. With rtfRTF a
     // rich-text file keeps its formatting and any other file is read as plain
-    // text. Returns false, content untouched, when the file cannot be read;
-    // errorString() then says why.
+    // text, every byte kept (see textcodec.h). Returns false, content
+    // untouched, when the file cannot be read (a folder, a pipe or device, too
+    // large, a line too long); errorString() then says why.
     bool LoadFile(const QString &path, FileType type = rtfRTF);
-    // Writes the content as plain text with CR LF line ends, atomically: the
-    // old file stays intact when the write fails. Returns false on failure.
+    // Writes the content as plain text with CR LF line ends in the encoding
+    // it was read in (see TextFile::write for how the file is replaced).
+    // Returns false on failure, the file then as it was; also when a line is
+    // longer than LoadFile would open.
     bool SaveFile(const QString &path, FileType type = rtfText);
     QString errorString() const { return m_errorString; }
 
     // The encoding the document is written in, as found by the last load.
     TextEncoding fileEncoding() const { return m_encoding; }
     void setFileEncoding(TextEncoding encoding, bool bom);
+    // True when SaveFile would have to write the document as UTF-8 although
+    // it was read as Windows-1252, changing the bytes of its accented letters.
+    bool saveChangesEncoding() const;
+
+    // True when the file at path is the one last read or written and has
+    // changed on disk since (another program wrote, replaced or touched it).
+    // The user is taken to know of that change from then on.
+    bool fileChangedOnDisk(const QString &path);
+    // The same, but true only once for each new change, for telling the user
+    // without being asked.
+    bool newFileChangeOnDisk(const QString &path);
+    // True when path is the rich-text file the document was read from, which
+    // SaveFile would replace with plain text.
+    bool isRichTextSource(const QString &path) const;
+    // Forgets the file the document came from: a new document has none.
+    void forgetFile();
 
     // True while the content carries formatting read from a rich-text file.
-    bool hasFormatting() const { return m_hasFormatting; }
+    bool hasFormatting() const;
 
 Q_SIGNALS:
     // Raised once after every change of the content, whoever made it.
@@ -76,9 +103,18 @@ protected:
 
 private:
     void onContentsChange(int position, int charsRemoved, int charsAdded);
+    // True when inserting text at the cursor (over its selection) leaves no
+    // line longer than maxLineLength.
+    bool lineLimitAllows(const QTextCursor &cursor, QStringView text) const;
+    void refuseLongLine();
 
     int m_batchDepth = 0;
     bool m_hasFormatting = false;
+    // The undo step count right after an insertion made a formatted document
+    // plain; fewer steps (undone) mean the formatting is back. -1: none.
+    int m_plainAtStep = -1;
+    TextFile m_file;
+    bool m_richSource = false;
     TextEncoding m_encoding = TextEncoding::Auto;
     bool m_bom = false;
     QString m_errorString;

@@ -436,6 +436,7 @@ private:
     void controlSymbol();
     void literal();
     void byteChar(uchar b);
+    bool awaitsTrailByte() const;
     void flushBytes();
     void appendChar(char16_t c);
     void appendText(const char16_t *data, qsizetype n);
@@ -811,6 +812,13 @@ void Reader::literal()
     }
     const Dest dest = state().dest;
     while (m_p < m_end) {
+        // A double-byte character's second byte may be a plain ASCII letter
+        // (\'83e is one katakana in code page 932), not text of its own.
+        if (awaitsTrailByte() && uchar(*m_p) >= 0x40 && uchar(*m_p) < 0x80 && *m_p != '{'
+            && *m_p != '}' && *m_p != '\\') {
+            byteChar(uchar(*m_p++));
+            continue;
+        }
         // The common case: a span of printable ASCII, appended at once.
         const char *start = m_p;
         while (m_p < m_end) {
@@ -864,6 +872,24 @@ void Reader::byteChar(uchar b)
         flushBytes();
     m_pendingCodePage = cp;
     m_pendingBytes.append(char(b));
+}
+
+// True when the pending bytes end with the lead byte of a double-byte
+// character whose trail byte has not come yet.
+bool Reader::awaitsTrailByte() const
+{
+    const int cp = m_pendingCodePage;
+    if (m_pendingBytes.isEmpty() || (cp != 932 && cp != 936 && cp != 949 && cp != 950))
+        return false;
+    const auto isLead = [cp](uchar b) {
+        return cp == 932 ? (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)
+                         : b >= 0x81 && b <= 0xFE;
+    };
+    qsizetype i = 0;
+    const qsizetype n = m_pendingBytes.size();
+    while (i < n)
+        i += isLead(uchar(m_pendingBytes[i])) ? 2 : 1;
+    return i > n;
 }
 
 void Reader::flushBytes()
@@ -1071,7 +1097,10 @@ bool looksLikeRtf(const QByteArray &bytes)
     while (i < bytes.size()
            && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n'))
         ++i;
-    return QByteArrayView(bytes).sliced(i).startsWith("{\\rtf");
+    // "{\rtf1" as the format says, or "{\rtf\" as some writers (enscript)
+    // put it; "{\rtf" followed by a space or a word is a line of text.
+    const QByteArrayView rest = QByteArrayView(bytes).sliced(i);
+    return rest.startsWith("{\\rtf1") || rest.startsWith("{\\rtf\\");
 }
 
 RtfContent readRtf(const QByteArray &bytes)

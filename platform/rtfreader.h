@@ -15,7 +15,9 @@
 
 class QTextCursor;
 
-// True when the first non-blank bytes are "{\rtf".
+// True when the first non-blank bytes are "{\rtf1" (or "{\rtf\"), as in
+// rich-text files; a definition file that merely starts with "{\rtf" is
+// plain text.
 bool looksLikeRtf(const QByteArray &bytes);
 
 // The character formatting of a run of text, as the file gave it.

@@ -1,7 +1,8 @@
 #include "textcodec.h"
 
 #include <QStringDecoder>
-#include <QStringEncoder>
+
+#include <cstring>
 
 namespace {
 
@@ -39,18 +40,6 @@ bool isUtf16(TextEncoding encoding)
     return encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE;
 }
 
-QStringConverter::Encoding qtEncoding(TextEncoding encoding)
-{
-    switch (encoding) {
-    case TextEncoding::Utf16LE:
-        return QStringConverter::Utf16LE;
-    case TextEncoding::Utf16BE:
-        return QStringConverter::Utf16BE;
-    default:
-        return QStringConverter::Utf8;
-    }
-}
-
 qsizetype bomLength(TextFormat format)
 {
     if (!format.bom)
@@ -61,7 +50,8 @@ qsizetype bomLength(TextFormat format)
 // Where a piece that starts at `from` ends: at most `maxBytes` on, never in
 // the middle of a character, and never between a CR and what follows it (a
 // CR at the end goes to the next piece), so that pieces decode and break
-// lines exactly as the whole would.
+// lines exactly as the whole would. A UTF-8 piece may end on a stray
+// continuation byte only after three others, which no lead byte can claim.
 qsizetype pieceEnd(QByteArrayView bytes, qsizetype from, qsizetype maxBytes, TextEncoding encoding)
 {
     const qsizetype n = bytes.size();
@@ -90,21 +80,195 @@ qsizetype pieceEnd(QByteArrayView bytes, qsizetype from, qsizetype maxBytes, Tex
     return end;
 }
 
+constexpr char16_t kEscapeBase = 0xDC00;
+
+bool isEscape(char16_t c)
+{
+    return c >= kEscapeBase && c <= kEscapeBase + 0xFF;
+}
+
+// Characters the text document turns into something else: line and
+// paragraph separators become line ends, U+FDD0/U+FDD1 mark frames.
+bool documentCannotHold(char32_t c)
+{
+    return c == 0x2028 || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1;
+}
+
+bool anyDocumentCannotHold(QStringView text)
+{
+    // Most text is below U+2028: one compare per character, then the four.
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x2028 && documentCannotHold(c.unicode()))
+            return true;
+    }
+    return false;
+}
+
+// The length of the valid UTF-8 sequence at p (0 when there is none: a
+// stray byte, an overlong form, a surrogate, or past U+10FFFF).
+int utf8Sequence(const unsigned char *p, qsizetype avail, char32_t *code)
+{
+    const unsigned b = p[0];
+    int len;
+    char32_t c, min;
+    if (b < 0x80) {
+        *code = b;
+        return 1;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+        len = 2, c = b & 0x1F, min = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        len = 3, c = b & 0x0F, min = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        len = 4, c = b & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (avail < len)
+        return 0;
+    for (int k = 1; k < len; ++k) {
+        if ((p[k] & 0xC0) != 0x80)
+            return 0;
+        c = (c << 6) | (p[k] & 0x3F);
+    }
+    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        return 0;
+    *code = c;
+    return len;
+}
+
+// UTF-8 with escapes, by hand: Qt's decoder puts U+FFFD where a byte does
+// not decode, which would lose the byte.
+QString decodeUtf8Escaped(QByteArrayView bytes)
+{
+    QString out(bytes.size(), Qt::Uninitialized); // never more units than bytes
+    char16_t *dst = reinterpret_cast<char16_t *>(out.data());
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        char32_t c;
+        const int len = utf8Sequence(p + i, n - i, &c);
+        if (len == 0 || documentCannotHold(c)) {
+            for (int k = 0; k < qMax(len, 1); ++k)
+                *dst++ = kEscapeBase + p[i + k];
+            i += qMax(len, 1);
+        } else if (c >= 0x10000) {
+            *dst++ = QChar::highSurrogate(c);
+            *dst++ = QChar::lowSurrogate(c);
+            i += len;
+        } else {
+            *dst++ = char16_t(c);
+            i += len;
+        }
+    }
+    out.truncate(dst - reinterpret_cast<char16_t *>(out.data()));
+    return out;
+}
+
+QString decodeUtf8(QByteArrayView bytes)
+{
+    // Qt's decoder is several times faster; the hand-written one is needed
+    // only where a byte does not decode or a character must be escaped. The
+    // BOM flag keeps a U+FEFF at the start of a piece as the character it is.
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::Stateless
+                               | QStringConverter::Flag::ConvertInitialBom);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError() || anyDocumentCannotHold(text))
+        return decodeUtf8Escaped(bytes);
+    return text;
+}
+
+// UTF-16 by hand: a lone surrogate or a character the document cannot hold
+// becomes its two bytes escaped, an odd last byte one escaped byte.
+QString decodeUtf16(QByteArrayView bytes, bool littleEndian)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype units = bytes.size() / 2;
+    const auto unit = [&](qsizetype i) -> char16_t {
+        return littleEndian ? p[2 * i] | (p[2 * i + 1] << 8) : (p[2 * i] << 8) | p[2 * i + 1];
+    };
+    QString out(bytes.size(), Qt::Uninitialized);
+    char16_t *dst = reinterpret_cast<char16_t *>(out.data());
+    for (qsizetype i = 0; i < units; ++i) {
+        const char16_t u = unit(i);
+        if (QChar::isHighSurrogate(u) && i + 1 < units && QChar::isLowSurrogate(unit(i + 1))) {
+            *dst++ = u;
+            *dst++ = unit(++i);
+        } else if (QChar::isSurrogate(u) || documentCannotHold(u)) {
+            *dst++ = kEscapeBase + p[2 * i];
+            *dst++ = kEscapeBase + p[2 * i + 1];
+        } else {
+            *dst++ = u;
+        }
+    }
+    if (bytes.size() % 2)
+        *dst++ = kEscapeBase + p[bytes.size() - 1];
+    out.truncate(dst - reinterpret_cast<char16_t *>(out.data()));
+    return out;
+}
+
 // True when every piece of the bytes decodes without error; decodes through
 // a small buffer instead of building the whole text.
-bool decodesCleanly(QByteArrayView bytes, TextEncoding encoding)
+bool decodesCleanly(QByteArrayView bytes)
 {
     constexpr qsizetype kSlice = 256 * 1024;
-    QStringDecoder decoder(qtEncoding(encoding), QStringConverter::Flag::Stateless);
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     QString buffer(decoder.requiredSpace(kSlice), Qt::Uninitialized);
     for (qsizetype from = 0; from < bytes.size();) {
-        const qsizetype end = pieceEnd(bytes, from, kSlice, encoding);
+        const qsizetype end = pieceEnd(bytes, from, kSlice, TextEncoding::Utf8);
         decoder.appendToBuffer(buffer.data(), bytes.sliced(from, end - from));
         if (decoder.hasError())
             return false;
         from = end;
     }
     return true;
+}
+
+// More valid multi-byte UTF-8 sequences than bytes that are not UTF-8: a
+// UTF-8 file with a few stray bytes. Windows-1252 text rarely forms even one
+// valid sequence, since its accented letters are not followed by 0x80-0xBF.
+bool mostlyUtf8(QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype valid = 0, invalid = 0;
+    for (qsizetype i = 0; i < n;) {
+        if (p[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        char32_t c;
+        const int len = utf8Sequence(p + i, n - i, &c);
+        if (len == 0) {
+            ++invalid;
+            ++i;
+        } else {
+            ++valid;
+            i += len;
+        }
+    }
+    return valid > 0 && invalid <= valid;
+}
+
+// UTF-16 without a BOM: zero bytes in the high half of many units (ASCII
+// characters, line ends) and hardly any in the low half.
+TextFormat guessUtf16(QByteArrayView bytes)
+{
+    if (bytes.size() < 2 || bytes.size() % 2)
+        return {};
+    qsizetype zeros[2] = {0, 0};
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == 0)
+            ++zeros[i % 2];
+    }
+    const qsizetype units = bytes.size() / 2;
+    for (int high = 0; high < 2; ++high) {
+        const qsizetype z = zeros[high], other = zeros[1 - high];
+        if (z >= qMax<qsizetype>(1, units / 4) && other * 8 <= z)
+            return {high ? TextEncoding::Utf16LE : TextEncoding::Utf16BE, false};
+    }
+    return {};
 }
 
 } // namespace
@@ -141,29 +305,42 @@ bool toWindows1252(const QString &text, QByteArray *out)
     return true;
 }
 
+bool fitsEncoding(QStringView text, TextEncoding encoding)
+{
+    if (encoding != TextEncoding::Auto && encoding != TextEncoding::Windows1252)
+        return true;
+    for (const QChar c : text) {
+        if (cp1252Byte(c.unicode()) < 0)
+            return false;
+    }
+    return true;
+}
+
 TextFormat detectTextFormat(QByteArrayView bytes)
 {
     const auto starts = [&](const char *bom, qsizetype n) {
         return bytes.size() >= n && memcmp(bytes.data(), bom, size_t(n)) == 0;
     };
-    if (starts("\xFF\xFE", 2) || starts("\xFE\xFF", 2)) {
-        const TextEncoding utf16
-            = bytes[0] == '\xFF' ? TextEncoding::Utf16LE : TextEncoding::Utf16BE;
-        if (bytes.size() % 2 == 0 && decodesCleanly(bytes.sliced(2), utf16))
-            return {utf16, true};
-    } else if (starts("\xEF\xBB\xBF", 3)) {
-        if (decodesCleanly(bytes.sliced(3), TextEncoding::Utf8))
-            return {TextEncoding::Utf8, true};
-    } else if (isAscii(bytes)) {
-        return {TextEncoding::Auto, false};
-    } else if (decodesCleanly(bytes, TextEncoding::Utf8)) {
-        return {TextEncoding::Utf8, false};
+    if (starts("\xFF\xFE", 2))
+        return {TextEncoding::Utf16LE, true};
+    if (starts("\xFE\xFF", 2))
+        return {TextEncoding::Utf16BE, true};
+    if (starts("\xEF\xBB\xBF", 3))
+        return {TextEncoding::Utf8, true};
+    if (!bytes.isEmpty() && memchr(bytes.data(), 0, size_t(bytes.size()))) {
+        const TextFormat utf16 = guessUtf16(bytes);
+        if (utf16.encoding != TextEncoding::Auto)
+            return utf16;
     }
+    if (isAscii(bytes))
+        return {TextEncoding::Auto, false};
+    if (decodesCleanly(bytes) || mostlyUtf8(bytes))
+        return {TextEncoding::Utf8, false};
     return {TextEncoding::Windows1252, false};
 }
 
 TextPieces::TextPieces(QByteArrayView bytes, TextFormat format, qsizetype pieceBytes)
-    : m_bytes(bytes.sliced(bomLength(format)))
+    : m_bytes(bytes.sliced(qMin(bomLength(format), bytes.size())))
     , m_encoding(format.encoding)
     , m_pieceBytes(qMax<qsizetype>(pieceBytes, 16))
 {
@@ -177,45 +354,60 @@ bool TextPieces::next(QString *piece)
     const QByteArrayView bytes = m_bytes.sliced(m_pos, end - m_pos);
     m_pos = end;
     switch (m_encoding) {
-    case TextEncoding::Auto:
+    case TextEncoding::Auto: // ASCII: no byte to map
         *piece = QString::fromLatin1(bytes);
         break;
     case TextEncoding::Windows1252:
         *piece = fromWindows1252(bytes);
         break;
-    default:
-        *piece = QStringDecoder(qtEncoding(m_encoding), QStringConverter::Flag::Stateless)
-                     .decode(bytes);
+    case TextEncoding::Utf8:
+        *piece = decodeUtf8(bytes);
+        break;
+    case TextEncoding::Utf16LE:
+    case TextEncoding::Utf16BE:
+        *piece = decodeUtf16(bytes, m_encoding == TextEncoding::Utf16LE);
         break;
     }
     return true;
 }
 
-qsizetype longestLine(QByteArrayView bytes, TextEncoding encoding)
+namespace {
+
+qsizetype longestLine(QStringView text, qsizetype *current)
 {
     qsizetype longest = 0;
-    qsizetype start = 0;
-    if (isUtf16(encoding)) {
-        const int low = encoding == TextEncoding::Utf16LE ? 0 : 1;
-        const qsizetype n = bytes.size() / 2 * 2;
-        for (qsizetype i = 0; i < n; i += 2) {
-            const char c = bytes[i + low];
-            if ((c == '\r' || c == '\n') && bytes[i + 1 - low] == 0) {
-                longest = qMax(longest, (i - start) / 2);
-                start = i + 2;
-            }
-        }
-        return qMax(longest, (n - start) / 2);
-    }
-    const char *data = bytes.data();
-    const qsizetype n = bytes.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        if (data[i] == '\r' || data[i] == '\n') {
-            longest = qMax(longest, i - start);
-            start = i + 1;
+    qsizetype run = *current;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\r' || u == u'\n' || u == 0x2028 || u == 0x2029) {
+            longest = qMax(longest, run);
+            run = 0;
+        } else {
+            ++run;
         }
     }
-    return qMax(longest, n - start);
+    *current = run;
+    return qMax(longest, run);
+}
+
+} // namespace
+
+qsizetype longestLine(QStringView text)
+{
+    qsizetype current = 0;
+    return longestLine(text, &current);
+}
+
+qsizetype longestLine(QByteArrayView bytes, TextFormat format)
+{
+    // Decodes as the load will, piece by piece, so that the count is in the
+    // characters the control will hold; costs about a hundredth of a load.
+    TextPieces pieces(bytes, format);
+    QString piece;
+    qsizetype longest = 0, current = 0;
+    while (pieces.next(&piece))
+        longest = qMax(longest, longestLine(piece, &current));
+    return longest;
 }
 
 DecodedText decodeText(const QByteArray &bytes)
@@ -229,29 +421,94 @@ DecodedText decodeText(const QByteArray &bytes)
     return result;
 }
 
+namespace {
+
+bool hasSurrogates(QStringView text)
+{
+    for (const QChar c : text) {
+        if (c.isSurrogate())
+            return true;
+    }
+    return false;
+}
+
+// UTF-8 with escaped bytes back as themselves; a lone surrogate that is not
+// an escape (pasted from elsewhere) goes out in its three-byte form, which
+// reads back as three escaped bytes.
+void appendUtf8Escaped(QStringView text, QByteArray *out)
+{
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = text[i].unicode();
+        char32_t c = u;
+        if (QChar::isHighSurrogate(u) && i + 1 < n && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(u, text[++i].unicode());
+        } else if (isEscape(u) && u >= kEscapeBase + 0x80) {
+            out->append(char(u - kEscapeBase));
+            continue;
+        }
+        if (c < 0x80) {
+            out->append(char(c));
+        } else if (c < 0x800) {
+            out->append(char(0xC0 | (c >> 6))).append(char(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out->append(char(0xE0 | (c >> 12)))
+                .append(char(0x80 | ((c >> 6) & 0x3F)))
+                .append(char(0x80 | (c & 0x3F)));
+        } else {
+            out->append(char(0xF0 | (c >> 18)))
+                .append(char(0x80 | ((c >> 12) & 0x3F)))
+                .append(char(0x80 | ((c >> 6) & 0x3F)))
+                .append(char(0x80 | (c & 0x3F)));
+        }
+    }
+}
+
+void appendUtf16(QStringView text, bool littleEndian, QByteArray *out)
+{
+    const qsizetype n = text.size();
+    out->reserve(out->size() + 2 * n);
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = text[i].unicode();
+        const bool paired = QChar::isHighSurrogate(u) && i + 1 < n && text[i + 1].isLowSurrogate();
+        if (isEscape(u)) {
+            out->append(char(u - kEscapeBase));
+            continue;
+        }
+        const char lo = char(u & 0xFF), hi = char(u >> 8);
+        out->append(littleEndian ? lo : hi).append(littleEndian ? hi : lo);
+        if (paired) {
+            const char16_t l = text[++i].unicode();
+            const char llo = char(l & 0xFF), lhi = char(l >> 8);
+            out->append(littleEndian ? llo : lhi).append(littleEndian ? lhi : llo);
+        }
+    }
+}
+
+} // namespace
+
 QByteArray encodeText(const QString &text, TextEncoding encoding, bool bom,
                       TextEncoding *encodingUsed)
 {
     TextEncoding used = encoding;
     QByteArray out;
     if (encoding == TextEncoding::Auto || encoding == TextEncoding::Windows1252) {
-        if (toWindows1252(text, &out)) {
-            if (encodingUsed)
-                *encodingUsed = used;
-            return out;
+        if (!toWindows1252(text, &out)) {
+            used = TextEncoding::Utf8;
+            bom = false;
         }
-        used = TextEncoding::Utf8;
-        bom = false;
     }
-
-    QStringConverter::Encoding qtEncoding = QStringConverter::Utf8;
-    if (used == TextEncoding::Utf16LE)
-        qtEncoding = QStringConverter::Utf16LE;
-    else if (used == TextEncoding::Utf16BE)
-        qtEncoding = QStringConverter::Utf16BE;
-    QStringEncoder encoder(
-        qtEncoding, bom ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
-    out = encoder.encode(text);
+    if (used == TextEncoding::Utf8) {
+        out = bom ? QByteArray("\xEF\xBB\xBF") : QByteArray();
+        if (hasSurrogates(text))
+            appendUtf8Escaped(text, &out);
+        else
+            out += text.toUtf8();
+    } else if (isUtf16(used)) {
+        const bool le = used == TextEncoding::Utf16LE;
+        out = bom ? QByteArray(le ? "\xFF\xFE" : "\xFE\xFF") : QByteArray();
+        appendUtf16(text, le, &out);
+    }
     if (encodingUsed)
         *encodingUsed = used;
     return out;

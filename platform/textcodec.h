@@ -21,10 +21,20 @@ struct DecodedText
     bool bom = false;
 };
 
-// How a file's bytes are to be read: UTF-16 when they start with a UTF-16
-// byte order mark, UTF-8 when they are valid UTF-8 (with or without a BOM),
-// and Windows-1252 otherwise, which maps every byte to a character so that
-// nothing is lost. Checks the bytes without decoding them all at once.
+// How a file's bytes are to be read, decided by evidence: UTF-16 when they
+// start with its byte order mark, or when zero bytes fall in every other
+// place as they do in UTF-16 without one; UTF-8 after its BOM, or when the
+// bytes hold at least as many valid multi-byte UTF-8 sequences as bytes that
+// are not UTF-8; Windows-1252 for other bytes above 127; Auto for plain ASCII.
+//
+// Every encoding reads every byte string and writes it back exactly (line
+// ends aside). What cannot be read as a character in the encoding found (a
+// stray byte, a lone UTF-16 surrogate, an odd last byte) or what the editing
+// control cannot hold as itself (U+2028 and U+2029, which it takes as line
+// ends, and U+FDD0/U+FDD1, its frame marks) is read byte by byte, each byte
+// b as the lone surrogate U+DC00 + b, and written back as that byte: the
+// "surrogateescape" scheme of Python's PEP 383, widened to all 256 bytes for
+// UTF-16. Such a surrogate never stands for itself in the text read.
 struct TextFormat
 {
     TextEncoding encoding = TextEncoding::Auto;
@@ -49,16 +59,19 @@ private:
     qsizetype m_pieceBytes;
 };
 
-// The length of the longest line, in code units of the encoding (bytes, or
-// 16-bit units for UTF-16); CR, LF and CR LF end lines.
-qsizetype longestLine(QByteArrayView bytes, TextEncoding encoding);
+// The length in characters (UTF-16 code units) of the longest line of the
+// bytes read in the given format; CR, LF and CR LF end lines.
+qsizetype longestLine(QByteArrayView bytes, TextFormat format);
+// The same for text, where U+2028 and U+2029 end lines as well.
+qsizetype longestLine(QStringView text);
 
 // Decodes a file's bytes whole, in the format detectTextFormat finds.
 DecodedText decodeText(const QByteArray &bytes);
 
-// Encodes text in the given encoding, with a byte order mark when asked.
-// Text that does not fit Windows-1252 (or Auto) is written as UTF-8 instead
-// of losing characters; encodingUsed reports what was written.
+// Encodes text in the given encoding, with a byte order mark when asked (even
+// for empty text), escaped bytes back as themselves. Text that does not fit
+// Windows-1252 (or Auto) is written as UTF-8 instead of losing characters;
+// encodingUsed reports what was written.
 QByteArray encodeText(const QString &text, TextEncoding encoding, bool bom,
                       TextEncoding *encodingUsed = nullptr);
 
@@ -68,3 +81,5 @@ QByteArray encodeText(const QString &text, TextEncoding encoding, bool bom,
 QString fromWindows1252(QByteArrayView bytes);
 // Returns false (and leaves *out partial) when a character has no byte.
 bool toWindows1252(const QString &text, QByteArray *out);
+// True when every character of the text has a byte in the encoding.
+bool fitsEncoding(QStringView text, TextEncoding encoding);

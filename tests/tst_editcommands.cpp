@@ -199,6 +199,16 @@ void TestEditCommands::insertIntoFormattedDocumentLeavesItPlain()
     QTextCursor bold(rtf()->document());
     bold.setPosition(int(before.indexOf(QStringLiteral("bold word"))) + 1);
     QVERIFY(bold.charFormat().fontWeight() < QFont::Bold);
+
+    // One undo step brings the formatted text back, redo the plain one.
+    QTest::keyClick(rtf(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(rtf()->Text(), before);
+    QVERIFY(rtf()->hasFormatting());
+    bold.setPosition(int(before.indexOf(QStringLiteral("bold word"))) + 1);
+    QCOMPARE(bold.charFormat().fontWeight(), QFont::Bold);
+    QTest::keyClick(rtf(), Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(rtf()->Text(), before + QStringLiteral("#"));
+    QVERIFY(!rtf()->hasFormatting());
 }
 
 void TestEditCommands::copyTakesWholeDocument()

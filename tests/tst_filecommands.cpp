@@ -45,14 +45,20 @@ private Q_SLOTS:
     void saveChanges();
     void failures_data();
     void failures();
-    void encodingRoundTrip_data();
-    void encodingRoundTrip();
+    void roundTrip_data();
+    void roundTrip();
+    void fileIdentityKept_data();
+    void fileIdentityKept();
     void dialogs();
 
 private:
     RichTextBox *rtf() const { return frmMain().rtfMain(); }
     QString path(const QString &name) const { return QDir(m_dir->path()).absoluteFilePath(name); }
     QByteArray bytes(const QString &name) const { return TestUtil::readBytes(path(name)); }
+    QString quotedPath(const QString &name) const
+    {
+        return u'"' + QDir::toNativeSeparators(path(name)) + u'"';
+    }
     // Runs a script; returns what went wrong, or nothing.
     QString run(const QString &script);
     void armNext();
@@ -113,12 +119,20 @@ QString TestFileCommands::run(const QString &script)
     m_seen.clear();
     for (const QString &step : script.split(u'|')) {
         const QString verb = step.section(u' ', 0, 0), rest = step.section(u' ', 1);
-        if (verb == "type") { // key by key: keyClicks() knows only ASCII
+        if (verb == "type") { // key by key: keyClicks() knows only ASCII; U+2028 is Shift+Enter
             rtf()->moveCursor(QTextCursor::End);
-            for (const QChar c : rest)
-                QTest::sendKeyEvent(QTest::Click, rtf(),
-                                    c == u'\n' ? Qt::Key_Return : Qt::Key_unknown,
-                                    c == u'\n' ? QStringLiteral("\r") : QString(c), Qt::NoModifier);
+            for (const QChar c : rest) {
+                const bool enter = c == u'\n' || c == QChar::LineSeparator;
+                QTest::sendKeyEvent(QTest::Click, rtf(), enter ? Qt::Key_Return : Qt::Key_unknown,
+                                    enter ? QStringLiteral("\r") : QString(c),
+                                    c == QChar::LineSeparator ? Qt::ShiftModifier : Qt::NoModifier);
+            }
+            continue;
+        }
+        if (verb == "disk") { // another program writes the file
+            if (!TestUtil::writeBytes(path(rest.section(u' ', 0, 0)),
+                                      rest.section(u' ', 1).toUtf8()))
+                return step + QStringLiteral(": cannot write");
             continue;
         }
         m_answers = rest.split(u' ', Qt::SkipEmptyParts);
@@ -130,6 +144,10 @@ QString TestFileCommands::run(const QString &script)
             frmMain().unload();
             TestUtil::flushDeferredDeletes();
             frmMain().show();
+        } else if (verb == "activate") { // the user comes back from another program
+            QApplication::setActiveWindow(nullptr);
+            QApplication::setActiveWindow(frmMain().window());
+            QApplication::processEvents();
         } else if (verb == "close") {
             frmMain().window()->close();
         } else {
@@ -220,6 +238,18 @@ void TestFileCommands::sequences_data()
         "bee", "bee!", B);
     row("new after BOM: windows-1252", "open c.vyx|new|type \u00E9 \u2014|saveas a.vyx",
         "\xE9 \x97", "bee", "\u00E9 \u2014", A);
+    row("changed on disk: no keeps it", "open b.vyx|type !|disk b.vyx other|save No", nullptr,
+        "other", "bee!", B);
+    row("changed on disk: yes overwrites", "open b.vyx|type !|disk b.vyx other|save Yes", nullptr,
+        "bee!", "bee!", B);
+    row("changed on disk, unmodified: reloaded", "open b.vyx|disk b.vyx other|activate Yes",
+        nullptr, "other", "other", B);
+    row("changed on disk, modified: told once",
+        "open b.vyx|type !|disk b.vyx other|activate Ok|"
+        "activate|save Yes",
+        nullptr, "bee!", "bee!", B);
+    row("own saves: never asked", "open b.vyx|type !|save|type ?|save|saveas b.vyx Yes|save",
+        nullptr, "bee!?", "bee!?", "DIR/b.vyx");
     row("new: utf-8 when needed", "type \u00E9\u0436|saveas a.vyx", "\xC3\xA9\xD0\xB6", "bee",
         "\u00E9\u0436", A);
 }
@@ -237,6 +267,8 @@ void TestFileCommands::sequences()
     QCOMPARE(bytes("b.vyx"), b);
     QCOMPARE(rtf()->Text(), text);
     QCOMPARE(frmMain().caption(), caption.replace("DIR/", m_dir->path() + u'/'));
+    if (script.contains("disk")) // the question names the file
+        QVERIFY(m_seen.join(u' ').contains(quotedPath("b.vyx")));
     // Saving replaces the file but keeps its permissions.
     QCOMPARE(QFile::permissions(path("b.vyx")) & ~(QFile::ReadUser | QFile::WriteUser),
              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
@@ -350,41 +382,112 @@ void TestFileCommands::failures()
              (QStringList{"bee!", "b.vyx", path("b.vyx"), path("s.vyx"), path("b.vyx")}));
 }
 
-void TestFileCommands::encodingRoundTrip_data()
+// Opening any file and saving it gives back its bytes, line ends aside (all
+// CR LF); edits change only the edited text.
+void TestFileCommands::roundTrip_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("text"); // as shown after Open
-    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("text"); // as shown after Open; null: not checked
+    QTest::addColumn<QString>("script"); // after the Open
     QTest::addColumn<QByteArray>("saved");
-    const auto row = [](const char *name, const QByteArray &bytes, const char *text,
-                        const char *typed, const QByteArray &saved) {
-        QTest::newRow(name) << bytes << QString::fromUtf8(text) << QString::fromUtf8(typed)
-                            << saved;
+    const auto row = [](const char *name, const QByteArray &bytes, const QString &text,
+                        const char *script, const QByteArray &saved) {
+        QTest::newRow(name) << bytes << text << QString::fromUtf8(script) << saved;
     };
-    row("ascii crlf: byte for byte", "a\r\nb\r\n", "a\nb\n", "", "a\r\nb\r\n");
-    row("lf: back as crlf", "a\nb\n", "a\nb\n", "", "a\r\nb\r\n");
-    row("mixed line ends", "a\nb\r\nc\rd", "a\nb\nc\nd", "", "a\r\nb\r\nc\r\nd");
-    row("windows-1252, edited", "caf\xE9 \x97 x\xA0y\r\n", "caf\u00E9 \u2014 x\u00A0y\n", "\u00E8",
-        "caf\xE9 \x97 x\xA0y\r\n\xE8");
-    row("windows-1252 gets cyrillic: utf-8", "\xE9\r\n", "\u00E9\n", "\u0436",
-        "\xC3\xA9\r\n\xD0\xB6");
-    row("utf-8 lf, edited", "caf\xC3\xA9\n", "caf\u00E9\n", "z", "caf\xC3\xA9\r\nz");
-    row("utf-8 bom", "\xEF\xBB\xBF\xC3\xA9\r\n", "\u00E9\n", "", "\xEF\xBB\xBF\xC3\xA9\r\n");
-    row("utf-16le bom", QByteArray("\xFF\xFEz\0\r\0\n\0", 8), "z\n", "",
+    const QByteArray rtf = "{\\rtf1 {\\b bold} text}";
+    row("ascii crlf: byte for byte", "a\r\nb\r\n", "a\nb\n", "save", "a\r\nb\r\n");
+    row("lf: back as crlf", "a\nb\n", "a\nb\n", "save", "a\r\nb\r\n");
+    row("mixed line ends", "a\nb\r\nc\rd", "a\nb\nc\nd", "save", "a\r\nb\r\nc\r\nd");
+    row("shift+enter: a line end too", "a", "a", "type \u2028b|save", "a\r\nb");
+    row("windows-1252, edited", "caf\xE9 \x97 x\xA0y\r\n", "caf\u00E9 \u2014 x\u00A0y\n",
+        "type \u00E8|save", "caf\xE9 \x97 x\xA0y\r\n\xE8");
+    row("windows-1252 gets cyrillic: yes, utf-8", "caf\xE9 \xA0\x80\r\n", nullptr,
+        "type \u0436|save Yes", "caf\xC3\xA9 \xC2\xA0\xE2\x82\xAC\r\n\xD0\xB6");
+    row("windows-1252 gets cyrillic: no, kept", "caf\xE9 \xA0\x80\r\n", nullptr,
+        "type \u0436|save No", "caf\xE9 \xA0\x80\r\n");
+    row("utf-8 lf, edited", "caf\xC3\xA9\n", "caf\u00E9\n", "type z|save", "caf\xC3\xA9\r\nz");
+    row("utf-8 with a stray byte, edited", "// caf\xC3\xA9 \xE2\x86\x92 ok\nbad \xFF byte",
+        QStringLiteral("// caf\u00E9 \u2192 ok\nbad ") + QChar(0xDCFF) + " byte",
+        "type \u2192|save", "// caf\xC3\xA9 \xE2\x86\x92 ok\r\nbad \xFF byte\xE2\x86\x92");
+    row("utf-8 bom", "\xEF\xBB\xBF\xC3\xA9\r\n", "\u00E9\n", "save", "\xEF\xBB\xBF\xC3\xA9\r\n");
+    row("utf-8 bom and a stray byte", "\xEF\xBB\xBF\xC3\xA9\x80\r\n", nullptr, "save",
+        "\xEF\xBB\xBF\xC3\xA9\x80\r\n");
+    row("utf-8 bom alone", "\xEF\xBB\xBF", "", "save", "\xEF\xBB\xBF");
+    row("separators and frame marks",
+        "a\xE2\x80\xA8"
+        "b\xE2\x80\xA9"
+        "c\xEF\xB7\x90\xEF\xB7\x91",
+        nullptr, "save",
+        "a\xE2\x80\xA8"
+        "b\xE2\x80\xA9"
+        "c\xEF\xB7\x90\xEF\xB7\x91");
+    row("utf-16le bom", QByteArray("\xFF\xFEz\0\r\0\n\0", 8), "z\n", "save",
         QByteArray("\xFF\xFEz\0\r\0\n\0", 8));
+    row("utf-16le bom, odd length", QByteArray("\xFF\xFEz\0\n\0!", 7), nullptr, "save",
+        QByteArray("\xFF\xFEz\0\r\0\n\0!", 9));
+    row("utf-16le without bom", QByteArray("o\0\r\0\n\0l\0", 8), "o\nl", "type !|save",
+        QByteArray("o\0\r\0\n\0l\0!\0", 10));
+    row("utf-16be without bom", QByteArray("\0o\0\n\0l", 6), "o\nl", "save",
+        QByteArray("\0o\0\r\0\n\0l", 8));
+    row("cjk line of 30000 characters", QByteArray("\xE6\xBC\xA2").repeated(30000), nullptr, "save",
+        QByteArray("\xE6\xBC\xA2").repeated(30000));
+    row("plain text that starts like rtf", "{\\rtf is how my ship line starts}\r\nmore",
+        "{\\rtf is how my ship line starts}\nmore", "save",
+        "{\\rtf is how my ship line starts}\r\nmore");
+    row("rtf source: save asks, cancel", rtf, "bold text", "save Cancel", rtf);
+    row("rtf source: no saves as, source kept", rtf, "bold text", "save No a.vyx|save", rtf);
+    row("rtf source: yes, plain text", rtf, "bold text", "save Yes|save", "bold text");
 }
 
-void TestFileCommands::encodingRoundTrip()
+void TestFileCommands::roundTrip()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
-    QFETCH(QString, typed);
+    QFETCH(QString, script);
     QFETCH(QByteArray, saved);
     QVERIFY(TestUtil::writeBytes(path("e.vyx"), bytes));
     QCOMPARE(run("open e.vyx"), QString());
-    QCOMPARE(rtf()->document()->toRawText().replace(QChar::ParagraphSeparator, u'\n'), text);
-    QCOMPARE(run("type " + typed + "|save"), QString());
+    if (!text.isNull())
+        QCOMPARE(rtf()->document()->toRawText().replace(QChar::ParagraphSeparator, u'\n'), text);
+    QCOMPARE(run(script), QString());
     QCOMPARE(this->bytes("e.vyx"), saved);
+    if (script.contains(" a.vyx"))
+        QCOMPARE(this->bytes("a.vyx"), QByteArray("bold text"));
+}
+
+// Save keeps what the file is: every hard link sees the new text, and the
+// mode (special bits too), owner and group stay.
+void TestFileCommands::fileIdentityKept_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::newRow("hard link") << "link";
+    QTest::newRow("setuid, setgid, sticky") << "mode";
+    QTest::newRow("another owner and group") << "owner";
+}
+
+void TestFileCommands::fileIdentityKept()
+{
+    QFETCH(QString, setup);
+    const QByteArray b = QFile::encodeName(path("b.vyx"));
+    if (setup == "link")
+        QCOMPARE(::link(b.constData(), QFile::encodeName(path("link.vyx")).constData()), 0);
+    if (setup == "mode")
+        QCOMPARE(::chmod(b.constData(), 07640), 0);
+    if (setup == "owner") {
+        if (::geteuid() != 0)
+            QSKIP("only root can give a file to another user");
+        QCOMPARE(::chown(b.constData(), 65534, 65534), 0);
+    }
+    struct stat before, after;
+    QCOMPARE(::stat(b.constData(), &before), 0);
+    QCOMPARE(run("open b.vyx|type !|save"), QString());
+    QCOMPARE(::stat(b.constData(), &after), 0);
+    QCOMPARE(bytes("b.vyx"), QByteArray("bee!"));
+    QCOMPARE((QList<quint64>{after.st_ino, after.st_mode, after.st_uid, after.st_gid}),
+             (QList<quint64>{before.st_ino, before.st_mode, before.st_uid, before.st_gid}));
+    if (setup == "link")
+        QCOMPARE(bytes("link.vyx"), QByteArray("bee!"));
+    QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden).size(), setup == "link" ? 3 : 2);
 }
 
 void TestFileCommands::dialogs()

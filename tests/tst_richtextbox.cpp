@@ -1,8 +1,10 @@
 #include "richtextbox.h"
+#include "testutil.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,6 +18,8 @@ private Q_SLOTS:
     void changeRaisedOncePerChange();
     void overlongLinesAreRefused_data();
     void overlongLinesAreRefused();
+    void editsKeepToTheLineLimit();
+    void randomBytesRoundTrip();
     void cutAndPasteKeepPlainLineEnds();
     void controlClipboardIsPlainLf();
 };
@@ -69,6 +73,8 @@ void TestRichTextBox::overlongLinesAreRefused_data()
     QTest::newRow("many-short-lines") << QByteArray("abc\r\n").repeated(int(max)) << true;
     QTest::newRow("utf16-too-long")
         << "\xFF\xFE" + QByteArray("x\0", 2).repeated(int(max) + 1) << false;
+    QTest::newRow("utf8-cjk-counted-in-characters")
+        << QByteArray("\xE6\xBC\xA2").repeated(int(max)) << true;
     QTest::newRow("rtf-paragraph-too-long") << "{\\rtf1 " + longest + "x}" << false;
     QTest::newRow("rtf-lines-short")
         << "{\\rtf1 " + QByteArray("abc\\par ").repeated(int(max)) + "}" << true;
@@ -91,6 +97,109 @@ void TestRichTextBox::overlongLinesAreRefused()
     if (!loads) {
         QVERIFY(box.errorString().contains(QString::number(RichTextBox::maxLineLength)));
         QCOMPARE(box.Text(), QStringLiteral("kept"));
+    }
+}
+
+// Typing and pasting never make a line the editor would refuse to open, and
+// no such line is ever saved.
+void TestRichTextBox::editsKeepToTheLineLimit()
+{
+    RichTextBox box;
+    box.show();
+    const QString longLine(RichTextBox::maxLineLength - 1, u'x');
+    box.setText(longLine + QStringLiteral("\r\nshort"));
+    box.moveCursor(QTextCursor::Start);
+    box.moveCursor(QTextCursor::EndOfBlock);
+    QTest::keyClicks(&box, QStringLiteral("ab"));
+    QApplication::clipboard()->setText(QStringLiteral("c\nd"));
+    QString warning;
+    TestUtil::whenModalShows([&](QWidget *modal) {
+        warning = modal->property("text").toString();
+        modal->close();
+    });
+    box.paste();
+    QVERIFY(warning.contains(QString::number(RichTextBox::maxLineLength)));
+    box.moveCursor(QTextCursor::End);
+    box.paste(); // on a short line it fits
+    QCOMPARE(box.Text(), longLine + QStringLiteral("a\r\nshortc\r\nd"));
+
+    box.setText(QStringLiteral("a\r\n") + longLine + QStringLiteral("yz")); // as a replacement may
+    QTemporaryDir dir;
+    QVERIFY(!box.SaveFile(dir.filePath(QStringLiteral("long.vyx"))));
+    QVERIFY(box.errorString().startsWith(QStringLiteral("Line 2 ")));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("long.vyx"))));
+}
+
+namespace {
+
+// The bytes with every line end (CR LF, lone CR, lone LF) as CR LF, in the
+// code units of the format the bytes are read in.
+QByteArray withCrLf(const QByteArray &bytes, TextFormat format)
+{
+    const bool le = format.encoding == TextEncoding::Utf16LE;
+    const int unit = le || format.encoding == TextEncoding::Utf16BE ? 2 : 1;
+    const qsizetype head = !format.bom ? 0 : unit == 2 ? 2 : 3;
+    const auto at = [&](qsizetype i) -> int {
+        if (i + unit > bytes.size())
+            return -1;
+        const uchar a = uchar(bytes[i]), b = unit == 2 ? uchar(bytes[i + 1]) : 0;
+        return unit == 1 ? a : le ? a | b << 8 : a << 8 | b;
+    };
+    const QByteArray crlf = unit == 1 ? QByteArray("\r\n")
+        : le                          ? QByteArray("\r\0\n\0", 4)
+                                      : QByteArray("\0\r\0\n", 4);
+    QByteArray out = bytes.left(head);
+    for (qsizetype i = head; i < bytes.size();) {
+        const int c = at(i);
+        if (c == '\r' || c == '\n') {
+            out += crlf;
+            i += c == '\r' && at(i + unit) == '\n' ? 2 * unit : unit;
+        } else {
+            out += bytes.mid(i, c < 0 ? 1 : unit);
+            i += c < 0 ? 1 : unit;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+// Any bytes read and saved without an edit come back with only their line
+// ends changed to CR LF.
+void TestRichTextBox::randomBytesRoundTrip()
+{
+    const QByteArray pieces[] = {"a",
+                                 "\r",
+                                 "\n",
+                                 QByteArray(1, '\0'),
+                                 "\xFF",
+                                 "\xFE",
+                                 "\xEF\xBB\xBF",
+                                 "\xC3\xA9",
+                                 "\xE2\x80\xA8",
+                                 "\xE2\x80\xA9",
+                                 "\xEF\xB7\x90",
+                                 "\xED\xB3\xBF",
+                                 "\x80",
+                                 "\xF0\x9F\x9A\x80",
+                                 "\xD8",
+                                 "\xDC"};
+    const int kinds = int(std::size(pieces));
+    QRandomGenerator random(11);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("r.vyx"));
+    RichTextBox box;
+    for (int round = 0; round < 300; ++round) {
+        QByteArray bytes;
+        for (int n = random.bounded(24); n > 0; --n) {
+            const int pick = random.bounded(kinds + 4);
+            bytes += pick < kinds ? pieces[pick] : QByteArray(1, char(random.bounded(256)));
+        }
+        QVERIFY(TestUtil::writeBytes(path, bytes));
+        QVERIFY(box.LoadFile(path, RichTextBox::rtfText));
+        QVERIFY(box.SaveFile(path));
+        QCOMPARE(TestUtil::readBytes(path).toHex(' '),
+                 withCrLf(bytes, detectTextFormat(bytes)).toHex(' '));
     }
 }
 

@@ -83,6 +83,8 @@ void TestRtfReader::readsText_data()
     row("hex-1252-by-default", "{\\rtf1 caf\\'e9 \\'80}", QStringLiteral("caf\u00E9 \u20AC"));
     row("hex-ansicpg1251", "{\\rtf1\\ansi\\ansicpg1251 \\'e6\\'c0}",
         QStringLiteral("\u0436\u0410"));
+    row("cp932-ascii-trail-bytes", "{\\rtf1\\ansi\\ansicpg932 \\'83e\\'83X\\'83g}",
+        QStringLiteral("\u30C6\u30B9\u30C8"));
     row("u-skips-one-fallback", "{\\rtf1 \\u8364?x}", QStringLiteral("\u20ACx"));
     row("uc2-skips-two-hex-fallbacks", "{\\rtf1\\uc2 \\u8364\\'80\\'80x}",
         QStringLiteral("\u20ACx"));
