@@ -24,9 +24,8 @@ using DefinitionSyntax::Kind;
 // Relative luminance and contrast ratio as the WCAG define them.
 double luminance(const QColor &c)
 {
-    const auto channel = [](double v) {
-        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-    };
+    const auto channel
+        = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
     return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
 }
 
@@ -81,7 +80,11 @@ DefinitionView::DefinitionView(FrmMainWindow *window)
 
     m_openIncluded = new QAction(QStringLiteral("Open Included File"), this);
     m_openIncluded->setObjectName(QStringLiteral("mnuOpenIncluded"));
-    connect(m_openIncluded, &QAction::triggered, this, [this] { follow(m_openTarget); });
+    // Queued, so that the context menu is closed and gone before the
+    // "Save Changes?" question or the open comes up.
+    connect(
+        m_openIncluded, &QAction::triggered, this, [this] { follow(m_openTarget); },
+        Qt::QueuedConnection);
 
     m_back = new QAction(QStringLiteral("Back to Including File"), this);
     m_back->setObjectName(QStringLiteral("mnuBack"));
@@ -135,8 +138,7 @@ void DefinitionView::updateFormats()
     m_formats.comment = coloured(onBase(mixed(text, base, 0.45)));
     m_formats.separator = m_formats.comment;
     m_formats.separator.setFontWeight(QFont::Bold);
-    m_formats.directive
-        = coloured(onBase(palette.color(QPalette::Active, QPalette::LinkVisited)));
+    m_formats.directive = coloured(onBase(palette.color(QPalette::Active, QPalette::LinkVisited)));
     m_formats.includeName = coloured(onBase(palette.color(QPalette::Active, QPalette::Link)));
     m_formats.includeName.setFontUnderline(true);
     m_formats.missingInclude = m_formats.includeName;
@@ -355,8 +357,8 @@ void DefinitionView::showContextMenu(QContextMenuEvent *event, bool atMouse)
     // Deleted once closed and its item handled; not shown with exec(), so
     // that the program (and a test) goes on while it is open.
     connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
-    const QPoint global
-        = atMouse ? event->globalPos() : m_edit->viewport()->mapToGlobal(m_edit->cursorRect().center());
+    const QPoint global = atMouse ? event->globalPos()
+                                  : m_edit->viewport()->mapToGlobal(m_edit->cursorRect().center());
     menu->popup(global);
 }
 

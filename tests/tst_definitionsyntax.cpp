@@ -77,11 +77,21 @@ void TestDefinitionSyntax::includeTargets_data()
     QTest::addColumn<QString>("document");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("target");
-    QTest::newRow("beside") << "/d/ships/main.vyx" << "a.vyx" << "/d/ships/a.vyx";
-    QTest::newRow("subfolder, backslash") << "/d/ships/main.vyx" << "w\\l.vyx" << "/d/ships/w/l.vyx";
-    QTest::newRow("parent") << "/d/ships/main.vyx" << "../b.vyx" << "/d/b.vyx";
-    QTest::newRow("absolute") << "/d/ships/main.vyx" << "/e/c.vyx" << "/e/c.vyx";
-    QTest::newRow("no document file") << "" << "a.vyx" << "";
+    QTest::newRow("beside") << "/d/ships/main.vyx"
+                            << "a.vyx"
+                            << "/d/ships/a.vyx";
+    QTest::newRow("subfolder, backslash") << "/d/ships/main.vyx"
+                                          << "w\\l.vyx"
+                                          << "/d/ships/w/l.vyx";
+    QTest::newRow("parent") << "/d/ships/main.vyx"
+                            << "../b.vyx"
+                            << "/d/b.vyx";
+    QTest::newRow("absolute") << "/d/ships/main.vyx"
+                              << "/e/c.vyx"
+                              << "/e/c.vyx";
+    QTest::newRow("no document file") << ""
+                                      << "a.vyx"
+                                      << "";
 }
 
 void TestDefinitionSyntax::includeTargets()
