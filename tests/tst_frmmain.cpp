@@ -1,6 +1,6 @@
-#include "filecommands.h"
 #include "frmmain.h"
 
+#include "filecommands.h"
 #include "helpmenu.h"
 #include "metrics.h"
 #include "richtextbox.h"
@@ -14,8 +14,8 @@
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QTextBlock>
+#include <QTimer>
 
 class TestFrmMain : public QObject
 {
