@@ -149,7 +149,7 @@ QString TestFileCommands::run(const QString &script)
                 return step + QStringLiteral(": cannot write");
             continue;
         }
-        if (verb == "look") { // the includes: l a link, m marked missing, - neither
+        if (verb == "look") { // the include names: l a link, m marked missing
             m_seen << includeMarks();
             continue;
         }
@@ -161,12 +161,10 @@ QString TestFileCommands::run(const QString &script)
             QWidget other;
             other.show();
             other.activateWindow();
-            if (!QTest::qWaitForWindowActive(&other))
-                return "activate: other window";
-            other.close();
+            const bool away = QTest::qWaitForWindowActive(&other);
             frmMain().window()->activateWindow();
-            if (!QTest::qWaitForWindowActive(frmMain().window()))
-                return "activate: editor";
+            if (!away || !QTest::qWaitForWindowActive(frmMain().window()))
+                return step + ": no activation";
             continue;
         }
         m_answers = rest.split(u' ', Qt::SkipEmptyParts);
@@ -565,16 +563,10 @@ QString TestFileCommands::includeMarks() const
     rtf()->viewport()->repaint();
     QString marks;
     for (QTextBlock b = rtf()->document()->begin(); b.isValid(); b = b.next()) {
-        if (!b.text().startsWith("#include"))
-            continue;
-        QChar mark = u'-';
-        for (const QTextLayout::FormatRange &range : b.layout()->formats()) {
-            if (range.start == b.text().indexOf(u'"'))
-                mark = range.format.underlineStyle() == QTextCharFormat::WaveUnderline ? u'm'
-                    : range.format.fontUnderline()                                     ? u'l'
-                                                                                       : u'-';
+        for (const QTextLayout::FormatRange &r : b.layout()->formats()) {
+            if (b.text().startsWith("#include") && r.start == b.text().indexOf(u'"'))
+                marks += r.format.underlineStyle() == QTextCharFormat::WaveUnderline ? u'm' : u'l';
         }
-        marks += mark;
     }
     return marks;
 }
@@ -600,13 +592,9 @@ void TestFileCommands::contextMenu(const QString &how, int line)
         }
     }
     auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-    QAction *item = nullptr;
-    for (QAction *a : menu ? menu->actions() : QList<QAction *>())
-        item = a->objectName() == "mnuOpenIncluded" ? a : item;
-    if (!item) {
-        m_seen << "no menu";
-        return;
-    }
+    QAction *item = frmMain().win()->findChild<DefinitionView *>()->openIncludedAction();
+    if (!menu || !menu->actions().contains(item))
+        return void(m_seen << "no menu");
     m_seen << item->text() + (item->isEnabled() ? "|on" : "|off");
     if (item->isEnabled()) {
         QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
@@ -618,7 +606,7 @@ void TestFileCommands::contextMenu(const QString &how, int line)
 void TestFileCommands::includes_data()
 {
     QTest::addColumn<QString>("script");
-    QTest::addColumn<QStringList>("seen"); // message boxes, context-menu items, looks
+    QTest::addColumn<QStringList>("seen"); // message boxes, context-menu items, include marks
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("text");
     const QString save = appTitle + "|Question|Yes|No|Cancel|Save Changes?";
