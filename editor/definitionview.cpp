@@ -96,6 +96,7 @@ DefinitionView::DefinitionView(FrmMainWindow *window)
     updateFormats();
     m_edit->installEventFilter(this);
     m_edit->viewport()->installEventFilter(this);
+    m_edit->viewport()->setMouseTracking(true);
     window->installEventFilter(this);
 
     // An edited line is coloured again before it is laid out, so that typing
@@ -243,27 +244,31 @@ bool DefinitionView::includeExists(const QString &path, bool fresh)
     return *it;
 }
 
-// The file the include on the block points to, when the column (or the x
-// position, for a click) is on its name, or anywhere on the line.
-QString DefinitionView::includeTargetAt(const QTextBlock &block, int column, bool mustBeOnName,
-                                        int x)
+// The file the include on the line points to, if it is an include line.
+QString DefinitionView::includeTarget(const QTextBlock &block)
 {
+    const DefinitionSyntax::Include include = DefinitionSyntax::include(block.text());
+    return include.isValid()
+        ? DefinitionSyntax::resolveInclude(frmMain().documentPath, include.name)
+        : QString();
+}
+
+// The same, when the point of the text's viewport is on the include's name.
+QString DefinitionView::includeTargetUnder(const QPoint &pos)
+{
+    const QTextBlock block = m_edit->cursorForPosition(pos).block();
     const DefinitionSyntax::Include include = DefinitionSyntax::include(block.text());
     if (!include.isValid())
         return {};
-    if (mustBeOnName) {
-        if (column < include.start || column > include.start + include.length)
-            return {};
-        if (x >= 0) {
-            QTextCursor at(block);
-            at.setPosition(block.position() + include.start);
-            const int left = m_edit->cursorRect(at).left();
-            at.setPosition(block.position() + include.start + include.length);
-            if (x < left || x > m_edit->cursorRect(at).left())
-                return {};
-        }
-    }
-    return DefinitionSyntax::resolveInclude(frmMain().documentPath, include.name);
+    QTextCursor at(block);
+    at.setPosition(block.position() + include.start);
+    const QRect first = m_edit->cursorRect(at);
+    at.setPosition(block.position() + include.start + include.length);
+    const QRect last = m_edit->cursorRect(at);
+    if (pos.x() < first.left() || pos.x() > last.left() || pos.y() < first.top()
+        || pos.y() > first.bottom())
+        return {};
+    return includeTarget(block);
 }
 
 bool DefinitionView::eventFilter(QObject *watched, QEvent *event)
@@ -287,6 +292,17 @@ bool DefinitionView::eventFilter(QObject *watched, QEvent *event)
             recolourNow();
         }
         break;
+    case QEvent::MouseMove: {
+        // The pointer shows which names Ctrl+click follows.
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        const bool onName = watched == viewport && mouse->modifiers() == Qt::ControlModifier
+            && !includeTargetUnder(mouse->position().toPoint()).isEmpty();
+        if (watched == viewport && onName != m_pointerOnName) {
+            m_pointerOnName = onName;
+            viewport->setCursor(onName ? Qt::PointingHandCursor : Qt::IBeamCursor);
+        }
+        break;
+    }
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease: {
         auto *mouse = static_cast<QMouseEvent *>(event);
@@ -298,9 +314,7 @@ bool DefinitionView::eventFilter(QObject *watched, QEvent *event)
         } else if (mouse->modifiers() != Qt::ControlModifier) {
             break;
         }
-        const QPoint pos = mouse->position().toPoint();
-        const QTextCursor at = m_edit->cursorForPosition(pos);
-        const QString target = includeTargetAt(at.block(), at.positionInBlock(), true, pos.x());
+        const QString target = includeTargetUnder(mouse->position().toPoint());
         if (target.isEmpty())
             break;
         if (event->type() == QEvent::MouseButtonPress)
@@ -341,7 +355,7 @@ void DefinitionView::showContextMenu(QContextMenuEvent *event, bool atMouse)
 {
     const QTextCursor at = atMouse ? m_edit->cursorForPosition(event->pos()) : m_edit->textCursor();
     const DefinitionSyntax::Include include = DefinitionSyntax::include(at.block().text());
-    m_openTarget = includeTargetAt(at.block(), at.positionInBlock(), false);
+    m_openTarget = includeTarget(at.block());
     const bool missing = !m_openTarget.isEmpty() && !includeExists(m_openTarget, true);
     m_openIncluded->setText(missing ? QStringLiteral("\"%1\" not found").arg(include.name)
                                     : QStringLiteral("Open Included File"));

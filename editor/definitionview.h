@@ -58,7 +58,8 @@ private:
     bool colourBlock(const QTextBlock &block);
     QList<QTextLayout::FormatRange> formatsFor(const QString &line);
     bool includeExists(const QString &path, bool fresh = false);
-    QString includeTargetAt(const QTextBlock &block, int column, bool mustBeOnName, int x = -1);
+    QString includeTarget(const QTextBlock &block);
+    QString includeTargetUnder(const QPoint &pos);
     void showContextMenu(QContextMenuEvent *event, bool atMouse);
     void follow(const QString &target);
     void goBack();
@@ -74,4 +75,5 @@ private:
     bool m_coloursEnabled = true;
     bool m_colouring = false;
     bool m_pressedOnName = false;
+    bool m_pointerOnName = false;
 };
