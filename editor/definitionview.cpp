@@ -83,7 +83,7 @@ DefinitionView::DefinitionView(FrmMainWindow *window)
     // Queued, so that the context menu is closed and gone before the
     // "Save Changes?" question or the open comes up.
     connect(
-        m_openIncluded, &QAction::triggered, this, [this] { follow(m_openTarget); },
+        m_openIncluded, &QAction::triggered, this, [this] { follow(m_openTarget, m_openLine); },
         Qt::QueuedConnection);
 
     m_back = new QAction(QStringLiteral("Back to Including File"), this);
@@ -320,7 +320,7 @@ bool DefinitionView::eventFilter(QObject *watched, QEvent *event)
         if (event->type() == QEvent::MouseButtonPress)
             m_pressedOnName = true;
         else if (includeExists(target, true))
-            follow(target);
+            follow(target, m_edit->cursorForPosition(mouse->position().toPoint()).blockNumber());
         return true;
     }
     case QEvent::KeyPress: {
@@ -356,6 +356,7 @@ void DefinitionView::showContextMenu(QContextMenuEvent *event, bool atMouse)
     const QTextCursor at = atMouse ? m_edit->cursorForPosition(event->pos()) : m_edit->textCursor();
     const DefinitionSyntax::Include include = DefinitionSyntax::include(at.block().text());
     m_openTarget = includeTarget(at.block());
+    m_openLine = at.blockNumber();
     const bool missing = !m_openTarget.isEmpty() && !includeExists(m_openTarget, true);
     m_openIncluded->setText(missing ? QStringLiteral("\"%1\" not found").arg(include.name)
                                     : QStringLiteral("Open Included File"));
@@ -376,12 +377,11 @@ void DefinitionView::showContextMenu(QContextMenuEvent *event, bool atMouse)
     menu->popup(global);
 }
 
-void DefinitionView::follow(const QString &target)
+void DefinitionView::follow(const QString &target, int line)
 {
     if (target.isEmpty() || !confirmDiscardChanges())
         return;
     const QString from = frmMain().documentPath;
-    const int line = m_edit->textCursor().blockNumber();
     if (!openDocument(target))
         return;
     m_history.append({from, line, frmMain().documentPath});

@@ -61,14 +61,15 @@ private:
     QString includeTarget(const QTextBlock &block);
     QString includeTargetUnder(const QPoint &pos);
     void showContextMenu(QContextMenuEvent *event, bool atMouse);
-    void follow(const QString &target);
+    void follow(const QString &target, int line);
     void goBack();
     bool historyIsCurrent();
 
     RichTextBox *m_edit;
     QAction *m_openIncluded;
     QAction *m_back;
-    QString m_openTarget;
+    QString m_openTarget; // the context menu's include and its line
+    int m_openLine = 0;
     Formats m_formats;
     QHash<QString, bool> m_exists;
     QList<Step> m_history;
