@@ -75,6 +75,7 @@ QTextCharFormat coloured(const QColor &colour)
 DefinitionView::DefinitionView(FrmMainWindow *window)
     : QObject(window)
     , m_edit(window->rtfMain)
+    , m_viewport(window->rtfMain->viewport())
 {
     setObjectName(QStringLiteral("definitionView"));
 
@@ -95,8 +96,8 @@ DefinitionView::DefinitionView(FrmMainWindow *window)
 
     updateFormats();
     m_edit->installEventFilter(this);
-    m_edit->viewport()->installEventFilter(this);
-    m_edit->viewport()->setMouseTracking(true);
+    m_viewport->installEventFilter(this);
+    m_viewport->setMouseTracking(true);
     window->installEventFilter(this);
 
     // An edited line is coloured again before it is laid out, so that typing
@@ -123,7 +124,8 @@ void DefinitionView::setColoursEnabled(bool enabled)
 
 void DefinitionView::recolourNow()
 {
-    m_edit->viewport()->update();
+    if (m_viewport)
+        m_viewport->update();
 }
 
 void DefinitionView::updateFormats()
@@ -271,9 +273,12 @@ QString DefinitionView::includeTargetUnder(const QPoint &pos)
     return includeTarget(block);
 }
 
+// The filter also sees the events the text and its window get while they are
+// being destroyed, so it touches them only for the events it handles, which
+// never come then.
 bool DefinitionView::eventFilter(QObject *watched, QEvent *event)
 {
-    QWidget *viewport = m_edit->viewport();
+    QWidget *viewport = m_viewport;
     switch (event->type()) {
     case QEvent::Paint:
         if (watched == viewport)
@@ -287,7 +292,7 @@ bool DefinitionView::eventFilter(QObject *watched, QEvent *event)
         break;
     case QEvent::ActivationChange:
         // Another program may have created or removed files meanwhile.
-        if (watched == parent() && m_edit->window()->isActiveWindow()) {
+        if (watched == parent() && static_cast<QWidget *>(watched)->isActiveWindow()) {
             m_exists.clear();
             recolourNow();
         }

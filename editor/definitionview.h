@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QTextCharFormat>
 #include <QTextLayout>
 
@@ -66,6 +67,7 @@ private:
     bool historyIsCurrent();
 
     RichTextBox *m_edit;
+    QPointer<QWidget> m_viewport;
     QAction *m_openIncluded;
     QAction *m_back;
     QString m_openTarget; // the context menu's include and its line
