@@ -153,20 +153,6 @@ QString TestFileCommands::run(const QString &script)
             m_seen << includeMarks();
             continue;
         }
-        if (verb == "create") {
-            TestUtil::writeBytes(path(rest), "new");
-            continue;
-        }
-        if (verb == "activate") { // as after a visit to another program's window
-            QWidget other;
-            other.show();
-            other.activateWindow();
-            const bool away = QTest::qWaitForWindowActive(&other);
-            frmMain().window()->activateWindow();
-            if (!away || !QTest::qWaitForWindowActive(frmMain().window()))
-                return step + ": no activation";
-            continue;
-        }
         m_answers = rest.split(u' ', Qt::SkipEmptyParts);
         const QString file = verb == "cmdline" ? m_answers.takeFirst() : QString();
         const QString how = verb == "menu" ? m_answers.takeFirst() : QString();
@@ -633,7 +619,7 @@ void TestFileCommands::includes_data()
     row("missing: marked, disabled", "cmdline main.vyx|look|menu click 2|ctrlclick 2",
         {"llml", "\"gone.vyx\" not found|off"}, "main.vyx", mainText);
     row("missing: created, found on activation",
-        "cmdline main.vyx|look|create gone.vyx|look|activate|look|ctrlclick 2",
+        "cmdline main.vyx|look|disk gone.vyx new|look|activate|look|ctrlclick 2",
         {"llml", "llml", "llll"}, "gone.vyx", "new");
     row("not an include line", "cmdline main.vyx|menu click 3", {off}, "main.vyx", mainText);
     row("no file: disabled", "type #include \"b.vyx\"|menu key 0|ctrlclick 0|look", {off, "l"},
