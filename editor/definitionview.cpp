@@ -189,8 +189,12 @@ QList<QTextLayout::FormatRange> DefinitionView::formatsFor(const QString &line)
 
 bool DefinitionView::colourBlock(const QTextBlock &block)
 {
+    // A line of thousands of characters is no definition a modder reads by
+    // its colours, and thousands of coloured pieces would make each key
+    // typed on it take several times as long to lay out.
+    constexpr int longestColouredLine = 4096;
     QList<QTextLayout::FormatRange> wanted;
-    if (m_coloursEnabled && !m_edit->hasFormatting())
+    if (m_coloursEnabled && !m_edit->hasFormatting() && block.length() <= longestColouredLine)
         wanted = formatsFor(block.text());
     QTextLayout *layout = block.layout();
     if (layout->formats() == wanted)

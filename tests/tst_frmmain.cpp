@@ -252,6 +252,8 @@ void TestFrmMain::definitionColours_data()
     QTest::newRow("light") << QApplication::style()->standardPalette() << all << 7;
     QTest::newRow("dark") << dark << all << 7;
     QTest::newRow("mid grey") << grey << all << 7;
+    QTest::newRow("lines too long to colour") << dark << QByteArray("1 ").repeated(2049) + "\r\n"
+                                              << 0;
     QTest::newRow("rich text keeps its own")
         << dark << QByteArray("{\\rtf1 //***\\par 12 \"a\"\\par}") << 0;
 }
