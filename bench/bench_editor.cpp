@@ -2,6 +2,8 @@
 // the real editor window, and the start-up of the real program under Xvfb.
 // Each figure is the median of several runs; the table shows min and max.
 
+#include "definitionview.h"
+#include "filecommands.h"
 #include "frmmain.h"
 #include "helpmenu.h"
 #include "inputs.h"
@@ -319,6 +321,46 @@ void longLines(const QTemporaryDir &dir)
     }
 }
 
+DefinitionView *definitionView()
+{
+    return frmMain().win()->findChild<DefinitionView *>();
+}
+
+// The definition-file colours, on and off in the same run: opening a file as
+// File > Open does, and paging up through the end of a big document, where
+// each page shows lines not coloured before.
+void definitionColours(const QTemporaryDir &dir)
+{
+    const QString path10 = dir.filePath(QStringLiteral("plain10.vyx"));
+    const QString path50 = dir.filePath(QStringLiteral("plain50.vyx"));
+    for (const bool on : {false, true}) {
+        const QByteArray colours = on ? "_colours_on_ms" : "_colours_off_ms";
+        timeIt(
+            "open_definition_10mb" + colours,
+            [on] {
+                freshEditor();
+                definitionView()->setColoursEnabled(on);
+            },
+            [&] {
+                openDocument(path10);
+                paintNow(editor());
+            });
+    }
+    freshEditor();
+    openDocument(path50);
+    paintNow(editor());
+    for (const bool on : {false, true}) {
+        definitionView()->setColoursEnabled(on);
+        QTest::keyClick(editor(), Qt::Key_End, Qt::ControlModifier);
+        paintNow(editor());
+        timeIt("page_up_at_end_50mb" + QByteArray(on ? "_colours_on_ms" : "_colours_off_ms"),
+               nullptr, [] {
+                   QTest::keyClick(editor(), Qt::Key_PageUp);
+                   paintNow(editor());
+               });
+    }
+}
+
 void loadRtf(const QTemporaryDir &dir, int mb)
 {
     const QString path = dir.filePath(QStringLiteral("rich%1.rtf").arg(mb));
@@ -419,6 +461,7 @@ int main(int argc, char *argv[])
         loadPlain(dir, mb);
     measureRss(dir);
     editsOnBigDocuments(dir);
+    definitionColours(dir);
     searchOnBigDocuments(dir);
     longLines(dir);
     for (int mb : {1, 10})

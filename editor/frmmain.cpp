@@ -2,6 +2,7 @@
 
 #include "clipboardcommands.h"
 #include "commondialog.h"
+#include "definitionview.h"
 #include "filecommands.h"
 #include "insertcommands.h"
 #include "messagebox.h"
@@ -102,6 +103,7 @@ FrmMainWindow::FrmMainWindow(QWidget *parent)
     cdl1->setObjectName(QStringLiteral("cdl1"));
 
     buildMenus();
+    new DefinitionView(this);
 
     // The client area is 556 x 436 below the menu bar; the frame is fixed.
     const int menuHeight = menuBar()->sizeHint().height();

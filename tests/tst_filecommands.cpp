@@ -1,3 +1,4 @@
+#include "definitionview.h"
 #include "filecommands.h"
 #include "frmmain.h"
 #include "helpmenu.h"
@@ -12,11 +13,13 @@
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMetaEnum>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 
 #include <csignal>
@@ -25,6 +28,10 @@
 #include <sys/stat.h>
 
 static const QString appTitle = QStringLiteral("VYX Editor 1.0");
+// main.vyx of the include tests; sub/d.vyx includes "..\\c.vyx".
+static const QString mainText = QStringLiteral("#include \"b.vyx\"\r\n#include \"sub\\d.vyx\"\r\n"
+                                               "#include \"gone.vyx\"\r\n// Hull 5\r\n"
+                                               "#include \"dir.vyx\"");
 
 // The tests drive the editor with small scripts: steps separated by '|', each
 // "verb answers...", where the answers go, in order, to the modal windows the
@@ -50,6 +57,8 @@ private Q_SLOTS:
     void fileIdentityKept_data();
     void fileIdentityKept();
     void dialogs();
+    void includes_data();
+    void includes();
 
 private:
     RichTextBox *rtf() const { return frmMain().rtfMain(); }
@@ -62,6 +71,11 @@ private:
     // Runs a script; returns what went wrong, or nothing.
     QString run(const QString &script);
     void armNext();
+    // Include steps: the point on line n's include name, what the includes
+    // of the document look like, the text's context menu opened.
+    QPoint onInclude(int line) const;
+    QString includeMarks() const;
+    void contextMenu(const QString &how, int line);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QStringList m_answers;
@@ -135,10 +149,23 @@ QString TestFileCommands::run(const QString &script)
                 return step + QStringLiteral(": cannot write");
             continue;
         }
+        if (verb == "look") { // the include names: l a link, m marked missing
+            m_seen << includeMarks();
+            continue;
+        }
         m_answers = rest.split(u' ', Qt::SkipEmptyParts);
         const QString file = verb == "cmdline" ? m_answers.takeFirst() : QString();
+        const QString how = verb == "menu" ? m_answers.takeFirst() : QString();
+        const int line = verb == "menu" || verb == "ctrlclick" ? m_answers.takeFirst().toInt() : 0;
         armNext();
-        if (verb == "cmdline") {
+        if (verb == "ctrlclick") {
+            QTest::mouseClick(rtf()->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                              onInclude(line));
+        } else if (verb == "menu") {
+            contextMenu(how, line);
+        } else if (verb == "back") {
+            QTest::keyClick(rtf(), Qt::Key_Left, Qt::AltModifier);
+        } else if (verb == "cmdline") {
             openDocument(file); // as a shell passes it: relative to the current folder
         } else if (verb == "reload") { // as a visit to the help window does
             frmMain().unload();
@@ -507,6 +534,115 @@ void TestFileCommands::dialogs()
     QCOMPARE(seen,
              (QStringList{open + path("sub/"), saveAs + path("sub/b.vyx"), open + path("sub/"),
                           saveAs + m_dir->path() + u'/'}));
+}
+
+QPoint TestFileCommands::onInclude(int line) const
+{
+    const QTextBlock block = rtf()->document()->findBlockByNumber(line);
+    QTextCursor name(block);
+    name.setPosition(block.position() + block.text().indexOf(u'"') + 2);
+    return rtf()->cursorRect(name).center();
+}
+
+QString TestFileCommands::includeMarks() const
+{
+    rtf()->viewport()->repaint();
+    QString marks;
+    for (QTextBlock b = rtf()->document()->begin(); b.isValid(); b = b.next()) {
+        for (const QTextLayout::FormatRange &r : b.layout()->formats()) {
+            if (b.text().startsWith("#include") && r.start == b.text().indexOf(u'"'))
+                marks += r.format.underlineStyle() == QTextCharFormat::WaveUnderline ? u'm' : u'l';
+        }
+    }
+    return marks;
+}
+
+// Opens the text's context menu on the given line, as a right click there,
+// the Menu key or Shift+F10 with the caret there does; notes its include
+// item and clicks that when it is enabled.
+void TestFileCommands::contextMenu(const QString &how, int line)
+{
+    const QPoint at = onInclude(line);
+    if (how == "click") {
+        // What the window sends the text after a right click.
+        QContextMenuEvent click(QContextMenuEvent::Mouse, at, rtf()->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(rtf()->viewport(), &click);
+    } else {
+        rtf()->setTextCursor(rtf()->cursorForPosition(at));
+        if (how == "key") { // what the platform sends the focused widget for the Menu key
+            const QPoint caret = rtf()->cursorRect().center();
+            QContextMenuEvent key(QContextMenuEvent::Keyboard, caret, rtf()->mapToGlobal(caret));
+            QApplication::sendEvent(rtf(), &key);
+        } else {
+            QTest::keyClick(rtf(), Qt::Key_F10, Qt::ShiftModifier);
+        }
+    }
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QAction *item = frmMain().win()->findChild<DefinitionView *>()->openIncludedAction();
+    if (!menu || !menu->actions().contains(item))
+        return void(m_seen << "no menu");
+    m_seen << item->text() + (item->isEnabled() ? "|on" : "|off");
+    if (item->isEnabled()) {
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+        QCoreApplication::processEvents(); // the item's command runs once the menu is gone
+    } else
+        QTest::keyClick(menu, Qt::Key_Escape);
+}
+
+void TestFileCommands::includes_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QStringList>("seen"); // message boxes, context-menu items, include marks
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("text");
+    const QString save = appTitle + "|Question|Yes|No|Cancel|Save Changes?";
+    const QString on = "Open Included File|on", off = "Open Included File|off";
+    const auto row = [](const char *name, const char *script, const QStringList &seen,
+                        const char *caption, const QString &text) {
+        QTest::newRow(name) << QString::fromUtf8(script) << seen << caption << text;
+    };
+    row("ctrl+click", "cmdline main.vyx|ctrlclick 0", {}, "b.vyx", "bee");
+    row("right click, subfolder", "cmdline main.vyx|menu click 1", {on}, "d.vyx",
+        "#include \"..\\c.vyx\"");
+    row("menu key", "cmdline main.vyx|menu key 0", {on}, "b.vyx", "bee");
+    row("shift+f10", "cmdline main.vyx|menu f10 0", {on}, "b.vyx", "bee");
+    row("down two, back two", "cmdline main.vyx|ctrlclick 1|ctrlclick 0|back|back", {}, "main.vyx",
+        mainText);
+    row("modified: cancel stays", "cmdline main.vyx|type x|ctrlclick 0 Cancel", {save}, "main.vyx",
+        mainText + "x");
+    row("modified: no goes on", "cmdline main.vyx|type x|menu key 0 No", {on, save}, "b.vyx",
+        "bee");
+    row("back: cancel stays", "cmdline main.vyx|ctrlclick 0|type !|back Cancel", {save}, "b.vyx",
+        "bee!");
+    row("back: not after another open", "cmdline main.vyx|ctrlclick 0|cmdline c.vyx|back", {},
+        "c.vyx", "sea");
+    row("missing: marked, disabled", "cmdline main.vyx|look|menu click 2|ctrlclick 2",
+        {"llml", "\"gone.vyx\" not found|off"}, "main.vyx", mainText);
+    row("missing: created, found on activation",
+        "cmdline main.vyx|look|disk gone.vyx new|look|activate|look|ctrlclick 2",
+        {"llml", "llml", "llll"}, "gone.vyx", "new");
+    row("not an include line", "cmdline main.vyx|menu click 3", {off}, "main.vyx", mainText);
+    row("no file: disabled", "type #include \"b.vyx\"|menu key 0|ctrlclick 0|look", {off, "l"},
+        "VYX Editor 1.0", "#include \"b.vyx\"");
+    row("unreadable: reported as Open", "cmdline main.vyx|ctrlclick 4 Ok",
+        {appTitle + "|Warning|Ok|Cannot open \"DIR/dir.vyx\": It is a folder, not a file."},
+        "main.vyx", mainText);
+}
+
+// Includes are followed the way File > Open goes, from the document's folder.
+void TestFileCommands::includes()
+{
+    QFETCH(QString, script);
+    QFETCH(QStringList, seen);
+    QFETCH(QString, caption);
+    QFETCH(QString, text);
+    QVERIFY(QDir().mkpath("sub") && QDir().mkpath("dir.vyx"));
+    QVERIFY(TestUtil::writeBytes(path("sub/d.vyx"), "#include \"..\\c.vyx\""));
+    QVERIFY(TestUtil::writeBytes(path("main.vyx"), mainText.toUtf8()));
+    QCOMPARE(run(script), QString());
+    QCOMPARE(m_seen, seen.replaceInStrings("DIR/", m_dir->path() + u'/'));
+    QCOMPARE(frmMain().caption(), caption);
+    QCOMPARE(rtf()->Text(), text);
 }
 
 QTEST_MAIN(TestFileCommands)

@@ -1,15 +1,20 @@
 #include "frmmain.h"
 
+#include "filecommands.h"
 #include "helpmenu.h"
 #include "metrics.h"
 #include "richtextbox.h"
 #include "testutil.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 
 class TestFrmMain : public QObject
@@ -26,6 +31,8 @@ private Q_SLOTS:
     void pathsSurviveReloadWindowStartsAfresh();
     void closeBoxOnUnmodifiedDocumentEndsProgram();
     void exitEndsRunningProgram();
+    void definitionColours_data();
+    void definitionColours();
 };
 
 void TestFrmMain::init()
@@ -214,6 +221,80 @@ void TestFrmMain::exitEndsRunningProgram()
     stuck.callOnTimeout([] { QCoreApplication::exit(1); });
     stuck.start(5000);
     QCOMPARE(QCoreApplication::exec(), 0);
+}
+
+// Contrast ratio as the WCAG define it.
+static double contrast(const QColor &a, const QColor &b)
+{
+    const auto luminance = [](const QColor &c) {
+        const auto ch = [](double v) {
+            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * ch(c.redF()) + 0.7152 * ch(c.greenF()) + 0.0722 * ch(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+void TestFrmMain::definitionColours_data()
+{
+    QTest::addColumn<QPalette>("palette");
+    QTest::addColumn<QByteArray>("line"); // repeated to fill the file
+    QTest::addColumn<int>("kinds"); // distinct formats seen at the end of the file
+    const QByteArray all = "#include \"there.vyx\" // c\r\n#include \"gone.vyx\"\r\n//***\r\n"
+                           "#weapon 12 \"Laser\"\r\n";
+    QPalette dark(QColor(0x2d, 0x2d, 0x2d), QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::Text, QColor(0xe0, 0xe0, 0xe0));
+    dark.setColor(QPalette::Link, QColor(0x1d, 0x54, 0x9f));
+    dark.setColor(QPalette::LinkVisited, QColor(0x60, 0x20, 0x80));
+    QPalette grey = QApplication::style()->standardPalette(); // the hardest background
+    grey.setColor(QPalette::Base, QColor(0x76, 0x76, 0x76));
+    QTest::newRow("light") << QApplication::style()->standardPalette() << all << 7;
+    QTest::newRow("dark") << dark << all << 7;
+    QTest::newRow("mid grey") << grey << all << 7;
+    QTest::newRow("lines too long to colour") << dark << QByteArray("1 ").repeated(2049) + "\r\n"
+                                              << 0;
+    QTest::newRow("rich text keeps its own")
+        << dark << QByteArray("{\\rtf1 //***\\par 12 \"a\"\\par}") << 0;
+}
+
+// The colours read on the palette's background and change nothing else;
+// only the lines shown are coloured.
+void TestFrmMain::definitionColours()
+{
+    QFETCH(QPalette, palette);
+    QFETCH(QByteArray, line);
+    QFETCH(int, kinds);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("defs.vyx");
+    QVERIFY(TestUtil::writeBytes(dir.filePath("there.vyx"), "x"));
+    QVERIFY(TestUtil::writeBytes(file, line.startsWith('{') ? line : line.repeated(500)));
+    RichTextBox *rtf = frmMain().rtfMain();
+    rtf->setPalette(palette);
+    QVERIFY(openDocument(file));
+    const QString text = rtf->Text();
+    QSignalSpy change(rtf, &RichTextBox::Change);
+    QTest::keyClick(rtf, Qt::Key_End, Qt::ControlModifier);
+    rtf->viewport()->repaint();
+
+    QSet<QString> seen; // distinct formats
+    const QColor base = palette.color(QPalette::Base);
+    QTextBlock b = rtf->document()->lastBlock();
+    for (int i = 0; i < 100 && b.isValid(); ++i, b = b.previous()) {
+        for (const QTextLayout::FormatRange &r : b.layout()->formats()) {
+            const QColor fore = r.format.foreground().color(), under = r.format.underlineColor();
+            seen << fore.name() + under.name() + QString::number(r.format.fontWeight());
+            QVERIFY(contrast(fore, base) >= 4.5);
+            QVERIFY(!under.isValid() || contrast(under, base) >= 4.5);
+        }
+    }
+    QCOMPARE(seen.size(), kinds);
+    if (kinds) // far from both ends: never shown, never coloured
+        QVERIFY(rtf->document()->findBlockByNumber(1000).layout()->formats().isEmpty());
+    QCOMPARE(rtf->Text(), text);
+    QCOMPARE(change.count(), 0);
+    QVERIFY(!rtf->document()->isModified());
+    QVERIFY(!rtf->document()->isUndoAvailable());
 }
 
 QTEST_MAIN(TestFrmMain)

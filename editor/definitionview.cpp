@@ -1,0 +1,424 @@
+#include "definitionview.h"
+
+#include "definitionsyntax.h"
+#include "filecommands.h"
+#include "frmmain.h"
+#include "richtextbox.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMenu>
+#include <QScopedValueRollback>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+using DefinitionSyntax::Kind;
+
+// Relative luminance and contrast ratio as the WCAG define them.
+double luminance(const QColor &c)
+{
+    const auto channel
+        = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+double contrast(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The colour of the given hue closest to it that reads on the background
+// with a contrast of at least 4.5 : 1, made darker on a light background and
+// lighter on a dark one. Black or white always reaches 4.58 : 1, so a
+// lightness between the colour's own and theirs does.
+QColor readable(QColor colour, const QColor &background)
+{
+    constexpr double target = 4.55;
+    colour.setAlpha(255);
+    if (contrast(colour, background) >= target)
+        return colour;
+    const bool darken = contrast(Qt::black, background) >= contrast(Qt::white, background);
+    float h, s, l;
+    colour.getHslF(&h, &s, &l);
+    float bad = l, good = darken ? 0.f : 1.f;
+    for (int i = 0; i < 24; ++i) {
+        const float mid = (bad + good) / 2;
+        (contrast(QColor::fromHslF(h, s, mid), background) >= target ? good : bad) = mid;
+    }
+    return QColor::fromHslF(h, s, good);
+}
+
+QColor mixed(const QColor &a, const QColor &b, double share)
+{
+    return QColor::fromRgbF(float(a.redF() * (1 - share) + b.redF() * share),
+                            float(a.greenF() * (1 - share) + b.greenF() * share),
+                            float(a.blueF() * (1 - share) + b.blueF() * share));
+}
+
+QTextCharFormat coloured(const QColor &colour)
+{
+    QTextCharFormat format;
+    format.setForeground(colour);
+    return format;
+}
+
+} // namespace
+
+DefinitionView::DefinitionView(FrmMainWindow *window)
+    : QObject(window)
+    , m_edit(window->rtfMain)
+    , m_viewport(window->rtfMain->viewport())
+{
+    setObjectName(QStringLiteral("definitionView"));
+
+    m_openIncluded = new QAction(QStringLiteral("Open Included File"), this);
+    m_openIncluded->setObjectName(QStringLiteral("mnuOpenIncluded"));
+    // Queued, so that the context menu is closed and gone before the
+    // "Save Changes?" question or the open comes up.
+    connect(
+        m_openIncluded, &QAction::triggered, this, [this] { follow(m_openTarget, m_openLine); },
+        Qt::QueuedConnection);
+
+    m_back = new QAction(QStringLiteral("Back to Including File"), this);
+    m_back->setObjectName(QStringLiteral("mnuBack"));
+    m_back->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
+    m_back->setEnabled(false);
+    connect(m_back, &QAction::triggered, this, [this] { goBack(); });
+    window->addAction(m_back);
+
+    updateFormats();
+    m_edit->installEventFilter(this);
+    m_viewport->installEventFilter(this);
+    m_viewport->setMouseTracking(true);
+    window->installEventFilter(this);
+
+    // An edited line is coloured again before it is laid out, so that typing
+    // never shows colours a character off. Only the first and last line of a
+    // change can hold old colours: lines a change brings in are new.
+    QTextDocument *doc = m_edit->document();
+    connect(doc, &QTextDocument::contentsChange, this, [this, doc](int position, int, int added) {
+        const QTextBlock first = doc->findBlock(position);
+        const QTextBlock last = doc->findBlock(position + added);
+        for (const QTextBlock &block : {first, last}) {
+            if (block.isValid() && colourBlock(block))
+                doc->markContentsDirty(block.position(), block.length());
+            if (first == last)
+                break;
+        }
+    });
+}
+
+void DefinitionView::setColoursEnabled(bool enabled)
+{
+    m_coloursEnabled = enabled;
+    recolourNow();
+}
+
+void DefinitionView::recolourNow()
+{
+    if (m_viewport)
+        m_viewport->update();
+}
+
+void DefinitionView::updateFormats()
+{
+    // Comments, directives and include names take their hues from the
+    // palette; numbers, strings and the missing-file mark have no role there
+    // and take fixed hues. Every colour is then made to read on the base.
+    const QPalette palette = m_edit->palette();
+    const QColor base = palette.color(QPalette::Active, QPalette::Base);
+    const QColor text = palette.color(QPalette::Active, QPalette::Text);
+    const auto onBase = [&base](const QColor &hue) { return readable(hue, base); };
+
+    m_formats.comment = coloured(onBase(mixed(text, base, 0.45)));
+    m_formats.separator = m_formats.comment;
+    m_formats.separator.setFontWeight(QFont::Bold);
+    m_formats.directive = coloured(onBase(palette.color(QPalette::Active, QPalette::LinkVisited)));
+    m_formats.includeName = coloured(onBase(palette.color(QPalette::Active, QPalette::Link)));
+    m_formats.includeName.setFontUnderline(true);
+    m_formats.missingInclude = m_formats.includeName;
+    m_formats.missingInclude.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+    m_formats.missingInclude.setUnderlineColor(onBase(QColor(0xe0, 0x1b, 0x24)));
+    m_formats.number = coloured(onBase(QColor(0x00, 0x83, 0x8f)));
+    m_formats.string = coloured(onBase(QColor(0xb3, 0x5c, 0x00)));
+}
+
+QList<QTextLayout::FormatRange> DefinitionView::formatsFor(const QString &line)
+{
+    QList<QTextLayout::FormatRange> out;
+    const QList<DefinitionSyntax::Span> spans = DefinitionSyntax::spans(line);
+    out.reserve(spans.size());
+    for (const DefinitionSyntax::Span &span : spans) {
+        const QTextCharFormat *format = nullptr;
+        switch (span.kind) {
+        case Kind::Comment:
+            format = &m_formats.comment;
+            break;
+        case Kind::Separator:
+            format = &m_formats.separator;
+            break;
+        case Kind::Directive:
+            format = &m_formats.directive;
+            break;
+        case Kind::IncludeName: {
+            const QString target = DefinitionSyntax::resolveInclude(
+                frmMain().documentPath, DefinitionSyntax::include(line).name);
+            format = target.isEmpty() || includeExists(target) ? &m_formats.includeName
+                                                               : &m_formats.missingInclude;
+            break;
+        }
+        case Kind::Number:
+            format = &m_formats.number;
+            break;
+        case Kind::String:
+            format = &m_formats.string;
+            break;
+        }
+        out.append({span.start, span.length, *format});
+    }
+    return out;
+}
+
+bool DefinitionView::colourBlock(const QTextBlock &block)
+{
+    // A line of thousands of characters is no definition a modder reads by
+    // its colours, and thousands of coloured pieces would make each key
+    // typed on it take several times as long to lay out.
+    constexpr int longestColouredLine = 4096;
+    QList<QTextLayout::FormatRange> wanted;
+    if (m_coloursEnabled && !m_edit->hasFormatting() && block.length() <= longestColouredLine)
+        wanted = formatsFor(block.text());
+    QTextLayout *layout = block.layout();
+    if (layout->formats() == wanted)
+        return false;
+    layout->setFormats(wanted);
+    return true;
+}
+
+void DefinitionView::colourShownLines()
+{
+    if (m_colouring)
+        return;
+    QScopedValueRollback<bool> busy(m_colouring, true);
+    QTextDocument *doc = m_edit->document();
+    const QTextBlock top = m_edit->cursorForPosition(QPoint(0, 0)).block();
+    const QTextBlock bottom
+        = m_edit->cursorForPosition(QPoint(0, m_edit->viewport()->height())).block();
+    const int topNumber = top.blockNumber();
+    // A page either side, so that scrolling by lines finds them coloured.
+    const int margin = std::clamp(bottom.blockNumber() - topNumber + 1, 10, 200);
+    QTextBlock block = doc->findBlockByNumber(std::max(0, topNumber - margin));
+    const int count = bottom.blockNumber() + margin - block.blockNumber() + 1;
+    // Lines whose colours changed are laid out again, in runs.
+    int runStart = -1, runEnd = -1;
+    for (int i = 0; i < count && block.isValid(); ++i, block = block.next()) {
+        if (!colourBlock(block))
+            continue;
+        if (runStart >= 0 && block.position() != runEnd) {
+            doc->markContentsDirty(runStart, runEnd - runStart);
+            runStart = -1;
+        }
+        if (runStart < 0)
+            runStart = block.position();
+        runEnd = block.position() + block.length();
+    }
+    if (runStart >= 0)
+        doc->markContentsDirty(runStart, runEnd - runStart);
+}
+
+bool DefinitionView::includeExists(const QString &path, bool fresh)
+{
+    // Typing a name letter by letter asks for a new file at each key; a
+    // cache that grows without bound is not worth keeping.
+    if (m_exists.size() > 4096)
+        m_exists.clear();
+    auto it = m_exists.find(path);
+    if (it == m_exists.end() || fresh) {
+        const bool exists = QFileInfo::exists(path);
+        if (it != m_exists.end() && *it != exists)
+            recolourNow();
+        it = m_exists.insert(path, exists);
+    }
+    return *it;
+}
+
+// The file the include on the line points to, if it is an include line.
+QString DefinitionView::includeTarget(const QTextBlock &block)
+{
+    const DefinitionSyntax::Include include = DefinitionSyntax::include(block.text());
+    return include.isValid()
+        ? DefinitionSyntax::resolveInclude(frmMain().documentPath, include.name)
+        : QString();
+}
+
+// The same, when the point of the text's viewport is on the include's name.
+QString DefinitionView::includeTargetUnder(const QPoint &pos)
+{
+    const QTextBlock block = m_edit->cursorForPosition(pos).block();
+    const DefinitionSyntax::Include include = DefinitionSyntax::include(block.text());
+    if (!include.isValid())
+        return {};
+    QTextCursor at(block);
+    at.setPosition(block.position() + include.start);
+    const QRect first = m_edit->cursorRect(at);
+    at.setPosition(block.position() + include.start + include.length);
+    const QRect last = m_edit->cursorRect(at);
+    if (pos.x() < first.left() || pos.x() > last.left() || pos.y() < first.top()
+        || pos.y() > first.bottom())
+        return {};
+    return includeTarget(block);
+}
+
+// The filter also sees the events the text and its window get while they are
+// being destroyed, so it touches them only for the events it handles, which
+// never come then.
+bool DefinitionView::eventFilter(QObject *watched, QEvent *event)
+{
+    QWidget *viewport = m_viewport;
+    switch (event->type()) {
+    case QEvent::Paint:
+        if (watched == viewport)
+            colourShownLines();
+        break;
+    case QEvent::PaletteChange:
+        if (watched == m_edit) {
+            updateFormats();
+            recolourNow();
+        }
+        break;
+    case QEvent::ActivationChange:
+        // Another program may have created or removed files meanwhile.
+        if (watched == parent() && static_cast<QWidget *>(watched)->isActiveWindow()) {
+            m_exists.clear();
+            recolourNow();
+        }
+        break;
+    case QEvent::MouseMove: {
+        // The pointer shows which names Ctrl+click follows.
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        const bool onName = watched == viewport && mouse->modifiers() == Qt::ControlModifier
+            && !includeTargetUnder(mouse->position().toPoint()).isEmpty();
+        if (watched == viewport && onName != m_pointerOnName) {
+            m_pointerOnName = onName;
+            viewport->setCursor(onName ? Qt::PointingHandCursor : Qt::IBeamCursor);
+        }
+        break;
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (watched != viewport || mouse->button() != Qt::LeftButton)
+            break;
+        if (event->type() == QEvent::MouseButtonRelease) {
+            if (!std::exchange(m_pressedOnName, false))
+                break;
+        } else if (mouse->modifiers() != Qt::ControlModifier) {
+            break;
+        }
+        const QString target = includeTargetUnder(mouse->position().toPoint());
+        if (target.isEmpty())
+            break;
+        if (event->type() == QEvent::MouseButtonPress)
+            m_pressedOnName = true;
+        else if (includeExists(target, true))
+            follow(target, m_edit->cursorForPosition(mouse->position().toPoint()).blockNumber());
+        return true;
+    }
+    case QEvent::KeyPress: {
+        // Shift+F10 opens the context menu as the Menu key does, at the caret.
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (watched == m_edit && key->key() == Qt::Key_F10
+            && key->modifiers() == Qt::ShiftModifier) {
+            const QPoint at = m_edit->cursorRect().center();
+            QContextMenuEvent menu(QContextMenuEvent::Keyboard, at,
+                                   m_edit->viewport()->mapToGlobal(at));
+            showContextMenu(&menu, false);
+            return true;
+        }
+        break;
+    }
+    case QEvent::ContextMenu: {
+        auto *menu = static_cast<QContextMenuEvent *>(event);
+        if (watched == viewport || watched == m_edit) {
+            showContextMenu(menu,
+                            watched == viewport && menu->reason() == QContextMenuEvent::Mouse);
+            return true;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void DefinitionView::showContextMenu(QContextMenuEvent *event, bool atMouse)
+{
+    const QTextCursor at = atMouse ? m_edit->cursorForPosition(event->pos()) : m_edit->textCursor();
+    const DefinitionSyntax::Include include = DefinitionSyntax::include(at.block().text());
+    m_openTarget = includeTarget(at.block());
+    m_openLine = at.blockNumber();
+    const bool missing = !m_openTarget.isEmpty() && !includeExists(m_openTarget, true);
+    m_openIncluded->setText(missing ? QStringLiteral("\"%1\" not found").arg(include.name)
+                                    : QStringLiteral("Open Included File"));
+    m_openIncluded->setEnabled(!m_openTarget.isEmpty() && !missing);
+    historyIsCurrent();
+
+    QMenu *menu = m_edit->createStandardContextMenu();
+    menu->setObjectName(QStringLiteral("rtfMainContextMenu"));
+    menu->setAccessibleName(QStringLiteral("Text context menu"));
+    menu->addSeparator();
+    menu->addAction(m_openIncluded);
+    menu->addAction(m_back);
+    // Deleted once closed and its item handled; not shown with exec(), so
+    // that the program (and a test) goes on while it is open.
+    connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
+    const QPoint global = atMouse ? event->globalPos()
+                                  : m_edit->viewport()->mapToGlobal(m_edit->cursorRect().center());
+    menu->popup(global);
+}
+
+void DefinitionView::follow(const QString &target, int line)
+{
+    if (target.isEmpty() || !confirmDiscardChanges())
+        return;
+    const QString from = frmMain().documentPath;
+    if (!openDocument(target))
+        return;
+    m_history.append({from, line, frmMain().documentPath});
+    m_back->setEnabled(true);
+}
+
+// Back leads to the including file only while the file shown is the one the
+// include led to; once another was opened or saved over it, the walk ended.
+bool DefinitionView::historyIsCurrent()
+{
+    if (!m_history.isEmpty() && m_history.last().to != frmMain().documentPath)
+        m_history.clear();
+    m_back->setEnabled(!m_history.isEmpty());
+    return !m_history.isEmpty();
+}
+
+void DefinitionView::goBack()
+{
+    if (!historyIsCurrent() || !confirmDiscardChanges())
+        return;
+    const Step step = m_history.last();
+    if (!openDocument(step.from))
+        return;
+    m_history.removeLast();
+    historyIsCurrent();
+    const QTextBlock line = m_edit->document()->findBlockByNumber(step.line);
+    if (line.isValid()) {
+        m_edit->setTextCursor(QTextCursor(line));
+        m_edit->centerCursor();
+    }
+}
