@@ -86,12 +86,8 @@ private Q_SLOTS:
     void insertAppends_data();
     void insertAppends();
     void insertIntoFormattedDocumentLeavesItPlain();
-    void copyTakesWholeDocument();
-    void cutAndPasteThroughMenu();
-    void pasteLineEnds_data();
-    void pasteLineEnds();
-    void keysCutCopyEnablePaste_data();
-    void keysCutCopyEnablePaste();
+    void clipboard_data();
+    void clipboard();
     void undoRedoFollowHistory();
     void find_data();
     void find();
@@ -211,85 +207,59 @@ void TestEditCommands::insertIntoFormattedDocumentLeavesItPlain()
     QVERIFY(!rtf()->hasFormatting());
 }
 
-void TestEditCommands::copyTakesWholeDocument()
+void TestEditCommands::clipboard_data()
 {
-    const QString text = QStringLiteral("ship Alpha\r\nspeed 4\r\n// end");
-    rtf()->setText(text);
-    select(7, 13); // "pha\nsp"
-    QSignalSpy change(rtf(), &RichTextBox::Change);
-
-    win()->mnuCopy->trigger();
-
-    const QMimeData *mime = QApplication::clipboard()->mimeData();
-    QCOMPARE(mime->formats(), QStringList{QStringLiteral("text/plain")});
-    QCOMPARE(mime->text(), QStringLiteral("ship Alpha\nspeed 4\n// end"));
-    QVERIFY(win()->mnuPaste->isEnabled());
-    QCOMPARE(rtf()->Text(), text);
-    QCOMPARE(change.count(), 0);
-    QCOMPARE(rtf()->textCursor().selectedText(), QStringLiteral("pha\u2029sp"));
-}
-
-void TestEditCommands::cutAndPasteThroughMenu()
-{
-    QTest::keyClicks(rtf(), QStringLiteral("hello world"));
-    select(0, 11);
-    win()->mnuCut->trigger();
-    QCOMPARE(rtf()->Text(), QString());
-    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("hello world"));
-    QVERIFY(!win()->mnuCut->isEnabled() && !win()->mnuCopy->isEnabled());
-    QVERIFY(win()->mnuPaste->isEnabled());
-
-    win()->mnuPaste->trigger();
-    QCOMPARE(rtf()->Text(), QStringLiteral("hello world"));
-    QVERIFY(win()->mnuCut->isEnabled() && win()->mnuCopy->isEnabled());
-}
-
-void TestEditCommands::pasteLineEnds_data()
-{
-    QTest::addColumn<QString>("clipboard");
-    QTest::newRow("crlf") << QStringLiteral("one\r\ntwo\r\nthree");
-    QTest::newRow("lf") << QStringLiteral("one\ntwo\nthree");
-    QTest::newRow("mixed") << QStringLiteral("one\ntwo\r\nthree");
-}
-
-void TestEditCommands::pasteLineEnds()
-{
-    QFETCH(QString, clipboard);
-    rtf()->setText(QStringLiteral("x"));
-    rtf()->moveCursor(QTextCursor::End);
-    QApplication::clipboard()->setText(clipboard);
-    QSignalSpy change(rtf(), &RichTextBox::Change);
-
-    // With nothing selected Cut changes nothing, yet enables Paste.
-    win()->mnuCut->trigger();
-    QCOMPARE(rtf()->Text(), QStringLiteral("x"));
-    QCOMPARE(change.count(), 0);
-    QCOMPARE(QApplication::clipboard()->text(), clipboard);
-    win()->mnuPaste->trigger();
-    QCOMPARE(rtf()->blockCount(), 3);
-    QVERIFY(!rtf()->document()->toRawText().contains(u'\r'));
-    QCOMPARE(rtf()->Text(), QStringLiteral("xone\r\ntwo\r\nthree"));
-}
-
-void TestEditCommands::keysCutCopyEnablePaste_data()
-{
-    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<int>("anchor"); // the selection before the steps
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("clipboard"); // before the steps
+    QTest::addColumn<QStringList>("steps"); // menu items, or Ctrl+ a key typed in the text
     QTest::addColumn<QString>("text");
-    QTest::newRow("ctrl+x") << int(Qt::Key_X) << QStringLiteral(" world");
-    QTest::newRow("ctrl+c") << int(Qt::Key_C) << QStringLiteral("hello world");
+    QTest::addColumn<QString>("clipboardAfter");
+    const QString ship = QStringLiteral("ship Alpha\r\nspeed 4\r\n// end");
+    const QString hello = QStringLiteral("hello world"), other = QStringLiteral("other");
+    const QStringList cutPaste{"mnuCut", "mnuPaste"};
+    // clang-format off
+    QTest::newRow("menu copy: the whole document") << ship << 7 << 13 << other << QStringList{"mnuCopy"}
+        << ship << "ship Alpha\nspeed 4\n// end";
+    QTest::newRow("menu cut, paste") << hello << 0 << 11 << other << cutPaste << hello << hello;
+    QTest::newRow("cut nothing, paste CR LF") << "x" << 1 << 1 << "a\r\nb\r\nc" << cutPaste
+        << "xa\r\nb\r\nc" << "a\r\nb\r\nc";
+    QTest::newRow("cut nothing, paste mixed") << "x" << 1 << 1 << "a\nb\r\nc" << cutPaste
+        << "xa\r\nb\r\nc" << "a\nb\r\nc";
+    QTest::newRow("ctrl+x: the selection") << hello << 0 << 5 << other << QStringList{"X"}
+        << " world" << "hello";
+    QTest::newRow("ctrl+c: the selection") << hello << 0 << 5 << other << QStringList{"C"} << hello
+        << "hello";
+    // clang-format on
 }
 
-// Typed in the text, the keys act on the selection alone.
-void TestEditCommands::keysCutCopyEnablePaste()
+// Each way of cutting or copying enables Paste and leaves plain text only,
+// with LF line ends; pasted text brings no CR into the document.
+void TestEditCommands::clipboard()
 {
-    QFETCH(int, key);
+    QFETCH(QString, document);
+    QFETCH(int, anchor);
+    QFETCH(int, position);
+    QFETCH(QString, clipboard);
+    QFETCH(QStringList, steps);
     QFETCH(QString, text);
-    QTest::keyClicks(rtf(), QStringLiteral("hello world"));
-    select(0, 5);
-    QTest::keyClick(rtf(), Qt::Key(key), Qt::ControlModifier);
-    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("hello"));
+    QFETCH(QString, clipboardAfter);
+    rtf()->setText(document);
+    select(anchor, position);
+    QApplication::clipboard()->setText(clipboard);
+    for (const QString &step : steps) {
+        if (step.size() == 1)
+            QTest::keyClick(rtf(), Qt::Key(step.at(0).unicode()), Qt::ControlModifier);
+        else
+            win()->findChild<QAction *>(step)->trigger();
+    }
     QCOMPARE(rtf()->Text(), text);
+    QVERIFY(!rtf()->document()->toRawText().contains(u'\r'));
+    QCOMPARE(QApplication::clipboard()->mimeData()->formats(), QStringList{"text/plain"});
+    QCOMPARE(QApplication::clipboard()->text(), clipboardAfter);
     QVERIFY(win()->mnuPaste->isEnabled());
+    QCOMPARE(win()->mnuCut->isEnabled(), !text.isEmpty());
 }
 
 void TestEditCommands::undoRedoFollowHistory()
