@@ -57,6 +57,7 @@ QMenu *addMenu(QMenuBar *bar, const char *name, const QString &caption)
     QMenu *menu = bar->addMenu(caption);
     menu->setObjectName(QLatin1String(name));
     menu->menuAction()->setObjectName(QLatin1String(name));
+    menu->setAccessibleName(QString(caption).remove(u'&'));
     return menu;
 }
 

@@ -6,10 +6,12 @@
 #include "richtextbox.h"
 #include "testutil.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -110,6 +112,45 @@ private Q_SLOTS:
         QCOMPARE(state(), before);
         QTest::keyClick(w->windowHandle(), 'x'); // and now it takes them
         QCOMPARE(w->rtfMain->Text(), QStringLiteral("xsecond line"));
+    }
+
+    void accessibleNames_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::newRow("editor and its search windows") << QString();
+        QTest::newRow("help") << help;
+        QTest::newRow("about") << about;
+    }
+
+    // Screen readers and test tools find every window and every control
+    // that takes the keyboard by its name.
+    void accessibleNames()
+    {
+        QFETCH(QString, form);
+        QStringList unnamed;
+        const auto check = [&unnamed](QWidget *window) {
+            QList<QWidget *> widgets = window->findChildren<QWidget *>();
+            widgets.prepend(window);
+            for (QWidget *w : std::as_const(widgets)) {
+                // (Qt's own overflow menu of the menu bar has no name of ours.)
+                const bool menu = qobject_cast<QMenu *>(w);
+                if ((!w->isWindow() && w->focusPolicy() == Qt::NoFocus)
+                    || (menu && !w->objectName().startsWith(u"mnu")))
+                    continue;
+                QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+                if (w->objectName().isEmpty() || !a || a->text(QAccessible::Name).isEmpty())
+                    unnamed << w->objectName() + u':' + w->metaObject()->className();
+            }
+        };
+        if (form.isEmpty()) {
+            FrmMainWindow *w = frmMain().win();
+            for (const Qt::Key key : {Qt::Key_F, Qt::Key_H, Qt::Key_G})
+                QTest::keyClick(w->rtfMain, key, Qt::ControlModifier);
+            check(w);
+        } else {
+            whileShown(form, check);
+        }
+        QCOMPARE(unnamed.join(u" "), QString());
     }
 
     void textBoxes_data()
