@@ -205,6 +205,10 @@ void TestEditCommands::insertIntoFormattedDocumentLeavesItPlain()
     QTest::keyClick(rtf(), Qt::Key_Y, Qt::ControlModifier);
     QCOMPARE(rtf()->Text(), before + QStringLiteral("#"));
     QVERIFY(!rtf()->hasFormatting());
+    // An edit made after undoing it keeps the formatting for good.
+    QTest::keyClick(rtf(), Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(rtf(), Qt::Key_X);
+    QVERIFY(rtf()->hasFormatting());
 }
 
 void TestEditCommands::clipboard_data()
