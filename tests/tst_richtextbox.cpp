@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,21 +39,21 @@ void TestRichTextBox::changeRaisedOncePerChange()
 
 void TestRichTextBox::overlongLinesAreRefused_data()
 {
-    const qsizetype max = RichTextBox::maxLineLength;
+    const int max = RichTextBox::maxLineLength;
     const QByteArray longest(max, 'x');
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("loads");
-    QTest::newRow("longest-line") << "a\r\n" + longest + "\r\nb" << true;
-    QTest::newRow("one-too-long") << "a\r\n" + longest + "x\r\nb" << false;
-    QTest::newRow("last-line-too-long") << "a\n" + longest + "x" << false;
-    QTest::newRow("many-short-lines") << QByteArray("abc\r\n").repeated(int(max)) << true;
-    QTest::newRow("utf16-too-long")
-        << "\xFF\xFE" + QByteArray("x\0", 2).repeated(int(max) + 1) << false;
-    QTest::newRow("utf8-cjk-counted-in-characters")
-        << QByteArray("\xE6\xBC\xA2").repeated(int(max)) << true;
-    QTest::newRow("rtf-paragraph-too-long") << "{\\rtf1 " + longest + "x}" << false;
-    QTest::newRow("rtf-lines-short")
-        << "{\\rtf1 " + QByteArray("abc\\par ").repeated(int(max)) + "}" << true;
+    const auto row = [](const char *name, const QByteArray &bytes, bool loads) {
+        QTest::newRow(name) << bytes << loads;
+    };
+    row("longest-line", "a\r\n" + longest + "\r\nb", true);
+    row("one-too-long", "a\r\n" + longest + "x\r\nb", false);
+    row("last-line-too-long", "a\n" + longest + "x", false);
+    row("many-short-lines", QByteArray("abc\r\n").repeated(max), true);
+    row("utf16-too-long", "\xFF\xFE" + QByteArray("x\0", 2).repeated(max + 1), false);
+    row("utf8-cjk-counted-in-characters", QByteArray("\xE6\xBC\xA2").repeated(max), true);
+    row("rtf-paragraph-too-long", "{\\rtf1 " + longest + "x}", false);
+    row("rtf-lines-short", "{\\rtf1 " + QByteArray("abc\\par ").repeated(max) + "}", true);
 }
 
 // The widget lays out a line as a whole: a line of megabytes would make
@@ -109,30 +110,18 @@ namespace {
 // code units of the format the bytes are read in.
 QByteArray withCrLf(const QByteArray &bytes, TextFormat format)
 {
-    const bool le = format.encoding == TextEncoding::Utf16LE;
-    const int unit = le || format.encoding == TextEncoding::Utf16BE ? 2 : 1;
-    const qsizetype head = !format.bom ? 0 : unit == 2 ? 2 : 3;
-    const auto at = [&](qsizetype i) -> int {
-        if (i + unit > bytes.size())
-            return -1;
-        const uchar a = uchar(bytes[i]), b = unit == 2 ? uchar(bytes[i + 1]) : 0;
-        return unit == 1 ? a : le ? a | b << 8 : a << 8 | b;
-    };
-    const QByteArray crlf = unit == 1 ? QByteArray("\r\n")
-        : le                          ? QByteArray("\r\0\n\0", 4)
-                                      : QByteArray("\0\r\0\n", 4);
-    QByteArray out = bytes.left(head);
-    for (qsizetype i = head; i < bytes.size();) {
-        const int c = at(i);
-        if (c == '\r' || c == '\n') {
-            out += crlf;
-            i += c == '\r' && at(i + unit) == '\n' ? 2 * unit : unit;
-        } else {
-            out += bytes.mid(i, c < 0 ? 1 : unit);
-            i += c < 0 ? 1 : unit;
-        }
-    }
-    return out;
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    const QString crlf = QStringLiteral("\r\n");
+    if (format.encoding != TextEncoding::Utf16LE && format.encoding != TextEncoding::Utf16BE)
+        return QString::fromLatin1(bytes).replace(lineEnd, crlf).toLatin1();
+    const int be = format.encoding == TextEncoding::Utf16BE;
+    QString units;
+    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2)
+        units += QChar(uchar(bytes[i + be]), uchar(bytes[i + 1 - be]));
+    QByteArray out;
+    for (const QChar c : units.replace(lineEnd, crlf))
+        out.append(char(be ? c.row() : c.cell())).append(char(be ? c.cell() : c.row()));
+    return out + bytes.right(bytes.size() % 2);
 }
 
 } // namespace
