@@ -53,6 +53,7 @@ private:
         QString to; // the included file, as opened
     };
 
+    void watchDocument();
     void updateFormats();
     void colourShownLines();
     void recolourNow();
@@ -67,6 +68,7 @@ private:
     bool historyIsCurrent();
 
     RichTextBox *m_edit;
+    QMetaObject::Connection m_documentWatch;
     QPointer<QWidget> m_viewport;
     QAction *m_openIncluded;
     QAction *m_back;
