@@ -252,8 +252,16 @@ bool RichTextBox::beginLoad(const QString &path, FileType type)
 {
     cancelLoad();
     m_errorString.clear();
+    const qint64 cap = maxFileSize();
+    const QFileInfo info(path);
+    if (info.isFile() && info.size() > cap) {
+        m_errorString = tr("The file is larger than %1 MB, the most the memory available now "
+                           "can hold.")
+                            .arg(cap / (1024 * 1024));
+        return false;
+    }
     auto load = std::make_unique<Load>();
-    if (!load->file.read(path, maxFileSize())) {
+    if (!load->file.read(path, cap)) {
         m_errorString = load->file.errorString();
         return false;
     }
