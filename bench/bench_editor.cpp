@@ -406,6 +406,14 @@ DefinitionView *definitionView()
     return frmMain().win()->findChild<DefinitionView *>();
 }
 
+// Opens a file as File > Open does and waits until all of it is in.
+void openFully(const QString &path)
+{
+    openDocument(path);
+    while (editor()->isLoading())
+        QCoreApplication::processEvents();
+}
+
 // The definition-file colours, on and off in the same run: opening a file as
 // File > Open does, and paging up through the end of a big document, where
 // each page shows lines not coloured before.
@@ -422,12 +430,12 @@ void definitionColours(const QTemporaryDir &dir)
                 definitionView()->setColoursEnabled(on);
             },
             [&] {
-                openDocument(path10);
+                openFully(path10);
                 paintNow(editor());
             });
     }
     freshEditor();
-    openDocument(path50);
+    openFully(path50);
     paintNow(editor());
     for (const bool on : {false, true}) {
         definitionView()->setColoursEnabled(on);
