@@ -11,6 +11,7 @@ class FrmMainWindow;
 class QAction;
 class QContextMenuEvent;
 class QTextBlock;
+class QTextDocument;
 class RichTextBox;
 
 // Makes the editor window's text read as a definition file: colours for its
@@ -54,6 +55,7 @@ private:
     };
 
     void watchDocument();
+    void recolourChange(QTextDocument *doc, int position, int added);
     void updateFormats();
     void colourShownLines();
     void recolourNow();
