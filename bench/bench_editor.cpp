@@ -149,12 +149,38 @@ void loadPlain(const QTemporaryDir &dir, int mb)
 
 // A child process that loads one file and reports its resident memory, so
 // that the figure is not inflated by earlier runs of this process.
-int rssProbe(const QString &path)
+long peakResidentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// A child process that loads one file and reports its resident memory, the
+// peak while saving it and what is left once New has dropped it, so that the
+// figures are not inflated by earlier runs of this process.
+int rssProbe(const QString &path, const QString &out)
 {
     installHelpMenu();
     frmMain().show();
     QCoreApplication::processEvents();
     editor()->LoadFile(path);
+    paintNow(editor());
+    std::printf("%.1f\n", residentMemoryKb() / 1024.0);
+    // Writing 5 there starts the peak afresh (Linux).
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+    clear.close();
+    editor()->SaveFile(out);
+    std::printf("%.1f\n", peakResidentKb() / 1024.0);
+    // File > New drops the document.
+    frmMain().win()->mnuNew->trigger();
     paintNow(editor());
     std::printf("%.1f\n", residentMemoryKb() / 1024.0);
     return 0;
@@ -163,14 +189,68 @@ int rssProbe(const QString &path)
 void measureRss(const QTemporaryDir &dir)
 {
     const QString path = dir.filePath(QStringLiteral("plain10.vyx"));
-    std::vector<double> runs;
+    std::vector<double> after, save, closed;
     for (int i = 0; i < g_runs; ++i) {
         QProcess p;
-        p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--rss-probe"), path});
+        p.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--rss-probe"), path, dir.filePath(QStringLiteral("probe.vyx"))});
         p.waitForFinished(60000);
-        runs.push_back(p.readAllStandardOutput().trimmed().toDouble());
+        const QList<QByteArray> lines = p.readAllStandardOutput().trimmed().split('\n');
+        after.push_back(lines.value(0).toDouble());
+        save.push_back(lines.value(1).toDouble());
+        closed.push_back(lines.value(2).toDouble());
     }
-    record("rss_after_10mb_mb", "MB", runs);
+    record("rss_after_10mb_mb", "MB", after);
+    record("rss_peak_save_10mb_mb", "MB", save);
+    record("rss_after_new_10mb_mb", "MB", closed);
+}
+
+// Opens a file as the user does and waits while it loads in the background:
+// the time until its first screen is painted, until it is all in and
+// painted, and the longest the window went without painting meanwhile.
+class PaintClock : public QObject
+{
+public:
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longestGap = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            const qint64 now = clock.nsecsElapsed();
+            longestGap = qMax(longestGap, now - last);
+            last = now;
+        }
+        return false;
+    }
+};
+
+void backgroundLoad(const QTemporaryDir &dir, int mb)
+{
+    const QString path = dir.filePath(QStringLiteral("plain%1.vyx").arg(mb));
+    std::vector<double> first, full, gap;
+    for (int i = 0; i < g_runs; ++i) {
+        freshEditor();
+        PaintClock paints;
+        editor()->viewport()->installEventFilter(&paints);
+        paints.clock.start();
+        openDocument(path);
+        paintNow(editor());
+        first.push_back(paints.clock.nsecsElapsed() / 1e6);
+        // The wait for the first screen is the figure above, not a gap.
+        paints.last = paints.clock.nsecsElapsed();
+        paints.longestGap = 0;
+        while (editor()->isLoading())
+            QCoreApplication::processEvents();
+        paintNow(editor());
+        full.push_back(paints.clock.nsecsElapsed() / 1e6);
+        gap.push_back(paints.longestGap / 1e6);
+        editor()->viewport()->removeEventFilter(&paints);
+    }
+    const QByteArray size = QByteArray::number(mb) + "mb";
+    record("first_screen_" + size + "_ms", "ms", first);
+    record("fully_loaded_" + size + "_ms", "ms", full);
+    record("longest_paint_gap_" + size + "_ms", "ms", gap);
 }
 
 void editsOnBigDocuments(const QTemporaryDir &dir)
@@ -326,6 +406,14 @@ DefinitionView *definitionView()
     return frmMain().win()->findChild<DefinitionView *>();
 }
 
+// Opens a file as File > Open does and waits until all of it is in.
+void openFully(const QString &path)
+{
+    openDocument(path);
+    while (editor()->isLoading())
+        QCoreApplication::processEvents();
+}
+
 // The definition-file colours, on and off in the same run: opening a file as
 // File > Open does, and paging up through the end of a big document, where
 // each page shows lines not coloured before.
@@ -342,12 +430,12 @@ void definitionColours(const QTemporaryDir &dir)
                 definitionView()->setColoursEnabled(on);
             },
             [&] {
-                openDocument(path10);
+                openFully(path10);
                 paintNow(editor());
             });
     }
     freshEditor();
-    openDocument(path50);
+    openFully(path50);
     paintNow(editor());
     for (const bool on : {false, true}) {
         definitionView()->setColoursEnabled(on);
@@ -381,7 +469,7 @@ qint64 monotonicNs()
 }
 
 // Starts the real program under its own Xvfb and times launch to first paint.
-void startup(const QString &binary)
+void startup(const QString &binary, const QString &file)
 {
     if (!QFile::exists(binary)) {
         std::fprintf(stderr, "  (no %s: start-up not measured)\n", qPrintable(binary));
@@ -405,32 +493,41 @@ void startup(const QString &binary)
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QStringLiteral("VYX_STARTUP_TRACE"), QStringLiteral("1"));
 
-    std::vector<double> times, rss;
-    for (int i = 0; i < g_runs + 1; ++i) {
-        QProcess app;
-        app.setProcessEnvironment(env);
-        const qint64 t0 = monotonicNs();
-        app.start(binary, {});
-        app.waitForFinished(20000);
-        QList<QByteArray> words;
-        for (const QByteArray &line : app.readAllStandardError().split('\n')) {
-            if (line.startsWith("vyx-startup"))
-                words = line.split(' ');
+    // Launch to the first paint of the empty editor, and of the editor
+    // started with a file of 10 MB: its first screen.
+    const QStringList variants{QString(), file};
+    for (const QString &arg : variants) {
+        std::vector<double> times, rss;
+        for (int i = 0; i < g_runs + 1; ++i) {
+            QProcess app;
+            app.setProcessEnvironment(env);
+            const qint64 t0 = monotonicNs();
+            app.start(binary, arg.isEmpty() ? QStringList() : QStringList{arg});
+            app.waitForFinished(20000);
+            QList<QByteArray> words;
+            for (const QByteArray &line : app.readAllStandardError().split('\n')) {
+                if (line.startsWith("vyx-startup"))
+                    words = line.split(' ');
+            }
+            const int at = words.indexOf("first-paint-ns");
+            if (at < 0 || i == 0) // the first run warms the disk cache
+                continue;
+            times.push_back((words.value(at + 1).toLongLong() - t0) / 1e6);
+            rss.push_back(words.value(at + 3).toDouble() / 1024.0);
         }
-        const int at = words.indexOf("first-paint-ns");
-        if (at < 0 || i == 0) // the first run warms the disk cache
+        if (times.empty()) {
+            std::fprintf(stderr, "  (the program reported no first paint)\n");
             continue;
-        times.push_back((words.value(at + 1).toLongLong() - t0) / 1e6);
-        rss.push_back(words.value(at + 3).toDouble() / 1024.0);
+        }
+        if (arg.isEmpty()) {
+            record("startup_first_paint_ms", "ms", times);
+            record("startup_rss_mb", "MB", rss);
+        } else {
+            record("startup_first_screen_10mb_ms", "ms", times);
+        }
     }
     xvfb.terminate();
     xvfb.waitForFinished(3000);
-    if (times.empty()) {
-        std::fprintf(stderr, "  (the program reported no first paint)\n");
-        return;
-    }
-    record("startup_first_paint_ms", "ms", times);
-    record("startup_rss_mb", "MB", rss);
 }
 
 } // namespace
@@ -446,7 +543,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     if (firstArg == "--rss-probe")
-        return rssProbe(QString::fromLocal8Bit(argv[2]));
+        return rssProbe(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
 
     g_runs = qMax(5, qEnvironmentVariableIntValue("BENCH_RUNS"));
     const QString binary = argc > 1
@@ -456,9 +553,13 @@ int main(int argc, char *argv[])
     installHelpMenu();
 
     std::fprintf(stderr, "VYX Editor benchmark: median of %d runs\n", g_runs);
-    startup(binary);
+    const QString file10 = dir.filePath(QStringLiteral("plain10.vyx"));
+    writeFile(file10, makeDefinitionText(10 * 1024 * 1024));
+    startup(binary, file10);
     for (int mb : {1, 10, 50})
         loadPlain(dir, mb);
+    for (int mb : {1, 10, 50})
+        backgroundLoad(dir, mb);
     measureRss(dir);
     editsOnBigDocuments(dir);
     definitionColours(dir);

@@ -100,20 +100,37 @@ DefinitionView::DefinitionView(FrmMainWindow *window)
     m_viewport->setMouseTracking(true);
     window->installEventFilter(this);
 
+    watchDocument();
+    // A file being opened comes in a document of its own.
+    connect(m_edit, &RichTextBox::documentReplaced, this, &DefinitionView::watchDocument);
+}
+
+void DefinitionView::watchDocument()
+{
+    disconnect(m_documentWatch);
+    QTextDocument *doc = m_edit->document();
+    m_documentWatch = connect(
+        doc, &QTextDocument::contentsChange, this,
+        [this, doc](int position, int, int added) { recolourChange(doc, position, added); });
+}
+
+void DefinitionView::recolourChange(QTextDocument *doc, int position, int added)
+{
+    // What a load brings in is coloured when shown; colouring the ends of
+    // each of its steps cost 20 MB and more for a file of 10 MB.
+    if (m_edit->isLoading())
+        return;
     // An edited line is coloured again before it is laid out, so that typing
     // never shows colours a character off. Only the first and last line of a
     // change can hold old colours: lines a change brings in are new.
-    QTextDocument *doc = m_edit->document();
-    connect(doc, &QTextDocument::contentsChange, this, [this, doc](int position, int, int added) {
-        const QTextBlock first = doc->findBlock(position);
-        const QTextBlock last = doc->findBlock(position + added);
-        for (const QTextBlock &block : {first, last}) {
-            if (block.isValid() && colourBlock(block))
-                doc->markContentsDirty(block.position(), block.length());
-            if (first == last)
-                break;
-        }
-    });
+    const QTextBlock first = doc->findBlock(position);
+    const QTextBlock last = doc->findBlock(position + added);
+    for (const QTextBlock &block : {first, last}) {
+        if (block.isValid() && colourBlock(block))
+            doc->markContentsDirty(block.position(), block.length());
+        if (first == last)
+            break;
+    }
 }
 
 void DefinitionView::setColoursEnabled(bool enabled)

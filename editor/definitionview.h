@@ -11,6 +11,7 @@ class FrmMainWindow;
 class QAction;
 class QContextMenuEvent;
 class QTextBlock;
+class QTextDocument;
 class RichTextBox;
 
 // Makes the editor window's text read as a definition file: colours for its
@@ -53,6 +54,8 @@ private:
         QString to; // the included file, as opened
     };
 
+    void watchDocument();
+    void recolourChange(QTextDocument *doc, int position, int added);
     void updateFormats();
     void colourShownLines();
     void recolourNow();
@@ -67,6 +70,7 @@ private:
     bool historyIsCurrent();
 
     RichTextBox *m_edit;
+    QMetaObject::Connection m_documentWatch;
     QPointer<QWidget> m_viewport;
     QAction *m_openIncluded;
     QAction *m_back;

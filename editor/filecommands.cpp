@@ -106,7 +106,10 @@ bool openDocument(const QString &path)
     RichTextBox *rtf = frmMain().rtfMain();
     const QFileInfo info(path);
     const QString fullPath = info.absoluteFilePath();
-    if (!rtf->LoadFile(fullPath)) {
+    const QString earlierCaption = frmMain().caption();
+    const QString earlierLastopen = frmMain().strLastopen;
+    const QString earlierPath = frmMain().documentPath;
+    if (!rtf->beginLoad(fullPath)) {
         showWarning(frmMain().window(),
                     QObject::tr("Cannot open %1: %2").arg(quoted(fullPath), rtf->errorString()));
         return false;
@@ -114,6 +117,20 @@ bool openDocument(const QString &path)
     frmMain().setCaption(info.fileName());
     frmMain().strLastopen = fullPath;
     frmMain().documentPath = fullPath;
+    // A big file goes on loading in the background; stopped, it leaves the
+    // earlier document as it was, under its own name.
+    if (rtf->isLoading()) {
+        QObject::connect(
+            rtf, &RichTextBox::loadEnded, rtf,
+            [=](bool completed) {
+                if (completed)
+                    return;
+                frmMain().setCaption(earlierCaption);
+                frmMain().strLastopen = earlierLastopen;
+                frmMain().documentPath = earlierPath;
+            },
+            Qt::SingleShotConnection);
+    }
     return true;
 }
 
@@ -121,7 +138,8 @@ void checkDocumentOnDisk()
 {
     RichTextBox *rtf = frmMain().rtfMain();
     const QString path = frmMain().documentPath;
-    if (!rtf || path.isEmpty() || !rtf->newFileChangeOnDisk(path))
+    // While a file loads, the file it comes from is not the document's yet.
+    if (!rtf || rtf->isLoading() || path.isEmpty() || !rtf->newFileChangeOnDisk(path))
         return;
     QWidget *window = frmMain().window();
     if (!isModified()) {
@@ -179,6 +197,10 @@ void mnuExit_Click()
 
 bool confirmDiscardChanges()
 {
+    // A load under way is stopped first: the document to keep or drop is
+    // the one shown before it.
+    if (RichTextBox *rtf = frmMain().rtfMain())
+        rtf->cancelLoad();
     if (!isModified())
         return true;
     switch (askYesNoCancel(frmMain().window(), QStringLiteral("Save Changes?"))) {

@@ -17,7 +17,8 @@ bool confirmDiscardChanges();
 // Loads the file at path into the editor as Open does once a file is chosen
 // (also for a file named on the command line): on success the caption shows
 // its name and it becomes the document's file and the open dialog's start
-// place; on failure the user is told why and nothing changes.
+// place; on failure the user is told why and nothing changes. A big file
+// goes on loading after this returns; cancelled, it leaves all as it was.
 bool openDocument(const QString &path);
 
 // Tells the user when the document's file has changed on disk since it was

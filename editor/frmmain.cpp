@@ -9,13 +9,18 @@
 #include "metrics.h"
 #include "richtextbox.h"
 #include "searchcommands.h"
+#include "searchwindows.h"
 #include "version.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 
 namespace {
@@ -105,6 +110,7 @@ FrmMainWindow::FrmMainWindow(QWidget *parent)
 
     buildMenus();
     new DefinitionView(this);
+    buildLoadingPanel();
 
     // The client area is 556 x 436 below the menu bar; the frame is fixed.
     const int menuHeight = menuBar()->sizeHint().height();
@@ -212,6 +218,95 @@ void FrmMainWindow::changeEvent(QEvent *event)
         });
     }
     QMainWindow::changeEvent(event);
+}
+
+void FrmMainWindow::buildLoadingPanel()
+{
+    fraLoading = new QFrame(centralWidget());
+    fraLoading->setObjectName(QStringLiteral("fraLoading"));
+    fraLoading->setAccessibleName(QStringLiteral("Loading"));
+    fraLoading->setFrameShape(QFrame::StyledPanel);
+    fraLoading->setAutoFillBackground(true);
+    const QRect text = rtfMain->geometry();
+    const int height = twips(375);
+    fraLoading->setGeometry(text.left() + 1, text.bottom() - height, text.width() - 2, height);
+
+    prgLoading = new QProgressBar(fraLoading);
+    prgLoading->setObjectName(QStringLiteral("prgLoading"));
+    prgLoading->setAccessibleName(QStringLiteral("Loading progress"));
+    prgLoading->setRange(0, 100);
+    prgLoading->setFormat(QStringLiteral("Loading... %p%"));
+
+    cmdCancelLoad = new QPushButton(QStringLiteral("Cancel"), fraLoading);
+    cmdCancelLoad->setObjectName(QStringLiteral("cmdCancelLoad"));
+    cmdCancelLoad->setAccessibleName(QStringLiteral("Cancel loading"));
+    cmdCancelLoad->setFocusPolicy(Qt::NoFocus);
+
+    auto *row = new QHBoxLayout(fraLoading);
+    row->setContentsMargins(4, 1, 4, 1);
+    row->addWidget(prgLoading, 1);
+    row->addWidget(cmdCancelLoad);
+    fraLoading->hide();
+
+    // Escape stops a load whether or not the panel is up yet.
+    actCancelLoad = new QAction(QStringLiteral("Cancel Loading"), this);
+    actCancelLoad->setObjectName(QStringLiteral("actCancelLoad"));
+    actCancelLoad->setShortcut(QKeySequence(Qt::Key_Escape));
+    actCancelLoad->setEnabled(false);
+    addAction(actCancelLoad);
+
+    // A load that ends quickly never puts the panel up.
+    m_showLoading = new QTimer(this);
+    m_showLoading->setSingleShot(true);
+    m_showLoading->setInterval(300);
+    connect(m_showLoading, &QTimer::timeout, fraLoading, &QWidget::show);
+
+    RichTextBox *rtf = rtfMain;
+    connect(actCancelLoad, &QAction::triggered, rtf, &RichTextBox::cancelLoad);
+    connect(cmdCancelLoad, &QPushButton::clicked, rtf, &RichTextBox::cancelLoad);
+    connect(rtf, &RichTextBox::loadProgress, prgLoading, &QProgressBar::setValue);
+    connect(rtf, &RichTextBox::loadStarted, this, &FrmMainWindow::onLoadStarted);
+    connect(rtf, &RichTextBox::loadEnded, this, &FrmMainWindow::onLoadEnded);
+}
+
+// While a file loads the document can be neither edited, saved nor
+// replaced: every menu item that would is disabled. Exit stays, and stops
+// the load; About stays, as it leaves the document alone.
+void FrmMainWindow::onLoadStarted()
+{
+    m_enabledBeforeLoad.clear();
+    for (QMenu *menu : {mnuFile, mnuEdit, mnuInsert, mnuHelp}) {
+        for (QAction *item : menu->actions()) {
+            if (item->isSeparator() || item == mnuExit || item == mnuAbout)
+                continue;
+            m_enabledBeforeLoad.insert(item, item->isEnabled());
+            item->setEnabled(false);
+        }
+    }
+    // A search window left open could still change the text.
+    for (QWidget *search : std::initializer_list<QWidget *>{frmFind, frmReplace, frmGoToLine})
+        if (search)
+            search->setEnabled(false);
+    prgLoading->setValue(0);
+    actCancelLoad->setEnabled(true);
+    m_showLoading->start();
+}
+
+void FrmMainWindow::onLoadEnded()
+{
+    m_showLoading->stop();
+    fraLoading->hide();
+    actCancelLoad->setEnabled(false);
+    for (auto it = m_enabledBeforeLoad.cbegin(); it != m_enabledBeforeLoad.cend(); ++it)
+        it.key()->setEnabled(it.value());
+    m_enabledBeforeLoad.clear();
+    for (QWidget *search : std::initializer_list<QWidget *>{frmFind, frmReplace, frmGoToLine})
+        if (search)
+            search->setEnabled(true);
+    // The document shown now, loaded or the earlier one back, has its own history.
+    mnuUndo->setEnabled(rtfMain->document()->isUndoAvailable());
+    mnuRedo->setEnabled(rtfMain->document()->isRedoAvailable());
+    rtfMain_Change();
 }
 
 FrmMainWindow *FrmMain::win() const

@@ -2,13 +2,18 @@
 
 #include "form.h"
 
+#include <QHash>
 #include <QMainWindow>
 
 class CommonDialog;
 class FrmGoToLineWindow;
 class FrmSearchWindow;
 class QAction;
+class QFrame;
 class QMenu;
+class QProgressBar;
+class QPushButton;
+class QTimer;
 class RichTextBox;
 
 // The editor window while it is loaded: the editing control, the file
@@ -64,12 +69,26 @@ public:
     FrmSearchWindow *frmReplace = nullptr;
     FrmGoToLineWindow *frmGoToLine = nullptr;
 
+    // Shown over the foot of the text while a big file loads: how far it
+    // has come, and a way to stop it (also Escape).
+    QFrame *fraLoading = nullptr;
+    QProgressBar *prgLoading = nullptr;
+    QPushButton *cmdCancelLoad = nullptr;
+    QAction *actCancelLoad = nullptr;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
     void buildMenus();
+    void buildLoadingPanel();
+    void onLoadStarted();
+    void onLoadEnded();
+
+    QTimer *m_showLoading = nullptr;
+    // The menu items' states from before a load, given back after it.
+    QHash<QAction *, bool> m_enabledBeforeLoad;
 };
 
 // The editor's state object: lives for the whole run, while its window comes

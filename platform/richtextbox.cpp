@@ -1,16 +1,21 @@
 #include "richtextbox.h"
 
+#include "memory.h"
 #include "messagebox.h"
 #include "rtfreader.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -48,16 +53,69 @@ QString withLineEnds(QString raw, QLatin1String lineEnd)
 
 } // namespace
 
+// A load under way: the file, what reads it, the document being filled
+// (shown already) and the one shown before, kept aside with its view state.
+struct RichTextBox::Load
+{
+    TextFile file;
+    std::unique_ptr<TextPieces> pieces;
+    TextFormat format;
+    RtfContent rtf;
+    std::unique_ptr<RtfInserter> inserter;
+    QTextCursor cursor;
+
+    std::unique_ptr<QTextDocument> earlier;
+    QTextCursor earlierCaret;
+    QPoint earlierScroll;
+    bool earlierReadOnly = false;
+    Qt::TextInteractionFlags earlierFlags;
+
+    int percent = -1;
+
+    int progress() const
+    {
+        if (inserter)
+            return rtf.text.isEmpty() ? 100 : int(inserter->inserted() * 100 / rtf.text.size());
+        return pieces->bytesTotal() == 0 ? 100
+                                         : int(pieces->bytesDone() * 100 / pieces->bytesTotal());
+    }
+};
+
 RichTextBox::RichTextBox(QWidget *parent)
     : QPlainTextEdit(parent)
 {
-    connect(document(), &QTextDocument::contentsChange, this, &RichTextBox::onContentsChange);
+    m_loadTimer = new QTimer(this);
+    m_loadTimer->setSingleShot(true);
+    connect(m_loadTimer, &QTimer::timeout, this, &RichTextBox::runLoadStep);
+    attachDocument(document());
+}
+
+void RichTextBox::attachDocument(QTextDocument *doc)
+{
+    connect(doc, &QTextDocument::contentsChange, this, &RichTextBox::onContentsChange);
     // A new edit after the insertion that made the document plain was undone
     // drops that insertion from the redo history: the formatting stays.
-    connect(document(), &QTextDocument::undoCommandAdded, this, [this] {
+    connect(doc, &QTextDocument::undoCommandAdded, this, [this] {
         if (m_plainAtStep >= 0 && document()->availableUndoSteps() == m_plainAtStep)
             m_plainAtStep = -1;
     });
+}
+
+RichTextBox::~RichTextBox()
+{
+    m_load.reset();
+    // The document goes with the widget's children, after this; its memory
+    // can go back to the system once control is back in the event loop.
+    if (document()->characterCount() > loadPieceBytes)
+        QTimer::singleShot(0, qApp, returnFreedMemory);
+}
+
+qint64 RichTextBox::maxFileSize()
+{
+    const qint64 available = availableMemoryBytes();
+    const qint64 fits = available > 0 ? available / peakBytesPerFileByte : qint64(512) << 20;
+    // A document counts its characters in int.
+    return qMin(fits, qint64(INT_MAX) / 2);
 }
 
 template<typename F>
@@ -73,7 +131,7 @@ void RichTextBox::asOneChange(F &&replace)
 void RichTextBox::onContentsChange(int, int charsRemoved, int charsAdded)
 {
     // Formatting-only changes leave the text as it was.
-    if (m_batchDepth == 0 && (charsRemoved != 0 || charsAdded != 0))
+    if (m_batchDepth == 0 && !m_load && (charsRemoved != 0 || charsAdded != 0))
         Q_EMIT Change();
 }
 
@@ -94,50 +152,13 @@ void RichTextBox::replaceContent(const QString &text)
     setPlainText(text);
 }
 
-namespace {
-
-// Starts the document afresh (no undo history, the caret at the start) and
-// fills it through one cursor, as one edit.
-template<typename Fill>
-void refill(QPlainTextEdit *edit, Fill &&fill)
-{
-    edit->setPlainText(QString());
-    QTextDocument *doc = edit->document();
-    const bool undo = doc->isUndoRedoEnabled();
-    doc->setUndoRedoEnabled(false);
-    QTextCursor cursor(doc);
-    cursor.beginEditBlock();
-    fill(cursor);
-    cursor.endEditBlock();
-    doc->setUndoRedoEnabled(undo);
-    edit->setTextCursor(QTextCursor(doc));
-}
-
-} // namespace
-
-void RichTextBox::replaceWithPieces(TextPieces &pieces)
-{
-    // A big file goes in piece by piece rather than as one decoded string:
-    // that spares building (and page-faulting) a copy of the whole text,
-    // which costs as much as a third of the load on a file of 50 MB.
-    refill(this, [&](QTextCursor &cursor) {
-        QString piece;
-        while (pieces.next(&piece))
-            cursor.insertText(piece);
-    });
-    m_hasFormatting = false;
-}
-
-void RichTextBox::replaceWithRtf(const RtfContent &content)
-{
-    refill(this, [&](QTextCursor &cursor) { insertRtf(cursor, content); });
-    m_hasFormatting = true;
-}
-
 void RichTextBox::setText(const QString &text)
 {
+    const bool wasLarge = document()->characterCount() > loadPieceBytes;
     asOneChange([&] { replaceContent(text); });
     document()->setModified(true);
+    if (wasLarge)
+        returnFreedMemory();
 }
 
 bool RichTextBox::hasFormatting() const
@@ -221,13 +242,30 @@ void RichTextBox::forgetFile()
 
 bool RichTextBox::LoadFile(const QString &path, FileType type)
 {
+    if (!beginLoad(path, type))
+        return false;
+    finishLoad();
+    return true;
+}
+
+bool RichTextBox::beginLoad(const QString &path, FileType type)
+{
+    cancelLoad();
     m_errorString.clear();
-    TextFile file;
-    if (!file.read(path, maxFileSize)) {
-        m_errorString = file.errorString();
+    const qint64 cap = maxFileSize();
+    const QFileInfo info(path);
+    if (info.isFile() && info.size() > cap) {
+        m_errorString = tr("The file is larger than %1 MB, the most the memory available now "
+                           "can hold.")
+                            .arg(cap / (1024 * 1024));
         return false;
     }
-    const QByteArray &bytes = file.bytes();
+    auto load = std::make_unique<Load>();
+    if (!load->file.read(path, cap)) {
+        m_errorString = load->file.errorString();
+        return false;
+    }
+    const QByteArray &bytes = load->file.bytes();
     const auto refuseLongLines = [this](qsizetype longest) {
         if (longest <= maxLineLength)
             return false;
@@ -236,27 +274,211 @@ bool RichTextBox::LoadFile(const QString &path, FileType type)
         return true;
     };
 
-    const bool rich = type == rtfRTF && looksLikeRtf(bytes);
-    if (rich) {
-        const RtfContent content = readRtf(bytes);
-        if (refuseLongLines(longestLine(content.text)))
+    if (type == rtfRTF && looksLikeRtf(bytes)) {
+        load->rtf = readRtf(bytes);
+        load->file.releaseBytes();
+        if (refuseLongLines(longestLine(load->rtf.text)))
             return false;
-        asOneChange([&] { replaceWithRtf(content); });
-        setFileEncoding(TextEncoding::Auto, false);
+        load->inserter = std::make_unique<RtfInserter>(load->rtf);
     } else {
-        const TextFormat format = detectTextFormat(bytes);
-        if (refuseLongLines(longestLine(bytes, format)))
+        load->format = detectTextFormat(bytes);
+        if (refuseLongLines(longestLine(bytes, load->format)))
             return false;
-        TextPieces pieces(bytes, format);
-        asOneChange([&] { replaceWithPieces(pieces); });
-        setFileEncoding(format.encoding, format.bom);
+        load->pieces = std::make_unique<TextPieces>(bytes, load->format, loadPieceBytes);
     }
-    m_plainAtStep = -1;
-    m_richSource = rich;
-    file.releaseBytes();
-    m_file = std::move(file);
-    document()->setModified(false);
+
+    // The file goes into a document of its own, so that the one shown now
+    // survives untouched until the load completes.
+    auto *doc = new QTextDocument(this);
+    doc->setDocumentLayout(new QPlainTextDocumentLayout(doc));
+    doc->setDefaultFont(document()->defaultFont());
+    doc->setDocumentMargin(document()->documentMargin());
+    doc->setDefaultTextOption(document()->defaultTextOption());
+    doc->setUndoRedoEnabled(false);
+    load->cursor = QTextCursor(doc);
+    m_load = std::move(load);
+
+    // The document is shown with its first piece in, and the scroll bars
+    // settle on that at once (their showing is queued). Each change of the
+    // text area's width lays out every line there is anew, keeping a layout
+    // object per line: after a whole file that would cost half again the
+    // document's memory.
+    bool more = loadStep(1);
+    Load &l = *m_load;
+    l.earlierCaret = textCursor();
+    l.earlierScroll = QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    l.earlierReadOnly = isReadOnly();
+    l.earlierFlags = textInteractionFlags();
+    l.earlier.reset(swapDocument(doc));
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (more && elapsed.elapsed() < m_loadStepMs)
+        more = loadStep(1);
+    if (!more) {
+        completeLoad();
+        return true;
+    }
+    // Read-only until complete; moving around and selecting go on working.
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    Q_EMIT loadStarted();
+    scheduleLoadStep();
     return true;
+}
+
+void RichTextBox::runLoadStep()
+{
+    if (!m_load)
+        return;
+    QElapsedTimer step;
+    step.start();
+    bool more = true;
+    do
+        more = loadStep(1);
+    while (more && step.elapsed() < m_loadStepMs);
+    if (more)
+        scheduleLoadStep();
+    else
+        completeLoad();
+}
+
+void RichTextBox::scheduleLoadStep()
+{
+    const int percent = m_load->progress();
+    if (percent != m_load->percent) {
+        m_load->percent = percent;
+        Q_EMIT loadProgress(percent);
+    }
+    m_loadTimer->start(0);
+}
+
+bool RichTextBox::loadStep(qsizetype pieces)
+{
+    Load &l = *m_load;
+    bool more = true;
+    l.cursor.beginEditBlock();
+    for (qsizetype i = 0; i < pieces && more; ++i) {
+        if (l.inserter) {
+            more = l.inserter->insertSome(l.cursor, loadPieceBytes);
+        } else {
+            QString piece;
+            if (l.pieces->next(&piece))
+                l.cursor.insertText(piece);
+            more = l.pieces->bytesDone() < l.pieces->bytesTotal();
+        }
+    }
+    l.cursor.endEditBlock();
+    return more;
+}
+
+void RichTextBox::finishLoad()
+{
+    if (!m_load)
+        return;
+    // In bigger steps than in the background: each one costs a pass of the
+    // widget over the new lines.
+    while (loadStep(16)) { }
+    completeLoad();
+}
+
+void RichTextBox::completeLoad()
+{
+    m_loadTimer->stop();
+    std::unique_ptr<Load> done = std::move(m_load);
+    QTextDocument *doc = document();
+    // Turning undo back on starts an empty history: a loaded file has no
+    // undo steps.
+    doc->setUndoRedoEnabled(true);
+    doc->setModified(false);
+    setReadOnly(done->earlierReadOnly);
+    setTextInteractionFlags(done->earlierFlags);
+    m_hasFormatting = done->inserter != nullptr;
+    if (done->inserter)
+        setFileEncoding(TextEncoding::Auto, false);
+    else
+        setFileEncoding(done->format.encoding, done->format.bom);
+    m_plainAtStep = -1;
+    m_richSource = m_hasFormatting;
+    done->pieces.reset();
+    done->file.releaseBytes();
+    m_file = std::move(done->file);
+    done.reset();
+    returnFreedMemory();
+    Q_EMIT Change();
+    Q_EMIT loadEnded(true);
+}
+
+void RichTextBox::cancelLoad()
+{
+    if (!m_load)
+        return;
+    m_loadTimer->stop();
+    std::unique_ptr<Load> load = std::move(m_load);
+    QTextDocument *earlier = load->earlier.release();
+    std::unique_ptr<QTextDocument> loaded(swapDocument(earlier));
+    earlier->setParent(this);
+    setReadOnly(load->earlierReadOnly);
+    setTextInteractionFlags(load->earlierFlags);
+    setTextCursor(load->earlierCaret);
+    horizontalScrollBar()->setValue(load->earlierScroll.x());
+    verticalScrollBar()->setValue(load->earlierScroll.y());
+    loaded.reset();
+    load.reset();
+    returnFreedMemory();
+    Q_EMIT loadEnded(false);
+}
+
+QTextDocument *RichTextBox::swapDocument(QTextDocument *doc)
+{
+    QTextDocument *old = document();
+    disconnect(old, &QTextDocument::contentsChange, this, nullptr);
+    disconnect(old, &QTextDocument::undoCommandAdded, this, nullptr);
+    // Whoever the old document belonged to, the caller owns it now, so that
+    // setDocument does not delete it.
+    old->setParent(nullptr);
+    setDocument(doc);
+    attachDocument(doc);
+    Q_EMIT documentReplaced();
+    return old;
+}
+
+QByteArray RichTextBox::encodedText(TextEncoding *used) const
+{
+    // The text is given its line ends and encoded a slice at a time, so that
+    // saving a big document holds little more than one copy of its text and
+    // the bytes at once.
+    constexpr qsizetype sliceChars = 1024 * 1024;
+    const QString raw = document()->toRawText();
+    TextEncoding encoding = m_encoding;
+    bool bom = m_bom;
+    QByteArray out;
+    out.reserve(raw.size() + raw.size() / 32);
+    qsizetype pos = 0;
+    do {
+        qsizetype end = qMin(raw.size(), pos + sliceChars);
+        if (end < raw.size() && raw.at(end - 1).isHighSurrogate())
+            ++end;
+        TextEncoding sliceEncoding = encoding;
+        const QByteArray bytes
+            = encodeText(withLineEnds(raw.mid(pos, end - pos), QLatin1String("\r\n")), encoding,
+                         bom && pos == 0, &sliceEncoding);
+        if (sliceEncoding != encoding) {
+            // A character Windows-1252 lacks: the whole text goes as UTF-8.
+            encoding = sliceEncoding;
+            bom = false;
+            if (pos > 0) {
+                out.clear();
+                pos = 0;
+                continue;
+            }
+        }
+        out.append(bytes);
+        pos = end;
+    } while (pos < raw.size());
+    *used = encoding;
+    return out;
 }
 
 bool RichTextBox::SaveFile(const QString &path, FileType type)
@@ -276,7 +498,7 @@ bool RichTextBox::SaveFile(const QString &path, FileType type)
         }
     }
     TextEncoding used = m_encoding;
-    const QByteArray bytes = encodeText(Text(), m_encoding, m_bom, &used);
+    const QByteArray bytes = encodedText(&used);
     if (!m_file.write(path, bytes)) {
         m_errorString = m_file.errorString();
         return false;

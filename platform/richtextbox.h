@@ -6,6 +6,10 @@
 
 #include <QPlainTextEdit>
 
+#include <memory>
+
+class QTimer;
+
 // The editing control: a multi-line text box that shows per-character
 // formatting and offers the members the editor's commands rely on. It is a
 // QPlainTextEdit because that stays responsive on documents of many MB,
@@ -16,8 +20,16 @@ class RichTextBox : public QPlainTextEdit
 public:
     enum FileType { rtfRTF = 0, rtfText = 1 };
 
-    // Files above this size are refused with a message instead of exhausting memory.
-    static constexpr qint64 maxFileSize = qint64(512) * 1024 * 1024;
+    // Files above this size are refused with a message instead of exhausting
+    // memory: what the machine has available now, over what a loaded and
+    // then saved document takes per byte of its file.
+    static qint64 maxFileSize();
+    // The memory a document takes at its peak (while it is saved) per byte of
+    // its file: measured about 5 once loaded and 8.5 while saving, for
+    // files of 10 to 500 MB; with some room to spare.
+    static constexpr qint64 peakBytesPerFileByte = 10;
+    // A document is filled in steps of about this many bytes of its file.
+    static constexpr qsizetype loadPieceBytes = 64 * 1024;
     // Lines longer than this many characters are refused too: the widget
     // lays out a line as a whole, so each key pressed on a line of megabytes
     // would take seconds. At this length a key typed at the end of the line
@@ -28,6 +40,7 @@ public:
     static constexpr qsizetype maxLineLength = 32768;
 
     explicit RichTextBox(QWidget *parent = nullptr);
+    ~RichTextBox() override;
 
     // The whole content as plain text with CR LF line ends, every character
     // kept exactly (a non-breaking space stays one).
@@ -52,6 +65,23 @@ public:
     // untouched, when the file cannot be read (a folder, a pipe or device, too
     // large, a line too long); errorString() then says why.
     bool LoadFile(const QString &path, FileType type = rtfRTF);
+
+    // Starts loading a file as LoadFile does but returns once the first
+    // screenful is shown; the rest goes in from the event loop, in steps short
+    // enough for the window to repaint and answer in between. Meanwhile the
+    // control is read-only and the document shown before is kept aside. A
+    // file that fits in the first step is loaded completely before this
+    // returns. Returns false, content untouched, when the file cannot be read.
+    bool beginLoad(const QString &path, FileType type = rtfRTF);
+    bool isLoading() const { return m_load != nullptr; }
+    // How long one step of a load may run before the window gets its turn;
+    // at least one piece goes in per step, so 0 makes each step one piece.
+    void setLoadStepMs(int ms) { m_loadStepMs = ms; }
+    // Loads the rest of the file now.
+    void finishLoad();
+    // Stops the load and shows the earlier document again exactly as it was:
+    // its text, undo history, modified state, caret and scroll position.
+    void cancelLoad();
     // Writes the content as plain text with CR LF line ends in the encoding
     // it was read in (see TextFile::write for how the file is replaced).
     // Returns false on failure, the file then as it was; also when a line is
@@ -85,6 +115,15 @@ public:
 Q_SIGNALS:
     // Raised once after every change of the content, whoever made it.
     void Change();
+    // A load goes on in the background: the first part of the file is shown.
+    void loadStarted();
+    // How far a load has come, in percent of the file; raised at most once per step.
+    void loadProgress(int percent);
+    // A load ended: completed, or cancelled with the earlier document back.
+    void loadEnded(bool completed);
+    // The control now shows another document object (document() changed),
+    // for whoever decorates the document, like a highlighter.
+    void documentReplaced();
 
 protected:
     QMimeData *createMimeDataFromSelection() const override;
@@ -93,20 +132,35 @@ protected:
 
     // Loads plain text without raising Change; the caller raises it once.
     void replaceContent(const QString &text);
-    // Loads decoded pieces of a plain-text file, without raising Change.
-    void replaceWithPieces(TextPieces &pieces);
-    // Loads a rich-text file's content with its formatting, without raising Change.
-    void replaceWithRtf(const RtfContent &content);
     // Runs a content replacement as one change, raising Change once after it.
     template<typename F>
     void asOneChange(F &&replace);
 
 private:
+    struct Load;
     void onContentsChange(int position, int charsRemoved, int charsAdded);
     // True when inserting text at the cursor (over its selection) leaves no
     // line longer than maxLineLength.
     bool lineLimitAllows(const QTextCursor &cursor, QStringView text) const;
     void refuseLongLine();
+    // The content as the bytes SaveFile writes, and the encoding they are in.
+    QByteArray encodedText(TextEncoding *used) const;
+    // Connects the control to the document it shows.
+    void attachDocument(QTextDocument *doc);
+    // Shows doc in place of the document shown now, which the caller takes.
+    QTextDocument *swapDocument(QTextDocument *doc);
+    // Puts the next part of the file in; false once all of it is in.
+    bool loadStep(qsizetype pieces);
+    void scheduleLoadStep();
+    void runLoadStep();
+    void completeLoad();
+
+    std::unique_ptr<Load> m_load;
+    QTimer *m_loadTimer = nullptr;
+    // Short enough that the window repaints and takes input well within the
+    // 50 ms a user notices as a stall, even when a piece now and then takes
+    // 20 ms more (the document growing one of its tables).
+    int m_loadStepMs = 12;
 
     int m_batchDepth = 0;
     bool m_hasFormatting = false;

@@ -1110,47 +1110,72 @@ RtfContent readRtf(const QByteArray &bytes)
 
 void insertRtf(QTextCursor &cursor, const RtfContent &content)
 {
-    QVector<QTextCharFormat> formats;
-    formats.reserve(content.formats.size());
+    RtfInserter inserter(content);
+    while (inserter.insertSome(cursor, content.text.size() + 1)) { }
+}
+
+RtfInserter::RtfInserter(const RtfContent &content)
+    : m_content(content)
+    , m_align(content.alignments.value(0, Qt::AlignLeft))
+{
+    m_formats.reserve(content.formats.size());
     for (const RtfCharFormat &f : content.formats)
-        formats.append(toCharFormat(f));
+        m_formats.append(toCharFormat(f));
+}
 
-    auto blockFormat = [&](int paragraph) {
-        QTextBlockFormat block = cursor.blockFormat();
-        const int align = paragraph < content.alignments.size() ? content.alignments.at(paragraph)
-                                                                : int(Qt::AlignLeft);
-        block.setAlignment(Qt::Alignment(align));
-        return block;
-    };
-    int paragraph = 0;
-    int currentAlign = content.alignments.value(0, Qt::AlignLeft);
-    cursor.setBlockFormat(blockFormat(0));
+RtfInserter::~RtfInserter() = default;
 
-    const QString &text = content.text;
+QTextBlockFormat RtfInserter::blockFormat(const QTextCursor &cursor, int paragraph) const
+{
+    QTextBlockFormat block = cursor.blockFormat();
+    block.setAlignment(Qt::Alignment(m_content.alignments.value(paragraph, Qt::AlignLeft)));
+    return block;
+}
+
+bool RtfInserter::insertSome(QTextCursor &cursor, qsizetype chars)
+{
+    if (!m_started) {
+        cursor.setBlockFormat(blockFormat(cursor, 0));
+        m_started = true;
+    }
+    const QString &text = m_content.text;
     const int total = int(text.size());
-    for (int r = 0; r < content.runs.size(); ++r) {
-        const RtfRun &run = content.runs.at(r);
-        const int end = r + 1 < content.runs.size() ? content.runs.at(r + 1).start : total;
-        const QTextCharFormat &format = formats.at(run.format);
+    const int limit = int(qMin<qsizetype>(total, m_pos + qMax<qsizetype>(chars, 1)));
+    while (m_run < m_content.runs.size()) {
+        const RtfRun &run = m_content.runs.at(m_run);
+        const int end
+            = m_run + 1 < m_content.runs.size() ? m_content.runs.at(m_run + 1).start : total;
+        m_pos = qMax(m_pos, run.start);
+        if (m_pos >= end) {
+            ++m_run;
+            continue;
+        }
+        if (m_pos >= limit)
+            break;
+        int stop = qMin(end, limit);
+        // A step never splits a surrogate pair.
+        if (stop < end && text.at(stop - 1).isHighSurrogate())
+            ++stop;
+        const QTextCharFormat &format = m_formats.at(run.format);
         // QTextCursor::insertText starts a block at each U+2029 with the
         // current block's format, so text goes in whole until the alignment changes.
-        int from = run.start;
-        for (int i = run.start; i < end; ++i) {
+        int from = m_pos;
+        for (int i = m_pos; i < stop; ++i) {
             if (text.at(i) != QChar(kParagraph))
                 continue;
-            ++paragraph;
-            const int align = paragraph < content.alignments.size()
-                ? content.alignments.at(paragraph)
-                : int(Qt::AlignLeft);
-            if (align == currentAlign)
+            ++m_paragraph;
+            const int align = m_content.alignments.value(m_paragraph, Qt::AlignLeft);
+            if (align == m_align)
                 continue;
             if (i > from)
                 cursor.insertText(text.mid(from, i - from), format);
-            cursor.insertBlock(blockFormat(paragraph), format);
-            currentAlign = align;
+            cursor.insertBlock(blockFormat(cursor, m_paragraph), format);
+            m_align = align;
             from = i + 1;
         }
-        if (end > from)
-            cursor.insertText(text.mid(from, end - from), format);
+        if (stop > from)
+            cursor.insertText(text.mid(from, stop - from), format);
+        m_pos = stop;
     }
+    return m_run < m_content.runs.size();
 }

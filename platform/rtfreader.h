@@ -14,6 +14,8 @@
 #include <QVector>
 
 class QTextCursor;
+class QTextBlockFormat;
+class QTextCharFormat;
 
 // True when the first non-blank bytes are "{\rtf1" (or "{\rtf\"), as in
 // rich-text files; a definition file that merely starts with "{\rtf" is
@@ -59,3 +61,29 @@ RtfContent readRtf(const QByteArray &bytes);
 // Inserts the content at the cursor with its formatting, one paragraph per
 // block, each block aligned as the file said. The caller frames it in one edit block.
 void insertRtf(QTextCursor &cursor, const RtfContent &content);
+
+// Does the same in steps of a bounded number of characters, so that a big
+// file can go into a document shown meanwhile. The result is the same
+// whatever the steps. The content must outlive the inserter.
+class RtfInserter
+{
+public:
+    explicit RtfInserter(const RtfContent &content);
+    ~RtfInserter();
+    // Inserts about `chars` more characters at the cursor; returns false once
+    // everything is in.
+    bool insertSome(QTextCursor &cursor, qsizetype chars);
+    // How many characters of the content's text are in so far.
+    qsizetype inserted() const { return m_pos; }
+
+private:
+    QTextBlockFormat blockFormat(const QTextCursor &cursor, int paragraph) const;
+
+    const RtfContent &m_content;
+    QVector<QTextCharFormat> m_formats;
+    int m_run = 0;
+    int m_pos = 0;
+    int m_paragraph = 0;
+    int m_align = 0;
+    bool m_started = false;
+};

@@ -51,6 +51,9 @@ public:
     TextPieces(QByteArrayView bytes, TextFormat format, qsizetype pieceBytes = 1024 * 1024);
     // The next piece; false when all bytes have been decoded.
     bool next(QString *piece);
+    // How many of the bytes have been decoded so far, and how many there are.
+    qsizetype bytesDone() const { return m_pos; }
+    qsizetype bytesTotal() const { return m_bytes.size(); }
 
 private:
     QByteArrayView m_bytes;

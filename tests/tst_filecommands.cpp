@@ -3,7 +3,9 @@
 #include "frmmain.h"
 #include "helpmenu.h"
 #include "richtextbox.h"
+#include "rtfreader.h"
 #include "testutil.h"
+#include "textcodec.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -16,6 +18,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMetaEnum>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -59,6 +62,10 @@ private Q_SLOTS:
     void dialogs();
     void includes_data();
     void includes();
+    void backgroundLoadEqualsOneStep_data();
+    void backgroundLoadEqualsOneStep();
+    void interruptedLoad_data();
+    void interruptedLoad();
 
 private:
     RichTextBox *rtf() const { return frmMain().rtfMain(); }
@@ -380,7 +387,7 @@ void TestFileCommands::failures()
     if (setup == "folder")
         QVERIFY((!QFileInfo(file).isFile() || file.remove()) && QDir().mkdir(path(target)));
     if (setup == "huge") // sparse: costs no disk
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(RichTextBox::maxFileSize + 1));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(RichTextBox::maxFileSize() + 1));
     if (setup == "pipe") // reading it would wait for a writer forever
         QCOMPARE(::mkfifo(QFile::encodeName(path(target)).constData(), 0644), 0);
     const QStringList files = QDir().entryList(QDir::Files);
@@ -464,6 +471,10 @@ void TestFileCommands::roundTrip_data()
     row("rtf source: save asks, cancel", rtf, "bold text", "save Cancel", rtf);
     row("rtf source: no saves as, source kept", rtf, "bold text", "save No a.vyx|save", rtf);
     row("rtf source: yes, plain text", rtf, "bold text", "save Yes|save", "bold text");
+    // A character outside Windows-1252 a MB into the text: the whole file goes as UTF-8.
+    const QByteArray big = QByteArray(60, 'x').append("\r\n").repeated(20000) + "\xE9";
+    row("windows-1252 over a MB gets cyrillic: yes, all utf-8", big, nullptr,
+        "type \u0436|save Yes", big.left(big.size() - 1) + "\xC3\xA9\xD0\xB6");
 }
 
 void TestFileCommands::roundTrip()
@@ -474,6 +485,7 @@ void TestFileCommands::roundTrip()
     QFETCH(QByteArray, saved);
     QVERIFY(TestUtil::writeBytes(path("e.vyx"), bytes));
     QCOMPARE(run("open e.vyx"), QString());
+    QTRY_VERIFY(!rtf()->isLoading());
     if (!text.isNull())
         QCOMPARE(rtf()->document()->toRawText().replace(QChar::ParagraphSeparator, u'\n'), text);
     QCOMPARE(run(script), QString());
@@ -643,6 +655,158 @@ void TestFileCommands::includes()
     QCOMPARE(m_seen, seen.replaceInStrings("DIR/", m_dir->path() + u'/'));
     QCOMPARE(frmMain().caption(), caption);
     QCOMPARE(rtf()->Text(), text);
+}
+
+namespace {
+
+constexpr qsizetype piece = RichTextBox::loadPieceBytes;
+
+// n bytes of short LF lines.
+QByteArray filler(qsizetype n)
+{
+    QByteArray f(n, 'a');
+    for (qsizetype i = 49; i < n; i += 50)
+        f[i] = '\n';
+    return f;
+}
+
+QByteArray utf16le(const QString &text)
+{
+    return "\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+}
+
+} // namespace
+
+// Files of a few pieces, loaded one piece per step, with what would break
+// at a piece's edge right there.
+void TestFileCommands::backgroundLoadEqualsOneStep_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    const QString u16 = QString::fromLatin1(filler(piece / 2 - 1)) + QStringLiteral("\U0001F600")
+        + QString::fromLatin1(filler(piece / 2 - 2)) + QStringLiteral("\r\n")
+        + QString::fromLatin1(filler(piece / 2));
+    QTest::newRow("CR LF across pieces") << filler(piece - 1) + "\r\n" + filler(piece) + "\r\nz";
+    QTest::newRow("utf-8 across pieces") << filler(piece - 1) + "\xE2\x82\xAC" + filler(piece - 2)
+            + "\xF0\x9F\x98\x80" + filler(piece);
+    QTest::newRow("utf-16 surrogates and CR LF across pieces") << utf16le(u16);
+    QTest::newRow("windows-1252") << filler(piece) + "caf\xE9\r\n" + filler(2 * piece);
+    QTest::newRow("rich text") << "{\\rtf1{\\colortbl;\\red255\\green0\\blue0;}"
+            + QByteArray("{\\b bold}\\cf1 red \\u8364?\\par\\qc centred\\par\\ql ").repeated(8000)
+            + "}";
+}
+
+void TestFileCommands::backgroundLoadEqualsOneStep()
+{
+    QFETCH(QByteArray, bytes);
+    QVERIFY(TestUtil::writeBytes(path("big.vyx"), bytes));
+    QCOMPARE(run("open b.vyx|type !"), QString());
+    rtf()->setLoadStepMs(0);
+    QSignalSpy started(rtf(), &RichTextBox::loadStarted);
+    QCOMPARE(run("open No big.vyx"), QString());
+    QCOMPARE(started.count(), 1);
+    QTRY_VERIFY(!rtf()->isLoading());
+
+    if (looksLikeRtf(bytes)) {
+        QTextDocument oneStep;
+        oneStep.setDefaultFont(rtf()->document()->defaultFont());
+        QTextCursor cursor(&oneStep);
+        insertRtf(cursor, readRtf(bytes));
+        QCOMPARE(rtf()->document()->toHtml(), oneStep.toHtml());
+    } else {
+        const DecodedText oneStep = decodeText(bytes);
+        QCOMPARE(rtf()->Text(),
+                 QString(oneStep.text)
+                     .replace("\r\n", "\n")
+                     .replace(u'\r', u'\n')
+                     .replace("\n", "\r\n"));
+        QCOMPARE(rtf()->fileEncoding(), oneStep.encoding);
+    }
+    QCOMPARE(rtf()->document()->availableUndoSteps(), 0);
+    QVERIFY(!rtf()->document()->isModified());
+    QVERIFY(!rtf()->isReadOnly());
+    FrmMainWindow *w = frmMain().win();
+    QVERIFY(w->mnuCut->isEnabled() && w->mnuCopy->isEnabled() && w->mnuSave->isEnabled());
+    QVERIFY(!w->mnuUndo->isEnabled());
+    QCOMPARE(frmMain().caption(), QStringLiteral("big.vyx"));
+}
+
+void TestFileCommands::interruptedLoad_data()
+{
+    QTest::addColumn<int>("steps"); // in the background before the action
+    QTest::addColumn<QString>("action");
+    QTest::newRow("escape at once") << 0 << "escape";
+    QTest::newRow("escape midway") << 2 << "escape";
+    QTest::newRow("cancel button") << 1 << "button";
+    QTest::newRow("keys and commands: nothing edited or saved") << 1 << "keys";
+    QTest::newRow("exit: asked about the earlier document") << 1 << "exit No";
+    QTest::newRow("close box") << 2 << "close No";
+}
+
+// An interrupted load leaves the earlier document as it was: the text, its
+// undo history, its modified state, the caret, name and paths.
+void TestFileCommands::interruptedLoad()
+{
+    QFETCH(int, steps);
+    QFETCH(QString, action);
+    QVERIFY(TestUtil::writeBytes(path("big.vyx"), filler(6 * piece)));
+    QCOMPARE(run("open b.vyx|type !"), QString());
+    const QStringList files = QDir().entryList(QDir::Files);
+    rtf()->setLoadStepMs(0);
+    QSignalSpy progress(rtf(), &RichTextBox::loadProgress);
+    QSignalSpy ended(rtf(), &RichTextBox::loadEnded);
+    QSignalSpy endRequested(RuntimeEvents::instance(), &RuntimeEvents::endRequested);
+    QCOMPARE(run("open No big.vyx"), QString());
+    FrmMainWindow *w = frmMain().win();
+    QVERIFY(rtf()->isLoading());
+    // Back from the question, as the window manager would make it.
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    while (progress.count() <= steps)
+        QCoreApplication::processEvents();
+    QVERIFY(rtf()->isLoading());
+    QVERIFY(!w->mnuSave->isEnabled() && !w->mnuNew->isEnabled() && !w->mnuHash->isEnabled());
+
+    if (action == "escape") {
+        QTest::keyClick(rtf(), Qt::Key_Escape);
+    } else if (action == "button") {
+        w->fraLoading->show();
+        QTest::mouseClick(w->cmdCancelLoad, Qt::LeftButton);
+    } else if (action == "keys") {
+        QTest::keyClicks(rtf(), "xy");
+        for (const QKeySequence &key :
+             {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Delete),
+              QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::CTRL | Qt::Key_V),
+              QKeySequence(Qt::CTRL | Qt::Key_S), QKeySequence(Qt::CTRL | Qt::Key_N),
+              QKeySequence(Qt::CTRL | Qt::Key_O), QKeySequence(Qt::CTRL | Qt::Key_Z)})
+            QTest::keySequence(rtf(), key);
+        QTRY_VERIFY(!rtf()->isLoading());
+        QCOMPARE(rtf()->Text(), QString::fromLatin1(filler(6 * piece)).replace("\n", "\r\n"));
+        QVERIFY(!rtf()->document()->isModified());
+        QCOMPARE(QDir().entryList(QDir::Files), files);
+        QCOMPARE(bytes("b.vyx"), QByteArray("bee"));
+        QVERIFY(w->mnuSave->isEnabled() && w->mnuNew->isEnabled() && w->mnuHash->isEnabled());
+        return;
+    } else {
+        QCOMPARE(run(action), QString());
+        QCOMPARE(m_seen, QStringList{appTitle + "|Question|Yes|No|Cancel|Save Changes?"});
+        QCOMPARE(endRequested.count(), action.startsWith("exit") ? 1 : 0);
+        QCOMPARE(frmMain().isLoaded(), action.startsWith("exit"));
+        QCOMPARE(bytes("b.vyx"), QByteArray("bee"));
+        if (!frmMain().isLoaded())
+            return;
+    }
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(ended.first().first().toBool(), false);
+    QVERIFY(!rtf()->isLoading() && !rtf()->isReadOnly());
+    QVERIFY(rtf()->document()->isModified());
+    QCOMPARE((QStringList{rtf()->Text(), frmMain().caption(), frmMain().strLastopen,
+                          frmMain().documentPath}),
+             (QStringList{"bee!", "b.vyx", path("b.vyx"), path("b.vyx")}));
+    QVERIFY(w->mnuSave->isEnabled() && w->mnuUndo->isEnabled() && w->mnuHash->isEnabled());
+    QVERIFY(!w->fraLoading->isVisible());
+    QCOMPARE(rtf()->textCursor().position(), 4);
+    rtf()->undo();
+    QCOMPARE(rtf()->Text(), QStringLiteral("bee"));
 }
 
 QTEST_MAIN(TestFileCommands)
