@@ -72,8 +72,22 @@ void TestRtfReader::reads_data()
     row("par-line-tab", "{\\rtf1 a\\par b\\line c\\tab d}", "a\nb\nc\td");
     row("raw-line-ends-are-not-text", "{\\rtf1 a\r\nb\rc\n}", "abc");
     row("specials",
-        "{\\rtf1 \\emdash\\endash\\bullet\\lquote\\rquote\\ldblquote\\rdblquote\\~\\-\\_}",
-        QStringLiteral("\u2014\u2013\u2022\u2018\u2019\u201C\u201D\u00A0\u00AD\u2011"));
+        "{\\rtf1 \\emdash\\endash\\bullet\\lquote\\rquote\\ldblquote\\rdblquote\\~\\-\\_"
+        "\\emspace\\enspace\\qmspace\\zwj\\zwnj\\ltrmark\\rtlmark}",
+        QStringLiteral("\u2014\u2013\u2022\u2018\u2019\u201C\u201D\u00A0\u00AD\u2011"
+                       "\u2003\u2002\u2005\u200D\u200C\u200E\u200F"));
+    // Each font's character set picks its code page, single- and double-byte.
+    row("font-charsets",
+        "{\\rtf1{\\fonttbl{\\f0\\fcharset0 F;}{\\f1\\fcharset77 F;}{\\f2\\fcharset161 F;}"
+        "{\\f3\\fcharset162 F;}{\\f4\\fcharset163 F;}{\\f5\\fcharset177 F;}{\\f6\\fcharset178 F;}"
+        "{\\f7\\fcharset186 F;}{\\f8\\fcharset204 F;}{\\f9\\fcharset222 F;}{\\f10\\fcharset238 F;}"
+        "{\\f11\\fcharset254 F;}{\\f12\\fcharset128 F;}{\\f13\\fcharset129 F;}"
+        "{\\f14\\fcharset134 F;}{\\f15\\fcharset136 F;}}"
+        "\\f0\\'c0\\f1\\'c0\\f2\\'c0\\f3\\'d0\\f4\\'c3\\f5\\'c0\\f6\\'c0\\f7\\'c0\\f8\\'c0\\f9\\'c0"
+        "\\f10\\'c0\\f11\\'c0\\f12\\'83\\'65\\f13\\'c7\\'d1\\f14\\'c4\\'e3\\f15\\'a4\\'a4}",
+        QStringLiteral("\u00C0\u00BF\u0390\u011E\u0102\u05B0\u06C1\u0104\u0410\u0E20\u0154\u2514"
+                       "\u30C6\uD55C\u4F60\u4E2D"));
+    row("ansicpg65001", "{\\rtf1\\ansi\\ansicpg65001 \\'c3\\'a9}", QStringLiteral("\u00E9"));
     row("escapes", "{\\rtf1 \\\\ \\{ \\}}", "\\ { }");
     row("hex-1252-by-default", "{\\rtf1 caf\\'e9 \\'80}", QStringLiteral("caf\u00E9 \u20AC"));
     row("hex-ansicpg1251", "{\\rtf1\\ansi\\ansicpg1251 \\'e6\\'c0}",
@@ -182,6 +196,13 @@ void TestRtfReader::formatting_data()
     row("size-after-colour", odd, "a", "colour", QColor(200, 0, 255));
     row("size-after-colour-sets-size", odd, "a", "size", 20.0);
     row("colour-entry-starts-black", odd, "b", "colour", QColor(0, 128, 255));
+    const QByteArray words = "{\\rtf1{\\colortbl;\\red0\\green255\\blue0;}\\strike s\\strike0 n "
+                             "\\uldb u\\ulnone v \\highlight1 h}";
+    row("strike", words, "s", "strike", true);
+    row("strike-off", words, "n", "strike", false);
+    row("double-underline", words, "u", "underline", true);
+    row("underline-none", words, "v", "underline", false);
+    row("highlight", words, "h", "background", QColor(0, 255, 0));
 }
 
 void TestRtfReader::formatting()
@@ -203,6 +224,8 @@ void TestRtfReader::formatting()
             {"bold", f.fontWeight() >= QFont::Bold},
             {"italic", f.fontItalic()},
             {"underline", f.fontUnderline()},
+            {"strike", f.fontStrikeOut()},
+            {"background", f.background().color()},
             {"colour",
              f.hasProperty(QTextFormat::ForegroundBrush) ? f.foreground().color() : QColor()},
             {"size", f.fontPointSize()},
