@@ -80,8 +80,7 @@ private Q_SLOTS:
         QTest::newRow("close-box") << true;
     }
 
-    // Keys for the editor are lost while About is shown; closing About leaves
-    // the editor's text, caption, selection and menus as they were.
+    // About swallows the editor's keys, and closing it leaves the editor as it was.
     void editorBlockedThenAsItWas()
     {
         QFETCH(bool, closeBox);
@@ -122,8 +121,7 @@ private Q_SLOTS:
         QTest::newRow("about") << about;
     }
 
-    // Screen readers and test tools find every window and every control
-    // that takes the keyboard by its name.
+    // Screen readers find every window and every control that takes the keyboard by its name.
     void accessibleNames()
     {
         QFETCH(QString, form);
@@ -164,9 +162,7 @@ private Q_SLOTS:
         QTest::newRow("about-credits") << about << "txtCoders" << codersText() << false;
     }
 
-    // Each box shows its whole text without a horizontal scroll bar (the
-    // help page scrolls down), and lets the keyboard select and copy; the
-    // help window can be resized, the About window cannot.
+    // Each box shows its whole text without scrolling sideways and lets the keyboard copy it.
     void textBoxes()
     {
         QFETCH(QString, form);
@@ -198,15 +194,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("focus"); // empty: where the window put it
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("focusAfter"); // empty: the window is gone
+        // clang-format off
         QTest::newRow("help-tab-from-start") << help << "" << int(Qt::Key_Tab) << "cmdBack";
         QTest::newRow("help-button-enter") << help << "cmdBack" << int(Qt::Key_Return) << "";
         QTest::newRow("about-tab-from-start") << about << "" << int(Qt::Key_Tab) << "txtCoders";
-        QTest::newRow("about-tab-from-credits")
-            << about << "txtCoders" << int(Qt::Key_Tab) << "cmdClose";
-        QTest::newRow("about-button-escape")
-            << about << "cmdClose" << int(Qt::Key_Escape) << "cmdClose";
-        QTest::newRow("about-button-keypad-enter")
-            << about << "cmdClose" << int(Qt::Key_Enter) << "";
+        QTest::newRow("about-tab-from-credits") << about << "txtCoders" << int(Qt::Key_Tab) << "cmdClose";
+        QTest::newRow("about-button-escape") << about << "cmdClose" << int(Qt::Key_Escape) << "cmdClose";
+        QTest::newRow("about-button-keypad-enter") << about << "cmdClose" << int(Qt::Key_Enter) << "";
+        // clang-format on
     }
 
     // Keys as the window system delivers them, to the window's focus.
@@ -229,8 +224,7 @@ private Q_SLOTS:
         QCOMPARE(after, focusAfter);
     }
 
-    // The editor comes back as a new one that remembers only its last paths;
-    // the help page starts at the top at every visit.
+    // The editor comes back new but for its last paths; the help page starts at the top each time.
     void roundTripBringsBackFreshEditor()
     {
         FrmMainWindow *editor = frmMain().win();
@@ -261,8 +255,8 @@ private Q_SLOTS:
         QVERIFY(editor && editor->isVisible());
         QCOMPARE(editor->rtfMain->Text(), QString());
         QCOMPARE(frmMain().caption(), QStringLiteral("VYX Editor 1.0"));
-        for (QAction *action : {editor->mnuCut, editor->mnuCopy, editor->mnuPaste})
-            QVERIFY2(!action->isEnabled(), qPrintable(action->objectName()));
+        QVERIFY(!editor->mnuCut->isEnabled() && !editor->mnuCopy->isEnabled());
+        QVERIFY(!editor->mnuPaste->isEnabled());
         QCOMPARE(frmMain().strLastopen, QStringLiteral("/data/a.vyx"));
         QCOMPARE(frmMain().strLastsave, QStringLiteral("/data/b.vyx"));
 
@@ -272,19 +266,19 @@ private Q_SLOTS:
         QCOMPARE(help->txtHowToUse->textCursor().position(), 0);
     }
 
-    // Going to the help page drops the editor's text: unsaved work is asked about first.
     void modifiedDocumentAsksFirst_data()
     {
         QTest::addColumn<int>("answer");
         QTest::addColumn<bool>("helpShown");
         QTest::addColumn<QByteArray>("onDisk");
-        QTest::newRow("yes-saves-then-goes")
-            << int(QMessageBox::Yes) << true << QByteArray("old\r\nnew");
-        QTest::newRow("no-goes-without-saving")
-            << int(QMessageBox::No) << true << QByteArray("old");
+        // clang-format off
+        QTest::newRow("yes-saves-then-goes") << int(QMessageBox::Yes) << true << QByteArray("old\r\nnew");
+        QTest::newRow("no-goes-without-saving") << int(QMessageBox::No) << true << QByteArray("old");
         QTest::newRow("cancel-stays") << int(QMessageBox::Cancel) << false << QByteArray("old");
+        // clang-format on
     }
 
+    // Going to the help page drops the editor's text: unsaved work is asked about first.
     void modifiedDocumentAsksFirst()
     {
         QFETCH(int, answer);
