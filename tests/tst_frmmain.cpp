@@ -102,18 +102,28 @@ private Q_SLOTS:
         QCOMPARE(w->rtfMain->Text(), QString());
     }
 
-    // Cut and Copy follow the text; a lone line break is text too.
-    void cutCopyFollowText()
+    // Cut, Copy, Undo and Redo follow the text and its history; a lone line break is text too.
+    void editMenuFollowsText()
     {
         FrmMainWindow *w = frmMain().win();
-        const auto enabled
-            = [w] { return QString::number(w->mnuCut->isEnabled() + w->mnuCopy->isEnabled() * 2); };
-        QStringList seen{enabled()};
-        for (const int key : {int(Qt::Key_X), int(Qt::Key_Backspace), int(Qt::Key_Return)}) {
-            QTest::keyClick(w->rtfMain, Qt::Key(key));
-            seen << enabled();
+        const auto state = [w] {
+            QString s = w->rtfMain->Text() + u'|';
+            for (QAction *a : {w->mnuCut, w->mnuCopy, w->mnuUndo, w->mnuRedo})
+                s += a->isEnabled() ? a->text().at(0) : u'-';
+            return s;
+        };
+        QStringList seen{state()};
+        for (const QKeyCombination key :
+             {QKeyCombination(Qt::Key_X), QKeyCombination(Qt::Key_Backspace),
+              QKeyCombination(Qt::Key_Return), Qt::ControlModifier | Qt::Key_Z,
+              Qt::ControlModifier | Qt::Key_Y, Qt::ControlModifier | Qt::Key_Z,
+              Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_Z}) {
+            QTest::keyClick(w->rtfMain, key.key(), key.keyboardModifiers());
+            seen << state();
         }
-        QCOMPARE(seen, (QStringList{"0", "3", "0", "3"}));
+        QCOMPARE(seen,
+                 (QStringList{"|----", "x|CCU-", "|--U-", "\r\n|CCU-", "|--UR", "\r\n|CCU-",
+                              "|--UR", "\r\n|CCU-"}));
         QVERIFY(!w->mnuPaste->isEnabled());
     }
 
