@@ -132,14 +132,9 @@ private Q_SLOTS:
         QTest::addColumn<int>("key");
         QTest::addColumn<bool>("shift");
         QTest::addColumn<QString>("menu"); // empty: no menu opens
-        // clang-format off
         QTest::newRow("alt+f") << int(Qt::Key_F) << false << "mnuFile";
-        QTest::newRow("alt+e") << int(Qt::Key_E) << false << "mnuEdit";
-        QTest::newRow("alt+i") << int(Qt::Key_I) << false << "mnuInsert";
-        QTest::newRow("alt+h") << int(Qt::Key_H) << false << "mnuHelp";
         QTest::newRow("alt+q") << int(Qt::Key_Q) << false << "";
         QTest::newRow("alt+shift+x") << int(Qt::Key_X) << true << "";
-        // clang-format on
     }
 
     void altKeysOpenMenusAndNeverType()
