@@ -31,17 +31,6 @@ void select(int anchor, int position)
     rtf()->setTextCursor(cursor);
 }
 
-// Types a document into the editor, line by line, as a user would.
-void typeDocument(const QString &text)
-{
-    const QStringList lines = text.split(QStringLiteral("\r\n"));
-    for (int i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            QTest::keyClick(rtf(), Qt::Key_Return);
-        QTest::keyClicks(rtf(), lines[i]);
-    }
-}
-
 // Opens Find (Ctrl+F) or Replace (Ctrl+H) by key, types the text and sets the options by Space.
 FrmSearchWindow *openSearch(Qt::Key key, const QString &what, const QString &options)
 {
@@ -110,7 +99,7 @@ private Q_SLOTS:
         QFETCH(int, position);
         QFETCH(QStringList, actions);
         QFETCH(QString, text);
-        typeDocument(before);
+        rtf()->setText(before);
         select(anchor, position);
         rtf()->document()->setModified(false);
         QSignalSpy change(rtf(), &RichTextBox::Change);
@@ -243,7 +232,7 @@ private Q_SLOTS:
         QFETCH(int, position);
         QFETCH(QString, options);
         QFETCH(int, start);
-        typeDocument(document);
+        rtf()->setText(document);
         rtf()->document()->setModified(false);
         select(anchor, position);
 
@@ -308,7 +297,7 @@ private Q_SLOTS:
         QFETCH(QStringList, buttons);
         QFETCH(QString, text);
         QFETCH(QString, status);
-        typeDocument(document);
+        rtf()->setText(document);
         rtf()->moveCursor(QTextCursor::Start);
 
         FrmSearchWindow *replace = openSearch(Qt::Key_H, what, options);
@@ -345,7 +334,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, typed);
         QFETCH(int, line);
-        typeDocument(QStringLiteral("ship Alpha\r\nspeed 4\r\n// end"));
+        rtf()->setText(QStringLiteral("ship Alpha\r\nspeed 4\r\n// end"));
+        rtf()->moveCursor(QTextCursor::End);
         const int caret = rtf()->textCursor().position();
 
         QTest::keyClick(rtf(), Qt::Key_G, Qt::ControlModifier);
