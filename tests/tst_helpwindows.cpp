@@ -27,14 +27,19 @@ namespace {
 const QString about = QStringLiteral("frmAbout");
 const QString help = QStringLiteral("frmHowToUse");
 
+FrmHowToUseWindow *openHelp()
+{
+    frmMain().win()->mnuHowToUse->trigger();
+    TestUtil::flushDeferredDeletes();
+    return frmHowToUse().win();
+}
+
 // Opens `form` from the editor's Help menu and runs `body` on its window; for
 // the modal About window, in its event loop, which ends whatever `body` asserted.
 void whileShown(const QString &form, const std::function<void(QWidget *)> &body)
 {
-    if (form == help) {
-        frmMain().win()->mnuHowToUse->trigger();
-        return body(frmHowToUse().window());
-    }
+    if (form == help)
+        return body(openHelp());
     bool shown = false;
     TestUtil::whenModalShows([&](QWidget *modal) {
         if ((shown = modal == frmAbout().window()))
@@ -51,13 +56,6 @@ void whileShown(const QString &form, const std::function<void(QWidget *)> &body)
 class TestHelpWindows : public QObject
 {
     Q_OBJECT
-    static FrmHowToUseWindow *openHelp()
-    {
-        frmMain().win()->mnuHowToUse->trigger();
-        TestUtil::flushDeferredDeletes();
-        return frmHowToUse().win();
-    }
-
 private Q_SLOTS:
     void init()
     {
@@ -127,9 +125,8 @@ private Q_SLOTS:
         QFETCH(QString, form);
         QStringList unnamed;
         const auto check = [&unnamed](QWidget *window) {
-            QList<QWidget *> widgets = window->findChildren<QWidget *>();
-            widgets.prepend(window);
-            for (QWidget *w : std::as_const(widgets)) {
+            const QList<QWidget *> widgets = window->findChildren<QWidget *>() << window;
+            for (QWidget *w : widgets) {
                 // (Qt's own overflow menu of the menu bar has no name of ours.)
                 const bool menu = qobject_cast<QMenu *>(w);
                 if ((!w->isWindow() && w->focusPolicy() == Qt::NoFocus)
