@@ -20,15 +20,8 @@ namespace {
 const QString includeLine = QStringLiteral("#include \".vyx\"");
 const QString separator = QStringLiteral("//*****************************************************");
 
-FrmMainWindow *win()
-{
-    return frmMain().win();
-}
-
-RichTextBox *rtf()
-{
-    return frmMain().rtfMain();
-}
+const auto win = [] { return frmMain().win(); };
+const auto rtf = [] { return frmMain().rtfMain(); };
 
 void select(int anchor, int position)
 {
@@ -38,20 +31,7 @@ void select(int anchor, int position)
     rtf()->setTextCursor(cursor);
 }
 
-// Types a document into the editor, line by line, as a user would.
-void typeDocument(const QString &text)
-{
-    const QStringList lines = text.split(QStringLiteral("\r\n"));
-    for (int i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            QTest::keyClick(rtf(), Qt::Key_Return);
-        QTest::keyClicks(rtf(), lines[i]);
-    }
-}
-
-// Opens the Find (Ctrl+F) or Replace (Ctrl+H) window from the editor's keys
-// and fills it in: the field by typing, the options by Space. The options
-// last used stay set.
+// Opens Find (Ctrl+F) or Replace (Ctrl+H) by key, types the text and sets the options by Space.
 FrmSearchWindow *openSearch(Qt::Key key, const QString &what, const QString &options)
 {
     QTest::keyClick(rtf(), key, Qt::ControlModifier);
@@ -63,16 +43,10 @@ FrmSearchWindow *openSearch(Qt::Key key, const QString &what, const QString &opt
         = {{window->chkMatchCase, options.contains(QLatin1String("case"))},
            {window->chkWholeWord, options.contains(QLatin1String("word"))},
            {window->chkWrapAround, !options.contains(QLatin1String("nowrap"))}};
-    for (const auto &[box, checked] : boxes) {
+    for (const auto &[box, checked] : boxes)
         if (box->isChecked() != checked)
             QTest::keyClick(box, Qt::Key_Space);
-    }
     return window;
-}
-
-QString textAfterCaret()
-{
-    return rtf()->document()->toRawText().mid(rtf()->textCursor().position());
 }
 
 } // namespace
@@ -81,372 +55,306 @@ class TestEditCommands : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void init();
-    void cleanup();
-    void insertAppends_data();
-    void insertAppends();
-    void insertIntoFormattedDocumentLeavesItPlain();
-    void clipboard_data();
-    void clipboard();
-    void undoRedoFollowHistory();
-    void find_data();
-    void find();
-    void replace_data();
-    void replace();
-    void goToLine_data();
-    void goToLine();
-};
+    void init()
+    {
+        QApplication::clipboard()->setText(QStringLiteral("from another program"));
+        frmMain().show();
+        QVERIFY(QTest::qWaitForWindowExposed(frmMain().window()));
+        // Only the editor's own Cut or Copy enables Paste, whatever the clipboard holds.
+        QVERIFY(!win()->mnuPaste->isEnabled());
+    }
 
-void TestEditCommands::init()
-{
-    QApplication::clipboard()->setText(QStringLiteral("from another program"));
-    frmMain().show();
-    QVERIFY(QTest::qWaitForWindowExposed(frmMain().window()));
-    // Only the editor's own Cut or Copy enables Paste, whatever the clipboard holds.
-    QVERIFY(!win()->mnuPaste->isEnabled());
-}
+    void cleanup()
+    {
+        if (frmMain().isLoaded()) {
+            rtf()->document()->setModified(false);
+            frmMain().unload();
+        }
+        TestUtil::flushDeferredDeletes();
+    }
 
-void TestEditCommands::cleanup()
-{
-    if (frmMain().isLoaded()) {
+    void insertAppends_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<int>("anchor"); // the caret and selection before the command
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QStringList>("actions");
+        QTest::addColumn<QString>("text");
+        const QString last = QStringLiteral("ship Alpha\r\nspeed 4"); // "Alpha" spans 5..10
+        // clang-format off
+        QTest::newRow("include, empty") << QString() << 0 << 0 << QStringList{"mnuInclude"} << includeLine;
+        QTest::newRow("include, caret at start") << last << 0 << 0 << QStringList{"mnuInclude"} << last + includeLine;
+        QTest::newRow("separator, word selected") << last << 5 << 10 << QStringList{"mnuItemSeparator"} << last + separator;
+        QTest::newRow("slashes, selected backwards") << last << 10 << 2 << QStringList{"mnuDoubleSlash"} << last + "//";
+        QTest::newRow("hash, all selected") << last << 0 << 18 << QStringList{"mnuHash"} << last + "#";
+        QTest::newRow("include twice") << QString() << 0 << 0 << QStringList{"mnuInclude", "mnuInclude"} << includeLine + includeLine;
+        QTest::newRow("slashes, separator") << "abc" << 1 << 1 << QStringList{"mnuDoubleSlash", "mnuItemSeparator"} << "abc//" + separator;
+        // clang-format on
+    }
+
+    void insertAppends()
+    {
+        QFETCH(QString, before);
+        QFETCH(int, anchor);
+        QFETCH(int, position);
+        QFETCH(QStringList, actions);
+        QFETCH(QString, text);
+        rtf()->setText(before);
+        select(anchor, position);
+        rtf()->document()->setModified(false);
+        QSignalSpy change(rtf(), &RichTextBox::Change);
+        for (const QString &action : actions)
+            win()->findChild<QAction *>(action)->trigger();
+
+        QCOMPARE(rtf()->Text(), text);
+        QCOMPARE(change.count(), actions.size());
+        QVERIFY(rtf()->document()->isModified());
+        QVERIFY(win()->mnuCut->isEnabled() && win()->mnuCopy->isEnabled());
+        QVERIFY(!rtf()->textCursor().hasSelection());
+        // Include Line leaves the caret for the file name; each insertion undoes on its own.
+        QCOMPARE(rtf()->document()->toRawText().mid(rtf()->textCursor().position()),
+                 actions.last() == "mnuInclude" ? QStringLiteral(".vyx\"") : QString());
+        for (int i = 0; i < actions.size(); ++i)
+            QTest::keyClick(rtf(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(rtf()->Text(), before);
+    }
+
+    void insertIntoFormattedDocumentLeavesItPlain()
+    {
+        QVERIFY(
+            rtf()->LoadFile(QStringLiteral(VYX_TEST_DATA_DIR "/rtf/libreoffice-formatted.rtf")));
+        QVERIFY(rtf()->hasFormatting());
+        const QString before = rtf()->Text();
+        QSignalSpy change(rtf(), &RichTextBox::Change);
+
+        win()->mnuHash->trigger();
+        QCOMPARE(rtf()->Text(), before + QStringLiteral("#"));
+        QCOMPARE(change.count(), 1);
+        QVERIFY(!rtf()->hasFormatting());
+        QTextCursor bold(rtf()->document());
+        bold.setPosition(int(before.indexOf(QStringLiteral("bold word"))) + 1);
+        QVERIFY(bold.charFormat().fontWeight() < QFont::Bold);
+
+        // One undo step brings the formatted text back, redo the plain one.
+        QTest::keyClick(rtf(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(rtf()->Text(), before);
+        QVERIFY(rtf()->hasFormatting());
+        bold.setPosition(int(before.indexOf(QStringLiteral("bold word"))) + 1);
+        QCOMPARE(bold.charFormat().fontWeight(), QFont::Bold);
+        QTest::keyClick(rtf(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(rtf()->Text(), before + QStringLiteral("#"));
+        QVERIFY(!rtf()->hasFormatting());
+        // An edit made after undoing it keeps the formatting for good.
+        QTest::keyClick(rtf(), Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(rtf(), Qt::Key_X);
+        QVERIFY(rtf()->hasFormatting());
+    }
+
+    void clipboard_data()
+    {
+        QTest::addColumn<QString>("document");
+        QTest::addColumn<int>("anchor"); // the selection before the steps
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("clipboard"); // before the steps
+        QTest::addColumn<QStringList>("steps"); // menu items, or Ctrl+ a key typed in the text
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("clipboardAfter");
+        const QString ship = QStringLiteral("ship Alpha\r\nspeed 4\r\n// end");
+        const QString hello = QStringLiteral("hello world"), other = QStringLiteral("other");
+        const QStringList cutPaste{"mnuCut", "mnuPaste"};
+        // clang-format off
+        QTest::newRow("menu copy: the whole document") << ship << 7 << 13 << other << QStringList{"mnuCopy"} << ship << "ship Alpha\nspeed 4\n// end";
+        QTest::newRow("menu cut, paste") << hello << 0 << 11 << other << cutPaste << hello << hello;
+        QTest::newRow("cut nothing, paste CR LF") << "x" << 1 << 1 << "a\r\nb\r\nc" << cutPaste << "xa\r\nb\r\nc" << "a\r\nb\r\nc";
+        QTest::newRow("ctrl+x: the selection") << hello << 0 << 5 << other << QStringList{"X"} << " world" << "hello";
+        QTest::newRow("ctrl+c: the selection") << hello << 0 << 5 << other << QStringList{"C"} << hello << "hello";
+        // clang-format on
+    }
+
+    // Cut and Copy enable Paste and leave plain text with LF ends; pasting brings in no CR.
+    void clipboard()
+    {
+        QFETCH(QString, document);
+        QFETCH(int, anchor);
+        QFETCH(int, position);
+        QFETCH(QString, clipboard);
+        QFETCH(QStringList, steps);
+        QFETCH(QString, text);
+        QFETCH(QString, clipboardAfter);
+        rtf()->setText(document);
+        select(anchor, position);
+        QApplication::clipboard()->setText(clipboard);
+        for (const QString &step : steps) {
+            if (step.size() == 1)
+                QTest::keyClick(rtf(), Qt::Key(step.at(0).unicode()), Qt::ControlModifier);
+            else
+                win()->findChild<QAction *>(step)->trigger();
+        }
+        QCOMPARE(rtf()->Text(), text);
+        QVERIFY(!rtf()->document()->toRawText().contains(u'\r'));
+        QCOMPARE(QApplication::clipboard()->mimeData()->formats(), QStringList{"text/plain"});
+        QCOMPARE(QApplication::clipboard()->text(), clipboardAfter);
+        QVERIFY(win()->mnuPaste->isEnabled());
+        QCOMPARE(win()->mnuCut->isEnabled(), !text.isEmpty());
+    }
+
+    void find_data()
+    {
+        QTest::addColumn<QString>("document");
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<int>("anchor"); // the selection before the search
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("options"); // "case", "word", "nowrap", "back"
+        QTest::addColumn<int>("start"); // of the match selected; -1: none, the selection stays
+        const QString ships = QStringLiteral("Laser lasers\r\nlaser LASER");
+        // clang-format off
+        QTest::newRow("any-case") << ships << "LASER" << 0 << 0 << "" << 0;
+        QTest::newRow("match-case") << ships << "laser" << 0 << 0 << "case" << 6;
+        QTest::newRow("whole-word") << ships << "laser" << 1 << 1 << "word" << 13;
+        QTest::newRow("after-selection") << ships << "laser" << 0 << 5 << "" << 6;
+        QTest::newRow("wraps") << ships << "laser" << 19 << 24 << "word" << 0;
+        QTest::newRow("no-wrap") << ships << "laser" << 19 << 24 << "nowrap" << -1;
+        QTest::newRow("backward") << ships << "laser" << 13 << 18 << "back" << 6;
+        QTest::newRow("backward-ends-before-caret") << ships << "laser" << 9 << 9 << "back" << 0;
+        QTest::newRow("backward-wraps") << ships << "laser" << 0 << 5 << "back,case" << 13;
+        QTest::newRow("not-found") << ships << "hull" << 2 << 4 << "" << -1;
+        QTest::newRow("whole-last-line") << "one\r\ntwo\r\nlast" << "last" << 0 << 0 << "nowrap" << 8;
+        QTest::newRow("none-inside-selection") << QStringLiteral("aaa") << "aa" << 0 << 2 << "nowrap" << -1;
+        // clang-format on
+    }
+
+    // Enter presses Find Next; Find Previous is a button of its own.
+    void find()
+    {
+        QFETCH(QString, document);
+        QFETCH(QString, what);
+        QFETCH(int, anchor);
+        QFETCH(int, position);
+        QFETCH(QString, options);
+        QFETCH(int, start);
+        rtf()->setText(document);
+        rtf()->document()->setModified(false);
+        select(anchor, position);
+
+        FrmSearchWindow *find = openSearch(Qt::Key_F, what, options);
+        QVERIFY(find);
+        if (options.contains(QLatin1String("back")))
+            QTest::mouseClick(find->cmdFindPrevious, Qt::LeftButton);
+        else
+            QTest::keyClick(find->txtFind, Qt::Key_Return);
+
+        const QTextCursor selection = rtf()->textCursor();
+        QCOMPARE(selection.selectionStart(), start < 0 ? qMin(anchor, position) : start);
+        QCOMPARE(selection.selectionEnd(),
+                 start < 0 ? qMax(anchor, position) : start + what.size());
+        QCOMPARE(find->lblStatus->text(),
+                 start < 0 ? QStringLiteral("Cannot find \"%1\"").arg(what) : QString());
+        QVERIFY(find->isVisible());
+        QVERIFY(!rtf()->document()->isModified());
+        QCOMPARE(frmMain().caption(), QStringLiteral("VYX Editor 1.0"));
+
+        // Escape closes the window; F3 repeats the search and brings it back when nothing is found.
+        QTest::keyClick(find, Qt::Key_Escape);
+        QVERIFY(!find->isVisible());
+        if (start >= 0) {
+            const bool back = options.contains(QLatin1String("back"));
+            QTest::keyClick(rtf(), Qt::Key_F3, back ? Qt::ShiftModifier : Qt::NoModifier);
+            const bool foundAgain = !options.contains(QLatin1String("nowrap"));
+            QCOMPARE(rtf()->textCursor().selectionStart() != start, foundAgain);
+            QCOMPARE(rtf()->textCursor().selectedText().toLower(), what.toLower());
+            QCOMPARE(find->isVisible(), !foundAgain);
+        }
+    }
+
+    void replace_data()
+    {
+        QTest::addColumn<QString>("document");
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("with");
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<QStringList>("buttons");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("status");
+        const QString doc = QStringLiteral("hull 4\r\nHull 5 hulls\r\nhull");
+        const QStringList all{QStringLiteral("cmdReplaceAll")};
+        // clang-format off
+        QTest::newRow("all") << doc << "hull" << "Armor" << "" << all << "Armor 4\r\nArmor 5 Armors\r\nArmor" << "Replaced 4 occurrences.";
+        QTest::newRow("all-whole-words-case") << doc << "hull" << "x" << "word,case" << all << "x 4\r\nHull 5 hulls\r\nx" << "Replaced 2 occurrences.";
+        QTest::newRow("all-growing") << "aa" << "a" << "aa" << "" << all << "aaaa" << "Replaced 2 occurrences.";
+        QTest::newRow("all-none") << doc << "mass" << "x" << "" << all << doc << "Cannot find \"mass\"";
+        // The first press only finds; the second replaces and finds the next.
+        QTest::newRow("replace-twice") << doc << "hull" << "Shield" << "" << QStringList{"cmdReplace", "cmdReplace"} << "Shield 4\r\nHull 5 hulls\r\nhull" << "";
+        // clang-format on
+    }
+
+    // Every replacing command is one undo step, and the windows go with the editor.
+    void replace()
+    {
+        QFETCH(QString, document);
+        QFETCH(QString, what);
+        QFETCH(QString, with);
+        QFETCH(QString, options);
+        QFETCH(QStringList, buttons);
+        QFETCH(QString, text);
+        QFETCH(QString, status);
+        rtf()->setText(document);
+        rtf()->moveCursor(QTextCursor::Start);
+
+        FrmSearchWindow *replace = openSearch(Qt::Key_H, what, options);
+        QVERIFY(replace);
+        QCOMPARE(replace->windowTitle(), QStringLiteral("Replace"));
+        QTest::keyClicks(replace->txtReplace, with);
+        for (const QString &button : buttons)
+            QTest::mouseClick(replace->findChild<QPushButton *>(button), Qt::LeftButton);
+        QCOMPARE(rtf()->Text(), text);
+        QCOMPARE(replace->lblStatus->text(), status);
+
+        if (text != document) {
+            QTest::keyClick(rtf(), Qt::Key_Z, Qt::ControlModifier);
+            QCOMPARE(rtf()->Text(), document);
+        }
+        QPointer<FrmSearchWindow> window = replace;
         rtf()->document()->setModified(false);
         frmMain().unload();
+        TestUtil::flushDeferredDeletes();
+        QVERIFY(window.isNull());
     }
-    TestUtil::flushDeferredDeletes();
-}
 
-void TestEditCommands::insertAppends_data()
-{
-    QTest::addColumn<QString>("before");
-    QTest::addColumn<int>("anchor"); // the caret and selection before the command
-    QTest::addColumn<int>("position");
-    QTest::addColumn<QStringList>("actions");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("afterCaret"); // Include Line leaves the caret for the file name
-
-    const QString lastLine = QStringLiteral("ship Alpha\r\nspeed 4"); // "Alpha" spans 5..10
-    const struct
+    void goToLine_data()
     {
-        const char *action;
-        QString snippet;
-        QString afterCaret;
-        const char *selection;
-        int anchor, position;
-    } commands[]
-        = {{"mnuInclude", includeLine, QStringLiteral(".vyx\""), "caret-at-start", 0, 0},
-           {"mnuItemSeparator", separator, QString(), "word-selected", 5, 10},
-           {"mnuDoubleSlash", QStringLiteral("//"), QString(), "selected-backwards", 10, 2},
-           {"mnuHash", QStringLiteral("#"), QString(), "all-selected", 0, 18}};
-    for (const auto &c : commands) {
-        QTest::addRow("%s-on-empty-document", c.action)
-            << QString() << 0 << 0 << QStringList{c.action} << c.snippet << c.afterCaret;
-        QTest::addRow("%s-joins-last-line-%s", c.action, c.selection)
-            << lastLine << c.anchor << c.position << QStringList{c.action} << lastLine + c.snippet
-            << c.afterCaret;
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("line"); // 0: OK stays disabled and the caret stays
+        QTest::newRow("first") << "1" << 1;
+        QTest::newRow("last") << "3" << 3;
+        QTest::newRow("zero") << "0" << 0;
+        QTest::newRow("past-the-end") << "4" << 0;
     }
-    QTest::newRow("include-twice") << QString() << 0 << 0 << QStringList{"mnuInclude", "mnuInclude"}
-                                   << includeLine + includeLine << QStringLiteral(".vyx\"");
-    QTest::newRow("abc-slashes-separator")
-        << QStringLiteral("abc") << 1 << 1 << QStringList{"mnuDoubleSlash", "mnuItemSeparator"}
-        << QStringLiteral("abc//") + separator << QString();
-}
 
-void TestEditCommands::insertAppends()
-{
-    QFETCH(QString, before);
-    QFETCH(int, anchor);
-    QFETCH(int, position);
-    QFETCH(QStringList, actions);
-    QFETCH(QString, text);
-    QFETCH(QString, afterCaret);
+    void goToLine()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, line);
+        rtf()->setText(QStringLiteral("ship Alpha\r\nspeed 4\r\n// end"));
+        rtf()->moveCursor(QTextCursor::End);
+        const int caret = rtf()->textCursor().position();
 
-    typeDocument(before);
-    select(anchor, position);
-    rtf()->document()->setModified(false);
-    QSignalSpy change(rtf(), &RichTextBox::Change);
-
-    for (const QString &action : actions)
-        win()->findChild<QAction *>(action)->trigger();
-
-    QCOMPARE(rtf()->Text(), text);
-    QCOMPARE(change.count(), actions.size());
-    QVERIFY(rtf()->document()->isModified());
-    QVERIFY(win()->mnuCut->isEnabled() && win()->mnuCopy->isEnabled());
-    QVERIFY(!rtf()->textCursor().hasSelection());
-    QCOMPARE(textAfterCaret(), afterCaret);
-
-    // Each insertion is one undo step of its own, apart from the typing.
-    for (int i = 0; i < actions.size(); ++i)
-        QTest::keyClick(rtf(), Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(rtf()->Text(), before);
-}
-
-void TestEditCommands::insertIntoFormattedDocumentLeavesItPlain()
-{
-    QVERIFY(rtf()->LoadFile(QStringLiteral(VYX_TEST_DATA_DIR "/rtf/libreoffice-formatted.rtf")));
-    QVERIFY(rtf()->hasFormatting());
-    const QString before = rtf()->Text();
-    QSignalSpy change(rtf(), &RichTextBox::Change);
-
-    win()->mnuHash->trigger();
-    QCOMPARE(rtf()->Text(), before + QStringLiteral("#"));
-    QCOMPARE(change.count(), 1);
-    QVERIFY(!rtf()->hasFormatting());
-    QTextCursor bold(rtf()->document());
-    bold.setPosition(int(before.indexOf(QStringLiteral("bold word"))) + 1);
-    QVERIFY(bold.charFormat().fontWeight() < QFont::Bold);
-
-    // One undo step brings the formatted text back, redo the plain one.
-    QTest::keyClick(rtf(), Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(rtf()->Text(), before);
-    QVERIFY(rtf()->hasFormatting());
-    bold.setPosition(int(before.indexOf(QStringLiteral("bold word"))) + 1);
-    QCOMPARE(bold.charFormat().fontWeight(), QFont::Bold);
-    QTest::keyClick(rtf(), Qt::Key_Y, Qt::ControlModifier);
-    QCOMPARE(rtf()->Text(), before + QStringLiteral("#"));
-    QVERIFY(!rtf()->hasFormatting());
-    // An edit made after undoing it keeps the formatting for good.
-    QTest::keyClick(rtf(), Qt::Key_Z, Qt::ControlModifier);
-    QTest::keyClick(rtf(), Qt::Key_X);
-    QVERIFY(rtf()->hasFormatting());
-}
-
-void TestEditCommands::clipboard_data()
-{
-    QTest::addColumn<QString>("document");
-    QTest::addColumn<int>("anchor"); // the selection before the steps
-    QTest::addColumn<int>("position");
-    QTest::addColumn<QString>("clipboard"); // before the steps
-    QTest::addColumn<QStringList>("steps"); // menu items, or Ctrl+ a key typed in the text
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("clipboardAfter");
-    const QString ship = QStringLiteral("ship Alpha\r\nspeed 4\r\n// end");
-    const QString hello = QStringLiteral("hello world"), other = QStringLiteral("other");
-    const QStringList cutPaste{"mnuCut", "mnuPaste"};
-    // clang-format off
-    QTest::newRow("menu copy: the whole document") << ship << 7 << 13 << other << QStringList{"mnuCopy"}
-        << ship << "ship Alpha\nspeed 4\n// end";
-    QTest::newRow("menu cut, paste") << hello << 0 << 11 << other << cutPaste << hello << hello;
-    QTest::newRow("cut nothing, paste CR LF") << "x" << 1 << 1 << "a\r\nb\r\nc" << cutPaste
-        << "xa\r\nb\r\nc" << "a\r\nb\r\nc";
-    QTest::newRow("cut nothing, paste mixed") << "x" << 1 << 1 << "a\nb\r\nc" << cutPaste
-        << "xa\r\nb\r\nc" << "a\nb\r\nc";
-    QTest::newRow("ctrl+x: the selection") << hello << 0 << 5 << other << QStringList{"X"}
-        << " world" << "hello";
-    QTest::newRow("ctrl+c: the selection") << hello << 0 << 5 << other << QStringList{"C"} << hello
-        << "hello";
-    // clang-format on
-}
-
-// Each way of cutting or copying enables Paste and leaves plain text only,
-// with LF line ends; pasted text brings no CR into the document.
-void TestEditCommands::clipboard()
-{
-    QFETCH(QString, document);
-    QFETCH(int, anchor);
-    QFETCH(int, position);
-    QFETCH(QString, clipboard);
-    QFETCH(QStringList, steps);
-    QFETCH(QString, text);
-    QFETCH(QString, clipboardAfter);
-    rtf()->setText(document);
-    select(anchor, position);
-    QApplication::clipboard()->setText(clipboard);
-    for (const QString &step : steps) {
-        if (step.size() == 1)
-            QTest::keyClick(rtf(), Qt::Key(step.at(0).unicode()), Qt::ControlModifier);
-        else
-            win()->findChild<QAction *>(step)->trigger();
+        QTest::keyClick(rtf(), Qt::Key_G, Qt::ControlModifier);
+        FrmGoToLineWindow *go = win()->frmGoToLine;
+        QVERIFY(go && go->isVisible());
+        QCOMPARE(go->lblRange->text(), QStringLiteral("From 1 to 3"));
+        QTest::keyClicks(go->txtLine, typed);
+        QCOMPARE(go->cmdOK->isEnabled(), line > 0);
+        QTest::keyClick(go->txtLine, Qt::Key_Return);
+        if (line == 0) {
+            QTest::keyClick(go, Qt::Key_Escape);
+            QCOMPARE(rtf()->textCursor().position(), caret);
+        } else {
+            QCOMPARE(rtf()->textCursor().blockNumber(), line - 1);
+            QCOMPARE(rtf()->textCursor().positionInBlock(), 0);
+        }
+        QVERIFY(!go->isVisible());
     }
-    QCOMPARE(rtf()->Text(), text);
-    QVERIFY(!rtf()->document()->toRawText().contains(u'\r'));
-    QCOMPARE(QApplication::clipboard()->mimeData()->formats(), QStringList{"text/plain"});
-    QCOMPARE(QApplication::clipboard()->text(), clipboardAfter);
-    QVERIFY(win()->mnuPaste->isEnabled());
-    QCOMPARE(win()->mnuCut->isEnabled(), !text.isEmpty());
-}
-
-void TestEditCommands::undoRedoFollowHistory()
-{
-    QVERIFY(!win()->mnuUndo->isEnabled() && !win()->mnuRedo->isEnabled());
-    QTest::keyClicks(rtf(), QStringLiteral("ab"));
-    QVERIFY(win()->mnuUndo->isEnabled() && !win()->mnuRedo->isEnabled());
-    QTest::keyClick(rtf(), Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(rtf()->Text(), QString());
-    QVERIFY(!win()->mnuUndo->isEnabled() && win()->mnuRedo->isEnabled());
-    QTest::keyClick(rtf(), Qt::Key_Y, Qt::ControlModifier);
-    QCOMPARE(rtf()->Text(), QStringLiteral("ab"));
-    QTest::keyClick(rtf(), Qt::Key_Z, Qt::ControlModifier);
-    QTest::keyClick(rtf(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-    QCOMPARE(rtf()->Text(), QStringLiteral("ab"));
-    QVERIFY(win()->mnuUndo->isEnabled() && !win()->mnuRedo->isEnabled());
-}
-
-void TestEditCommands::find_data()
-{
-    QTest::addColumn<QString>("document");
-    QTest::addColumn<QString>("what");
-    QTest::addColumn<int>("anchor"); // the selection before the search
-    QTest::addColumn<int>("position");
-    QTest::addColumn<QString>("options"); // "case", "word", "nowrap", "back"
-    QTest::addColumn<int>("start"); // the match selected; -1: none, the selection stays
-    QTest::addColumn<int>("end");
-
-    const QString ships = QStringLiteral("Laser lasers\r\nlaser LASER");
-    const QString lines = QStringLiteral("one\r\ntwo\r\nlast");
-    QTest::newRow("any-case") << ships << "LASER" << 0 << 0 << "" << 0 << 5;
-    QTest::newRow("match-case") << ships << "laser" << 0 << 0 << "case" << 6 << 11;
-    QTest::newRow("whole-word") << ships << "laser" << 1 << 1 << "word" << 13 << 18;
-    QTest::newRow("after-selection") << ships << "laser" << 0 << 5 << "" << 6 << 11;
-    QTest::newRow("wraps") << ships << "laser" << 19 << 24 << "word" << 0 << 5;
-    QTest::newRow("no-wrap") << ships << "laser" << 19 << 24 << "nowrap" << -1 << -1;
-    QTest::newRow("backward") << ships << "laser" << 13 << 18 << "back" << 6 << 11;
-    QTest::newRow("backward-ends-before-caret") << ships << "laser" << 9 << 9 << "back" << 0 << 5;
-    QTest::newRow("backward-wraps") << ships << "laser" << 0 << 5 << "back,case" << 13 << 18;
-    QTest::newRow("not-found") << ships << "hull" << 2 << 4 << "" << -1 << -1;
-    QTest::newRow("whole-last-line") << lines << "last" << 0 << 0 << "nowrap" << 8 << 12;
-    QTest::newRow("none-inside-selection")
-        << QStringLiteral("aaa") << "aa" << 0 << 2 << "nowrap" << -1 << -1;
-}
-
-// Enter presses Find Next; Find Previous is a button of its own.
-void TestEditCommands::find()
-{
-    QFETCH(QString, document);
-    QFETCH(QString, what);
-    QFETCH(int, anchor);
-    QFETCH(int, position);
-    QFETCH(QString, options);
-    QFETCH(int, start);
-    QFETCH(int, end);
-    typeDocument(document);
-    rtf()->document()->setModified(false);
-    select(anchor, position);
-
-    FrmSearchWindow *find = openSearch(Qt::Key_F, what, options);
-    QVERIFY(find);
-    if (options.contains(QLatin1String("back")))
-        QTest::mouseClick(find->cmdFindPrevious, Qt::LeftButton);
-    else
-        QTest::keyClick(find->txtFind, Qt::Key_Return);
-
-    const QTextCursor selection = rtf()->textCursor();
-    QCOMPARE(selection.selectionStart(), start < 0 ? qMin(anchor, position) : start);
-    QCOMPARE(selection.selectionEnd(), start < 0 ? qMax(anchor, position) : end);
-    QCOMPARE(find->lblStatus->text(),
-             start < 0 ? QStringLiteral("Cannot find \"%1\"").arg(what) : QString());
-    QVERIFY(find->isVisible());
-    QVERIFY(!rtf()->document()->isModified());
-    QCOMPARE(frmMain().caption(), QStringLiteral("VYX Editor 1.0"));
-
-    // F3 in the editor repeats the search; when it finds nothing the window
-    // comes back to say so. Escape closes the window.
-    QTest::keyClick(find, Qt::Key_Escape);
-    QVERIFY(!find->isVisible());
-    if (start >= 0) {
-        const bool back = options.contains(QLatin1String("back"));
-        QTest::keyClick(rtf(), Qt::Key_F3, back ? Qt::ShiftModifier : Qt::NoModifier);
-        const bool foundAgain = !options.contains(QLatin1String("nowrap"));
-        QCOMPARE(rtf()->textCursor().selectionStart() != start, foundAgain);
-        QCOMPARE(rtf()->textCursor().selectedText().toLower(), what.toLower());
-        QCOMPARE(find->isVisible(), !foundAgain);
-    }
-}
-
-void TestEditCommands::replace_data()
-{
-    QTest::addColumn<QString>("document");
-    QTest::addColumn<QString>("what");
-    QTest::addColumn<QString>("with");
-    QTest::addColumn<QString>("options");
-    QTest::addColumn<QStringList>("buttons");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("status");
-
-    const QString doc = QStringLiteral("hull 4\r\nHull 5 hulls\r\nhull");
-    const QStringList all{QStringLiteral("cmdReplaceAll")};
-    // clang-format off
-    QTest::newRow("all") << doc << "hull" << "Armor" << "" << all
-        << "Armor 4\r\nArmor 5 Armors\r\nArmor" << "Replaced 4 occurrences.";
-    QTest::newRow("all-whole-words-case") << doc << "hull" << "x" << "word,case" << all
-        << "x 4\r\nHull 5 hulls\r\nx" << "Replaced 2 occurrences.";
-    QTest::newRow("all-growing") << QStringLiteral("aa") << "a" << "aa" << "" << all
-        << "aaaa" << "Replaced 2 occurrences.";
-    QTest::newRow("all-none") << doc << "mass" << "x" << "" << all
-        << doc << "Cannot find \"mass\"";
-    // The first press only finds; the second replaces and finds the next.
-    const QStringList twice{QStringLiteral("cmdReplace"), QStringLiteral("cmdReplace")};
-    QTest::newRow("replace-twice") << doc << "hull" << "Shield" << "" << twice
-        << "Shield 4\r\nHull 5 hulls\r\nhull" << QString();
-    // clang-format on
-}
-
-// Every replacing command is one undo step, and the windows go with the editor.
-void TestEditCommands::replace()
-{
-    QFETCH(QString, document);
-    QFETCH(QString, what);
-    QFETCH(QString, with);
-    QFETCH(QString, options);
-    QFETCH(QStringList, buttons);
-    QFETCH(QString, text);
-    QFETCH(QString, status);
-    typeDocument(document);
-    rtf()->moveCursor(QTextCursor::Start);
-
-    FrmSearchWindow *replace = openSearch(Qt::Key_H, what, options);
-    QVERIFY(replace);
-    QCOMPARE(replace->windowTitle(), QStringLiteral("Replace"));
-    QTest::keyClicks(replace->txtReplace, with);
-    for (const QString &button : buttons)
-        QTest::mouseClick(replace->findChild<QPushButton *>(button), Qt::LeftButton);
-    QCOMPARE(rtf()->Text(), text);
-    QCOMPARE(replace->lblStatus->text(), status);
-
-    if (text != document) {
-        QTest::keyClick(rtf(), Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(rtf()->Text(), document);
-    }
-    QPointer<FrmSearchWindow> window = replace;
-    rtf()->document()->setModified(false);
-    frmMain().unload();
-    TestUtil::flushDeferredDeletes();
-    QVERIFY(window.isNull());
-}
-
-void TestEditCommands::goToLine_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<int>("line"); // 0: OK stays disabled and the caret stays
-    QTest::newRow("first") << "1" << 1;
-    QTest::newRow("last") << "3" << 3;
-    QTest::newRow("zero") << "0" << 0;
-    QTest::newRow("past-the-end") << "4" << 0;
-}
-
-void TestEditCommands::goToLine()
-{
-    QFETCH(QString, typed);
-    QFETCH(int, line);
-    typeDocument(QStringLiteral("ship Alpha\r\nspeed 4\r\n// end"));
-    const int caret = rtf()->textCursor().position();
-
-    QTest::keyClick(rtf(), Qt::Key_G, Qt::ControlModifier);
-    FrmGoToLineWindow *go = win()->frmGoToLine;
-    QVERIFY(go && go->isVisible());
-    QCOMPARE(go->lblRange->text(), QStringLiteral("From 1 to 3"));
-    QTest::keyClicks(go->txtLine, typed);
-    QCOMPARE(go->cmdOK->isEnabled(), line > 0);
-    QTest::keyClick(go->txtLine, Qt::Key_Return);
-    if (line == 0) {
-        QTest::keyClick(go, Qt::Key_Escape);
-        QCOMPARE(rtf()->textCursor().position(), caret);
-    } else {
-        QCOMPARE(rtf()->textCursor().blockNumber(), line - 1);
-        QCOMPARE(rtf()->textCursor().positionInBlock(), 0);
-    }
-    QVERIFY(!go->isVisible());
-}
+};
 
 QTEST_MAIN(TestEditCommands)
 #include "tst_editcommands.moc"

@@ -17,164 +17,6 @@
 #include <QTextBlock>
 #include <QTimer>
 
-class TestFrmMain : public QObject
-{
-    Q_OBJECT
-private Q_SLOTS:
-    void init();
-    void cleanup();
-    void menuTree();
-    void windowDesign();
-    void cutCopyFollowText();
-    void altKeysOpenMenusAndNeverType_data();
-    void altKeysOpenMenusAndNeverType();
-    void exitEndsRunningProgram();
-    void definitionColours_data();
-    void definitionColours();
-};
-
-void TestFrmMain::init()
-{
-    installHelpMenu();
-    frmMain().show();
-    QVERIFY(QTest::qWaitForWindowExposed(frmMain().window()));
-}
-
-void TestFrmMain::cleanup()
-{
-    if (frmMain().isLoaded()) {
-        frmMain().rtfMain()->document()->setModified(false);
-        frmMain().unload();
-    }
-    TestUtil::flushDeferredDeletes();
-}
-
-void TestFrmMain::menuTree()
-{
-    // The whole tree in display order: name, caption, shortcut, enabled at load.
-    const QStringList expected = {
-        "mnuFile &File",
-        "mnuNew New Ctrl+N on",
-        "mnuOpen Open... Ctrl+O on",
-        "mnuSave Save - on",
-        "mnuSaveAs Save As... Ctrl+S on",
-        "mnuSep -",
-        "mnuExit Exit - on",
-        "mnuEdit &Edit",
-        "mnuCut Cut Ctrl+X off",
-        "mnuCopy Copy Ctrl+C off",
-        "mnuPaste Paste Ctrl+V off",
-        "mnuSep1 -",
-        "mnuUndo Undo Ctrl+Z off",
-        "mnuRedo Redo Ctrl+Y, Ctrl+Shift+Z off",
-        "mnuSep2 -",
-        "mnuFind Find... Ctrl+F on",
-        "mnuFindNext Find Next F3 on",
-        "mnuFindPrevious Find Previous Shift+F3 on",
-        "mnuReplace Replace... Ctrl+H on",
-        "mnuGoToLine Go to Line... Ctrl+G on",
-        "mnuSep3 -",
-        "mnuSelectAll Select All Ctrl+A on",
-        "mnuInsert &Insert",
-        "mnuInclude Include Line - on",
-        "mnuItemSeparator Item Separator - on",
-        "mnuSep4 -",
-        "mnuDoubleSlash // - on",
-        "mnuHash # - on",
-        "mnuHelp &Help",
-        "mnuHowToUse How to use... - on",
-        "mnuSep5 -",
-        "mnuAbout About VYX Editor 1.0 - on",
-    };
-    QStringList actual;
-    for (QAction *top : frmMain().win()->menuBar()->actions()) {
-        actual << top->objectName() + QLatin1Char(' ') + top->text();
-        for (QAction *a : top->menu()->actions()) {
-            QVERIFY(!a->isCheckable() && a->isVisible());
-            if (a->isSeparator()) {
-                actual << a->objectName() + QStringLiteral(" -");
-                continue;
-            }
-            QStringList keys;
-            for (const QKeySequence &key : a->shortcuts())
-                keys << key.toString();
-            if (keys.isEmpty())
-                keys << QStringLiteral("-");
-            actual << QStringList{a->objectName(), a->text(), keys.join(QStringLiteral(", ")),
-                                  a->isEnabled() ? "on" : "off"}
-                          .join(' ');
-        }
-    }
-    QCOMPARE(actual, expected);
-}
-
-// The window's own settings: its title, a fixed frame, the control in the
-// client area with the focus, an empty document.
-void TestFrmMain::windowDesign()
-{
-    FrmMainWindow *w = frmMain().win();
-    QCOMPARE(w->windowTitle(), QStringLiteral("VYX Editor 1.0"));
-    QVERIFY(!(w->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
-    QCOMPARE(w->minimumSize(), w->maximumSize());
-    QCOMPARE(w->centralWidget()->size(), QSize(556, 436));
-    QCOMPARE(w->rtfMain->geometry(), QRect(8, 8, 537, 417));
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->rtfMain));
-    QCOMPARE(w->rtfMain->Text(), QString());
-}
-
-// Cut and Copy follow the text; a lone line break is text too.
-void TestFrmMain::cutCopyFollowText()
-{
-    FrmMainWindow *w = frmMain().win();
-    const auto enabled
-        = [w] { return QString::number(w->mnuCut->isEnabled() + w->mnuCopy->isEnabled() * 2); };
-    QStringList seen{enabled()};
-    for (const int key : {int(Qt::Key_X), int(Qt::Key_Backspace), int(Qt::Key_Return)}) {
-        QTest::keyClick(w->rtfMain, Qt::Key(key));
-        seen << enabled();
-    }
-    QCOMPARE(seen, (QStringList{"0", "3", "0", "3"}));
-    QVERIFY(!w->mnuPaste->isEnabled());
-}
-
-void TestFrmMain::altKeysOpenMenusAndNeverType_data()
-{
-    QTest::addColumn<int>("key");
-    QTest::addColumn<bool>("shift");
-    QTest::addColumn<QString>("menu"); // empty: no menu opens
-    QTest::newRow("alt+f") << int(Qt::Key_F) << false << "mnuFile";
-    QTest::newRow("alt+e") << int(Qt::Key_E) << false << "mnuEdit";
-    QTest::newRow("alt+i") << int(Qt::Key_I) << false << "mnuInsert";
-    QTest::newRow("alt+h") << int(Qt::Key_H) << false << "mnuHelp";
-    QTest::newRow("alt+q") << int(Qt::Key_Q) << false << "";
-    QTest::newRow("alt+shift+x") << int(Qt::Key_X) << true << "";
-}
-
-void TestFrmMain::altKeysOpenMenusAndNeverType()
-{
-    QFETCH(int, key);
-    QFETCH(bool, shift);
-    QFETCH(QString, menu);
-    FrmMainWindow *w = frmMain().win();
-    QTest::keyClick(w->rtfMain, Qt::Key(key),
-                    shift ? Qt::AltModifier | Qt::ShiftModifier : Qt::AltModifier);
-    QMenu *opened = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-    QCOMPARE(opened ? opened->objectName() : QString(), menu);
-    if (opened)
-        QTest::keyClick(opened, Qt::Key_Escape);
-    QCOMPARE(w->rtfMain->Text(), QString());
-}
-
-// File > Exit from the program's running event loop makes it return.
-void TestFrmMain::exitEndsRunningProgram()
-{
-    QTimer::singleShot(0, frmMain().win()->mnuExit, &QAction::trigger);
-    QTimer stuck; // Exit that ends nothing would leave the loop running
-    stuck.callOnTimeout([] { QCoreApplication::exit(1); });
-    stuck.start(5000);
-    QCOMPARE(QCoreApplication::exec(), 0);
-}
-
 // Contrast ratio as the WCAG define it.
 static double contrast(const QColor &a, const QColor &b)
 {
@@ -188,67 +30,200 @@ static double contrast(const QColor &a, const QColor &b)
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-void TestFrmMain::definitionColours_data()
+class TestFrmMain : public QObject
 {
-    QTest::addColumn<QPalette>("palette");
-    QTest::addColumn<QByteArray>("line"); // repeated to fill the file
-    QTest::addColumn<int>("kinds"); // distinct formats seen at the end of the file
-    const QByteArray all = "#include \"there.vyx\" // c\r\n#include \"gone.vyx\"\r\n//***\r\n"
-                           "#weapon 12 \"Laser\"\r\n";
-    QPalette dark(QColor(0x2d, 0x2d, 0x2d), QColor(0x1e, 0x1e, 0x1e));
-    dark.setColor(QPalette::Text, QColor(0xe0, 0xe0, 0xe0));
-    dark.setColor(QPalette::Link, QColor(0x1d, 0x54, 0x9f));
-    dark.setColor(QPalette::LinkVisited, QColor(0x60, 0x20, 0x80));
-    QPalette grey = QApplication::style()->standardPalette(); // the hardest background
-    grey.setColor(QPalette::Base, QColor(0x76, 0x76, 0x76));
-    QTest::newRow("light") << QApplication::style()->standardPalette() << all << 7;
-    QTest::newRow("dark") << dark << all << 7;
-    QTest::newRow("mid grey") << grey << all << 7;
-    QTest::newRow("lines too long to colour") << dark << QByteArray("1 ").repeated(2049) + "\r\n"
-                                              << 0;
-    QTest::newRow("rich text keeps its own")
-        << dark << QByteArray("{\\rtf1 //***\\par 12 \"a\"\\par}") << 0;
-}
-
-// The colours read on the palette's background and change nothing else;
-// only the lines shown are coloured.
-void TestFrmMain::definitionColours()
-{
-    QFETCH(QPalette, palette);
-    QFETCH(QByteArray, line);
-    QFETCH(int, kinds);
-    QTemporaryDir dir;
-    const QString file = dir.filePath("defs.vyx");
-    QVERIFY(TestUtil::writeBytes(dir.filePath("there.vyx"), "x"));
-    QVERIFY(TestUtil::writeBytes(file, line.startsWith('{') ? line : line.repeated(500)));
-    RichTextBox *rtf = frmMain().rtfMain();
-    rtf->setPalette(palette);
-    QVERIFY(openDocument(file));
-    QTRY_VERIFY(!rtf->isLoading()); // a file of 2 MB goes on loading after the first screen
-    const QString text = rtf->Text();
-    QSignalSpy change(rtf, &RichTextBox::Change);
-    QTest::keyClick(rtf, Qt::Key_End, Qt::ControlModifier);
-    rtf->viewport()->repaint();
-
-    QSet<QString> seen; // distinct formats
-    const QColor base = palette.color(QPalette::Base);
-    QTextBlock b = rtf->document()->lastBlock();
-    for (int i = 0; i < 100 && b.isValid(); ++i, b = b.previous()) {
-        for (const QTextLayout::FormatRange &r : b.layout()->formats()) {
-            const QColor fore = r.format.foreground().color(), under = r.format.underlineColor();
-            seen << fore.name() + under.name() + QString::number(r.format.fontWeight());
-            QVERIFY(contrast(fore, base) >= 4.5);
-            QVERIFY(!under.isValid() || contrast(under, base) >= 4.5);
-        }
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        installHelpMenu();
+        frmMain().show();
+        QVERIFY(QTest::qWaitForWindowExposed(frmMain().window()));
     }
-    QCOMPARE(seen.size(), kinds);
-    if (kinds) // far from both ends: never shown, never coloured
-        QVERIFY(rtf->document()->findBlockByNumber(1000).layout()->formats().isEmpty());
-    QCOMPARE(rtf->Text(), text);
-    QCOMPARE(change.count(), 0);
-    QVERIFY(!rtf->document()->isModified());
-    QVERIFY(!rtf->document()->isUndoAvailable());
-}
+
+    void cleanup()
+    {
+        if (frmMain().isLoaded()) {
+            frmMain().rtfMain()->document()->setModified(false);
+            frmMain().unload();
+        }
+        TestUtil::flushDeferredDeletes();
+    }
+
+    void menuTree()
+    {
+        // The whole tree in display order: name, caption, shortcut, enabled at load.
+        // clang-format off
+        const QStringList expected = {
+            "mnuFile &File", "mnuNew New Ctrl+N on", "mnuOpen Open... Ctrl+O on", "mnuSave Save - on",
+            "mnuSaveAs Save As... Ctrl+S on", "mnuSep -", "mnuExit Exit - on",
+            "mnuEdit &Edit", "mnuCut Cut Ctrl+X off", "mnuCopy Copy Ctrl+C off", "mnuPaste Paste Ctrl+V off",
+            "mnuSep1 -", "mnuUndo Undo Ctrl+Z off", "mnuRedo Redo Ctrl+Y, Ctrl+Shift+Z off", "mnuSep2 -",
+            "mnuFind Find... Ctrl+F on", "mnuFindNext Find Next F3 on", "mnuFindPrevious Find Previous Shift+F3 on",
+            "mnuReplace Replace... Ctrl+H on", "mnuGoToLine Go to Line... Ctrl+G on", "mnuSep3 -",
+            "mnuSelectAll Select All Ctrl+A on",
+            "mnuInsert &Insert", "mnuInclude Include Line - on", "mnuItemSeparator Item Separator - on",
+            "mnuSep4 -", "mnuDoubleSlash // - on", "mnuHash # - on",
+            "mnuHelp &Help", "mnuHowToUse How to use... - on", "mnuSep5 -", "mnuAbout About VYX Editor 1.0 - on",
+        };
+        // clang-format on
+        QStringList actual;
+        for (QAction *top : frmMain().win()->menuBar()->actions()) {
+            actual << top->objectName() + QLatin1Char(' ') + top->text();
+            for (QAction *a : top->menu()->actions()) {
+                QVERIFY(!a->isCheckable() && a->isVisible());
+                if (a->isSeparator()) {
+                    actual << a->objectName() + QStringLiteral(" -");
+                    continue;
+                }
+                QStringList keys;
+                for (const QKeySequence &key : a->shortcuts())
+                    keys << key.toString();
+                actual << QStringList{a->objectName(), a->text(),
+                                      keys.isEmpty() ? "-" : keys.join(", "),
+                                      a->isEnabled() ? "on" : "off"}
+                              .join(' ');
+            }
+        }
+        QCOMPARE(actual, expected);
+    }
+
+    // Title, fixed frame, the control filling the client area with the focus, an empty document.
+    void windowDesign()
+    {
+        FrmMainWindow *w = frmMain().win();
+        QCOMPARE(w->windowTitle(), QStringLiteral("VYX Editor 1.0"));
+        QVERIFY(
+            !(w->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        QCOMPARE(w->minimumSize(), w->maximumSize());
+        QCOMPARE(w->centralWidget()->size(), QSize(556, 436));
+        QCOMPARE(w->rtfMain->geometry(), QRect(8, 8, 537, 417));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->rtfMain));
+        QCOMPARE(w->rtfMain->Text(), QString());
+    }
+
+    // Cut, Copy, Undo and Redo follow the text and its history; a lone line break is text too.
+    void editMenuFollowsText()
+    {
+        FrmMainWindow *w = frmMain().win();
+        const auto state = [w] {
+            QString s = w->rtfMain->Text() + u'|';
+            for (QAction *a : {w->mnuCut, w->mnuCopy, w->mnuUndo, w->mnuRedo})
+                s += a->isEnabled() ? a->text().at(0) : u'-';
+            return s;
+        };
+        QStringList seen{state()};
+        for (const QKeyCombination key :
+             {QKeyCombination(Qt::Key_X), QKeyCombination(Qt::Key_Backspace),
+              QKeyCombination(Qt::Key_Return), Qt::ControlModifier | Qt::Key_Z,
+              Qt::ControlModifier | Qt::Key_Y, Qt::ControlModifier | Qt::Key_Z,
+              Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_Z}) {
+            QTest::keyClick(w->rtfMain, key.key(), key.keyboardModifiers());
+            seen << state();
+        }
+        QCOMPARE(seen,
+                 (QStringList{"|----", "x|CCU-", "|--U-", "\r\n|CCU-", "|--UR", "\r\n|CCU-",
+                              "|--UR", "\r\n|CCU-"}));
+        QVERIFY(!w->mnuPaste->isEnabled());
+    }
+
+    void altKeysOpenMenusAndNeverType_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("shift");
+        QTest::addColumn<QString>("menu"); // empty: no menu opens
+        QTest::newRow("alt+f") << int(Qt::Key_F) << false << "mnuFile";
+        QTest::newRow("alt+q") << int(Qt::Key_Q) << false << "";
+        QTest::newRow("alt+shift+x") << int(Qt::Key_X) << true << "";
+    }
+
+    void altKeysOpenMenusAndNeverType()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, shift);
+        QFETCH(QString, menu);
+        FrmMainWindow *w = frmMain().win();
+        QTest::keyClick(w->rtfMain, Qt::Key(key),
+                        shift ? Qt::AltModifier | Qt::ShiftModifier : Qt::AltModifier);
+        QMenu *opened = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QCOMPARE(opened ? opened->objectName() : QString(), menu);
+        if (opened)
+            QTest::keyClick(opened, Qt::Key_Escape);
+        QCOMPARE(w->rtfMain->Text(), QString());
+    }
+
+    // File > Exit from the program's running event loop makes it return.
+    void exitEndsRunningProgram()
+    {
+        QTimer::singleShot(0, frmMain().win()->mnuExit, &QAction::trigger);
+        QTimer stuck; // an Exit that ends nothing would leave the loop running
+        stuck.callOnTimeout([] { QCoreApplication::exit(1); });
+        stuck.start(5000);
+        QCOMPARE(QCoreApplication::exec(), 0);
+    }
+
+    void definitionColours_data()
+    {
+        QTest::addColumn<QPalette>("palette");
+        QTest::addColumn<QByteArray>("line"); // repeated to fill the file
+        QTest::addColumn<int>("kinds"); // distinct formats seen at the end of the file
+        const QByteArray all = "#include \"there.vyx\" // c\r\n#include "
+                               "\"gone.vyx\"\r\n//***\r\n#weapon 12 \"Laser\"\r\n";
+        QPalette dark(QColor(0x2d, 0x2d, 0x2d), QColor(0x1e, 0x1e, 0x1e));
+        dark.setColor(QPalette::Text, QColor(0xe0, 0xe0, 0xe0));
+        dark.setColor(QPalette::Link, QColor(0x1d, 0x54, 0x9f));
+        dark.setColor(QPalette::LinkVisited, QColor(0x60, 0x20, 0x80));
+        QPalette grey = QApplication::style()->standardPalette(); // the hardest background
+        grey.setColor(QPalette::Base, QColor(0x76, 0x76, 0x76));
+        QTest::newRow("light") << QApplication::style()->standardPalette() << all << 7;
+        QTest::newRow("dark") << dark << all << 7;
+        QTest::newRow("mid grey") << grey << all << 7;
+        // clang-format off
+        QTest::newRow("lines too long to colour") << dark << QByteArray("1 ").repeated(2049) + "\r\n" << 0;
+        QTest::newRow("rich text keeps its own") << dark << QByteArray("{\\rtf1 //***\\par 12 \"a\"\\par}") << 0;
+        // clang-format on
+    }
+
+    // The colours read well on the background, change nothing else, and go on the lines shown only.
+    void definitionColours()
+    {
+        QFETCH(QPalette, palette);
+        QFETCH(QByteArray, line);
+        QFETCH(int, kinds);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("defs.vyx");
+        QVERIFY(TestUtil::writeBytes(dir.filePath("there.vyx"), "x"));
+        QVERIFY(TestUtil::writeBytes(file, line.startsWith('{') ? line : line.repeated(500)));
+        RichTextBox *rtf = frmMain().rtfMain();
+        rtf->setPalette(palette);
+        QVERIFY(openDocument(file));
+        QTRY_VERIFY(!rtf->isLoading()); // a file of 2 MB goes on loading after the first screen
+        const QString text = rtf->Text();
+        QSignalSpy change(rtf, &RichTextBox::Change);
+        QTest::keyClick(rtf, Qt::Key_End, Qt::ControlModifier);
+        rtf->viewport()->repaint();
+
+        QSet<QString> seen; // distinct formats
+        const QColor base = palette.color(QPalette::Base);
+        QTextBlock b = rtf->document()->lastBlock();
+        for (int i = 0; i < 100 && b.isValid(); ++i, b = b.previous()) {
+            for (const QTextLayout::FormatRange &r : b.layout()->formats()) {
+                const QColor fore = r.format.foreground().color(),
+                             under = r.format.underlineColor();
+                seen << fore.name() + under.name() + QString::number(r.format.fontWeight());
+                QVERIFY(contrast(fore, base) >= 4.5);
+                QVERIFY(!under.isValid() || contrast(under, base) >= 4.5);
+            }
+        }
+        QCOMPARE(seen.size(), kinds);
+        if (kinds) // far from both ends: never shown, never coloured
+            QVERIFY(rtf->document()->findBlockByNumber(1000).layout()->formats().isEmpty());
+        QCOMPARE(rtf->Text(), text);
+        QCOMPARE(change.count(), 0);
+        QVERIFY(!rtf->document()->isModified());
+        QVERIFY(!rtf->document()->isUndoAvailable());
+    }
+};
 
 QTEST_MAIN(TestFrmMain)
 #include "tst_frmmain.moc"
