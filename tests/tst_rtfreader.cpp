@@ -51,6 +51,8 @@ class TestRtfReader : public QObject
 private Q_SLOTS:
     void reads_data();
     void reads();
+    void detects_data();
+    void detects();
     void formatting_data();
     void formatting();
 };
@@ -89,7 +91,8 @@ void TestRtfReader::reads_data()
                        "\u30C6\uD55C\u4F60\u4E2D"));
     row("ansicpg65001", "{\\rtf1\\ansi\\ansicpg65001 \\'c3\\'a9}", QStringLiteral("\u00E9"));
     row("escapes", "{\\rtf1 \\\\ \\{ \\}}", "\\ { }");
-    row("hex-1252-by-default", "{\\rtf1 caf\\'e9 \\'80}", QStringLiteral("caf\u00E9 \u20AC"));
+    row("hex-1252-by-default", "{\\rtf1 caf\\'e9x \\'80}", QStringLiteral("caf\u00E9x \u20AC"));
+    row("big5-ascii-trail-byte", "{\\rtf1\\ansi\\ansicpg950 \\'a4@}", QStringLiteral("\u4E00"));
     row("hex-ansicpg1251", "{\\rtf1\\ansi\\ansicpg1251 \\'e6\\'c0}",
         QStringLiteral("\u0436\u0410"));
     row("cp932-ascii-trail-bytes", "{\\rtf1\\ansi\\ansicpg932 \\'83e\\'83X\\'83g}",
@@ -165,6 +168,25 @@ void TestRtfReader::reads()
                  qPrintable(*read));
     else if (!text.isNull())
         QCOMPARE(*read, text);
+}
+
+void TestRtfReader::detects_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("rtf");
+    QTest::newRow("rtf1") << QByteArray("{\\rtf1 a}") << true;
+    QTest::newRow("after white space") << QByteArray(" \t\r\n{\\rtf1 a}") << true;
+    QTest::newRow("rtf and a word") << QByteArray("{\\rtf\\ansi a}") << true;
+    QTest::newRow("a line that starts so") << QByteArray("{\\rtf is how it starts}") << false;
+    QTest::newRow("after text") << QByteArray("x{\\rtf1 a}") << false;
+}
+
+// Only a real rich-text file is read as one.
+void TestRtfReader::detects()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, rtf);
+    QCOMPARE(looksLikeRtf(bytes), rtf);
 }
 
 void TestRtfReader::formatting_data()
