@@ -147,20 +147,6 @@ void loadPlain(const QTemporaryDir &dir, int mb)
         });
 }
 
-// A child process that loads one file and reports its resident memory, so
-// that the figure is not inflated by earlier runs of this process.
-long peakResidentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
 // A child process that loads one file and reports its resident memory, the
 // peak while saving it and what is left once New has dropped it, so that the
 // figures are not inflated by earlier runs of this process.
@@ -178,7 +164,7 @@ int rssProbe(const QString &path, const QString &out)
         clear.write("5");
     clear.close();
     editor()->SaveFile(out);
-    std::printf("%.1f\n", peakResidentKb() / 1024.0);
+    std::printf("%.1f\n", peakResidentMemoryKb() / 1024.0);
     // File > New drops the document.
     frmMain().win()->mnuNew->trigger();
     paintNow(editor());

@@ -26,26 +26,35 @@ void returnFreedMemory()
 #endif
 }
 
-qint64 availableMemoryBytes()
+namespace {
+
+// A "Key:   123 kB" field of a /proc file, in KiB; -1 where there is none.
+qint64 procFieldKb(const char *file, QByteArrayView key)
 {
-    QFile info(QStringLiteral("/proc/meminfo"));
-    if (!info.open(QIODevice::ReadOnly))
+    QFile proc{QString::fromLatin1(file)};
+    if (!proc.open(QIODevice::ReadOnly))
         return -1;
-    for (const QByteArray &line : info.readAll().split('\n')) {
-        if (line.startsWith("MemAvailable:"))
-            return line.mid(13).trimmed().split(' ').value(0).toLongLong() * 1024;
+    for (const QByteArray &line : proc.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
     }
     return -1;
 }
 
+} // namespace
+
+qint64 availableMemoryBytes()
+{
+    const qint64 kb = procFieldKb("/proc/meminfo", "MemAvailable:");
+    return kb < 0 ? -1 : kb * 1024;
+}
+
 long residentMemoryKb()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
+    return long(procFieldKb("/proc/self/status", "VmRSS:"));
+}
+
+long peakResidentMemoryKb()
+{
+    return long(procFieldKb("/proc/self/status", "VmHWM:"));
 }

@@ -8,6 +8,8 @@ void tuneAllocatorForLargeDocuments();
 
 // The process's resident memory in KiB, or -1 where the system does not tell.
 long residentMemoryKb();
+// The most resident memory the process has had so far, in KiB, or -1.
+long peakResidentMemoryKb();
 
 // The memory the system could give the process now without swapping, in
 // bytes, or -1 where the system does not tell.
