@@ -121,9 +121,13 @@ private Q_SLOTS:
             QTest::keyClick(w->rtfMain, key.key(), key.keyboardModifiers());
             seen << state();
         }
+        for (QAction *item : {w->mnuUndo, w->mnuRedo}) { // the menu's own Undo and Redo
+            item->trigger();
+            seen << state();
+        }
         QCOMPARE(seen,
                  (QStringList{"|----", "x|CCU-", "|--U-", "\r\n|CCU-", "|--UR", "\r\n|CCU-",
-                              "|--UR", "\r\n|CCU-"}));
+                              "|--UR", "\r\n|CCU-", "|--UR", "\r\n|CCU-"}));
         QVERIFY(!w->mnuPaste->isEnabled());
     }
 
