@@ -1,5 +1,6 @@
 #include "definitionview.h"
 #include "filecommands.h"
+#include "frmhowtouse.h"
 #include "frmmain.h"
 #include "helpmenu.h"
 #include "richtextbox.h"
@@ -103,6 +104,7 @@ void TestFileCommands::init()
 
 void TestFileCommands::cleanup()
 {
+    frmHowToUse().unload();
     if (frmMain().isLoaded()) {
         rtf()->document()->setModified(false);
         frmMain().unload();
@@ -264,7 +266,7 @@ void TestFileCommands::saveChanges_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("answer"); // "-": the document is unmodified and nothing is asked
-    for (const char *command : {"new", "open", "exit", "close"})
+    for (const char *command : {"new", "open", "exit", "close", "howtouse"})
         for (const char *answer : {"Yes", "No", "Cancel", "-"})
             QTest::addRow("%s: %s", command, answer) << command << answer;
 }
@@ -285,7 +287,9 @@ void TestFileCommands::saveChanges()
         QCOMPARE(m_seen.first(), askSave);
     QCOMPARE(bytes("b.vyx"), QByteArray(answer == "Yes" ? "bee+" : "bee"));
     QCOMPARE(ended.count(), command == "exit" && goesOn ? 1 : 0);
-    QCOMPARE(frmMain().isLoaded(), command != "close" || !goesOn);
+    // Closing the editor and going to the help page both unload it.
+    QCOMPARE(frmMain().isLoaded(), (command != "close" && command != "howtouse") || !goesOn);
+    QCOMPARE(frmHowToUse().isLoaded(), command == "howtouse" && goesOn);
     if (!frmMain().isLoaded())
         return;
     const QString kept = asked ? "bee+" : "bee";

@@ -12,13 +12,11 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -264,53 +262,6 @@ private Q_SLOTS:
         help->close(); // the close box of the last window ends the program
         QCOMPARE(Form::loadedCount(), 0);
         QCOMPARE(ended.count(), 1);
-    }
-
-    void modifiedDocumentAsksFirst_data()
-    {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<QByteArray>("onDisk");
-        QTest::newRow("yes-saves-then-goes") << int(QMessageBox::Yes) << QByteArray("old\r\nnew");
-        QTest::newRow("no-goes-without-saving") << int(QMessageBox::No) << QByteArray("old");
-        QTest::newRow("cancel-stays") << int(QMessageBox::Cancel) << QByteArray("old");
-    }
-
-    // Going to the help page drops the editor's text: unsaved work is asked about first.
-    void modifiedDocumentAsksFirst()
-    {
-        QFETCH(int, answer);
-        QFETCH(QByteArray, onDisk);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("ship.vyx"));
-        QVERIFY(TestUtil::writeBytes(path, "old"));
-        frmMain().strLastopen = path;
-        frmMain().documentPath = path;
-        RichTextBox *rtf = frmMain().rtfMain();
-        QVERIFY(rtf->LoadFile(path));
-        rtf->moveCursor(QTextCursor::End);
-        QTest::keyClick(rtf, Qt::Key_Return);
-        QTest::keyClicks(rtf, QStringLiteral("new"));
-
-        QString question;
-        TestUtil::whenModalShows([&](QWidget *modal) {
-            auto *box = qobject_cast<QMessageBox *>(modal);
-            QVERIFY(box);
-            question = box->windowTitle() + QLatin1Char('|') + box->text();
-            box->button(QMessageBox::StandardButton(answer))->click();
-        });
-        frmMain().win()->mnuHowToUse->trigger();
-        TestUtil::flushDeferredDeletes();
-
-        QCOMPARE(question, QStringLiteral("VYX Editor 1.0|Save Changes?"));
-        const bool helpShown = answer != QMessageBox::Cancel;
-        QCOMPARE(frmHowToUse().isLoaded(), helpShown);
-        QCOMPARE(frmMain().isLoaded(), !helpShown);
-        QCOMPARE(TestUtil::readBytes(path), onDisk);
-        if (!helpShown)
-            QCOMPARE(frmMain().rtfMain()->Text(), QStringLiteral("old\r\nnew"));
-        frmMain().strLastopen.clear();
-        if (frmMain().isLoaded())
-            frmMain().rtfMain()->document()->setModified(false);
     }
 };
 
