@@ -6,7 +6,6 @@
 #include <QClipboard>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -14,28 +13,11 @@ class TestRichTextBox : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void changeRaisedOncePerChange();
     void overlongLinesAreRefused_data();
     void overlongLinesAreRefused();
     void editsKeepToTheLineLimit();
     void randomBytesRoundTrip();
 };
-
-void TestRichTextBox::changeRaisedOncePerChange()
-{
-    RichTextBox box;
-    box.show();
-    QSignalSpy change(&box, &RichTextBox::Change);
-    box.setText(QStringLiteral("one\r\ntwo\r\nthree"));
-    QCOMPARE(change.count(), 1);
-    box.setText(QString());
-    QCOMPARE(change.count(), 2);
-    QTest::keyClicks(&box, QStringLiteral("ab"));
-    QCOMPARE(change.count(), 4);
-    QTest::keyClick(&box, Qt::Key_Backspace);
-    QCOMPARE(change.count(), 5);
-    QCOMPARE(box.Text(), QStringLiteral("a"));
-}
 
 void TestRichTextBox::overlongLinesAreRefused_data()
 {
