@@ -241,6 +241,7 @@ void TestFileCommands::sequences_data()
     row("changed on disk, modified: told once", "open b.vyx|type !|disk b.vyx other|activate Ok|activate|save Yes", nullptr, "bee!", "bee!", B);
     row("own saves: never asked", "open b.vyx|type !|save|type ?|save|saveas b.vyx Yes|save", nullptr, "bee!?", "bee!?", "DIR/b.vyx");
     row("new: utf-8 when needed", "type \u00E9\u0436|saveas a.vyx", "\xC3\xA9\xD0\xB6", "bee", "\u00E9\u0436", A);
+    row("rtf source, new: yes, cancel keeps it", "disk b.vyx {\\rtf1 bee}|cmdline b.vyx|type !|new Yes Cancel", nullptr, "{\\rtf1 bee}", "bee!", B);
     // clang-format on
 }
 

@@ -98,6 +98,7 @@ private Q_SLOTS:
         QCOMPARE(w->minimumSize(), w->maximumSize());
         QCOMPARE(w->centralWidget()->size(), QSize(556, 436));
         QCOMPARE(w->rtfMain->geometry(), QRect(8, 8, 537, 417));
+        QCOMPARE(w->rtfMain->font().pointSizeF(), 9.75);
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->rtfMain));
         QCOMPARE(w->rtfMain->Text(), QString());
     }

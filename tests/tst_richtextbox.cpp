@@ -50,6 +50,7 @@ void TestRichTextBox::overlongLinesAreRefused()
     RichTextBox box;
     box.setText(QStringLiteral("kept"));
     QCOMPARE(box.LoadFile(path), loads);
+    QVERIFY(!box.isLoading()); // all of it is in when LoadFile returns
     if (!loads) {
         QVERIFY(box.errorString().contains(QString::number(RichTextBox::maxLineLength)));
         QCOMPARE(box.Text(), QStringLiteral("kept"));

@@ -121,6 +121,8 @@ void TestRtfReader::reads_data()
     row("bin-negative-length", "{\\rtf1 a\\bin-5 b}", "ab");
     row("100000-char-control-word", "{\\rtf1 \\" + QByteArray(100000, 'b') + " x}", "x");
     row("unknown-control-words", "{\\rtf1\\qqq\\zz\\x-1 a{\\*\\yy b}c\\*}", "ac");
+    row("undefined-1252-bytes-kept", "{\\rtf1 a\\'81\\'8d\\'8f\\'90\\'9d\\'7fb}",
+        QStringLiteral("a\u0081\u008D\u008F\u0090\u009Db"));
     row("control-bytes-dropped", QByteArray("{\\rtf1 a") + '\x01' + '\0' + "b\\'0c\\'0dc}", "abc");
     row("extra-closing-braces", "}}}{\\rtf1 a}}}} b", "a");
     row("groups-left-open", "{\\rtf1 {{{a\\b b", "ab");
