@@ -242,6 +242,7 @@ void TestFileCommands::sequences_data()
     row("own saves: never asked", "open b.vyx|type !|save|type ?|save|saveas b.vyx Yes|save", nullptr, "bee!?", "bee!?", "DIR/b.vyx");
     row("new: utf-8 when needed", "type \u00E9\u0436|saveas a.vyx", "\xC3\xA9\xD0\xB6", "bee", "\u00E9\u0436", A);
     row("rtf source, new: yes, cancel keeps it", "disk b.vyx {\\rtf1 bee}|cmdline b.vyx|type !|new Yes Cancel", nullptr, "{\\rtf1 bee}", "bee!", B);
+    row("changed on disk, new: yes, no keeps it", "open b.vyx|type !|disk b.vyx other|new Yes No", nullptr, "other", "bee!", B);
     // clang-format on
 }
 
