@@ -149,8 +149,8 @@ void FrmMainWindow::buildMenus()
     mnuSep1 = addSeparator(mnuEdit, "mnuSep1");
     mnuUndo = addItem(mnuEdit, "mnuUndo", QStringLiteral("Undo"),
                       QKeySequence(Qt::CTRL | Qt::Key_Z), mnuUndo_Click, false);
-    mnuRedo = addItem(mnuEdit, "mnuRedo", QStringLiteral("Redo"),
-                      QKeySequence(Qt::CTRL | Qt::Key_Y), mnuRedo_Click, false);
+    mnuRedo
+        = addItem(mnuEdit, "mnuRedo", QStringLiteral("Redo"), QKeySequence(), mnuRedo_Click, false);
     mnuRedo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     connect(rtfMain, &QPlainTextEdit::undoAvailable, mnuUndo, &QAction::setEnabled);

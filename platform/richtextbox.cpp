@@ -137,7 +137,7 @@ void RichTextBox::onContentsChange(int, int charsRemoved, int charsAdded)
 
 QString RichTextBox::Text() const
 {
-    return withLineEnds(document()->toRawText(), QLatin1String("\r\n"));
+    return textWithLineEnds(QLatin1String("\r\n"));
 }
 
 QString RichTextBox::textWithLineEnds(QLatin1String lineEnd) const
@@ -214,9 +214,14 @@ bool RichTextBox::saveChangesEncoding() const
     return m_encoding == TextEncoding::Windows1252 && !fitsEncoding(Text(), m_encoding);
 }
 
+bool RichTextBox::isDocumentFile(const QString &path) const
+{
+    return !m_file.path().isEmpty() && QFileInfo(m_file.path()) == QFileInfo(path);
+}
+
 bool RichTextBox::fileChangedOnDisk(const QString &path)
 {
-    if (m_file.path().isEmpty() || QFileInfo(m_file.path()) != QFileInfo(path))
+    if (!isDocumentFile(path))
         return false;
     m_file.takeUnnoticedChange();
     return m_file.changedOnDisk();
@@ -224,13 +229,12 @@ bool RichTextBox::fileChangedOnDisk(const QString &path)
 
 bool RichTextBox::newFileChangeOnDisk(const QString &path)
 {
-    return !m_file.path().isEmpty() && QFileInfo(m_file.path()) == QFileInfo(path)
-        && m_file.takeUnnoticedChange();
+    return isDocumentFile(path) && m_file.takeUnnoticedChange();
 }
 
 bool RichTextBox::isRichTextSource(const QString &path) const
 {
-    return m_richSource && QFileInfo(m_file.path()) == QFileInfo(path);
+    return m_richSource && isDocumentFile(path);
 }
 
 void RichTextBox::forgetFile()

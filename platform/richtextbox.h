@@ -139,6 +139,8 @@ protected:
 private:
     struct Load;
     void onContentsChange(int position, int charsRemoved, int charsAdded);
+    // True when path names the file the document was read from or saved to.
+    bool isDocumentFile(const QString &path) const;
     // True when inserting text at the cursor (over its selection) leaves no
     // line longer than maxLineLength.
     bool lineLimitAllows(const QTextCursor &cursor, QStringView text) const;

@@ -39,6 +39,17 @@ bool overwrite(int fd, const QByteArray &bytes)
         && ::ftruncate(fd, off_t(bytes.size())) == 0 && ::fsync(fd) == 0;
 }
 
+FileIdentity identityOf(const struct stat &st)
+{
+    return {true, quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
+            qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+QString tooLarge(qint64 maxSize)
+{
+    return QObject::tr("The file is larger than %1 MB.").arg(maxSize / (1024 * 1024));
+}
+
 } // namespace
 
 FileIdentity fileIdentity(const QString &path)
@@ -46,8 +57,7 @@ FileIdentity fileIdentity(const QString &path)
     struct stat st;
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return {};
-    return {true, quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
-            qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+    return identityOf(st);
 }
 
 bool TextFile::read(const QString &path, qint64 maxSize)
@@ -69,7 +79,7 @@ bool TextFile::read(const QString &path, qint64 maxSize)
         return false;
     }
     if (st.st_size > maxSize) {
-        m_errorString = QObject::tr("The file is larger than %1 MB.").arg(maxSize / (1024 * 1024));
+        m_errorString = tooLarge(maxSize);
         ::close(fd);
         return false;
     }
@@ -81,16 +91,14 @@ bool TextFile::read(const QString &path, qint64 maxSize)
     }
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError || bytes.size() > maxSize) {
-        m_errorString = file.error() != QFileDevice::NoError
-            ? file.errorString()
-            : QObject::tr("The file is larger than %1 MB.").arg(maxSize / (1024 * 1024));
+        m_errorString
+            = file.error() != QFileDevice::NoError ? file.errorString() : tooLarge(maxSize);
         return false;
     }
     m_bytes = std::move(bytes);
     m_path = path;
     m_noticed = {};
-    m_identity = {true, quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
-                  qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+    m_identity = identityOf(st);
     return true;
 }
 
