@@ -1,4 +1,3 @@
-#include "filecommands.h"
 #include "frmmain.h"
 #include "helpmenu.h"
 #include "memory.h"
@@ -57,8 +56,6 @@ int main(int argc, char *argv[])
     // No application display name: on X11 Qt would append it to every window
     // title, and the About window's caption must stand as it is.
     QApplication::setDesktopFileName(QStringLiteral("vyx-editor"));
-    // Forms decide when the program ends: when none is loaded any more.
-    QApplication::setQuitOnLastWindowClosed(false);
 
     QCommandLineParser parser;
     describe(parser);
@@ -77,6 +74,6 @@ int main(int argc, char *argv[])
     // A file named on the command line opens as if chosen in the open
     // dialog; if it cannot be read, the user is told over an empty editor.
     if (!files.isEmpty())
-        openDocument(files.first());
+        frmMain().win()->openDocument(files.first());
     return QApplication::exec();
 }

@@ -3,7 +3,7 @@
 // Each figure is the median of several runs; the table shows min and max.
 
 #include "definitionview.h"
-#include "filecommands.h"
+#include "document.h"
 #include "frmmain.h"
 #include "helpmenu.h"
 #include "inputs.h"
@@ -102,6 +102,11 @@ RichTextBox *editor()
     return frmMain().rtfMain();
 }
 
+Document *document()
+{
+    return frmMain().win()->document;
+}
+
 void freshEditor()
 {
     if (frmMain().isLoaded()) {
@@ -123,7 +128,7 @@ void loadPlain(const QTemporaryDir &dir, int mb)
     timeIt(
         "load_plain_" + QByteArray::number(mb) + "mb_ms", [] { freshEditor(); },
         [&] {
-            editor()->LoadFile(path);
+            document()->load(path);
             paintNow(editor());
         });
 
@@ -155,7 +160,7 @@ int rssProbe(const QString &path, const QString &out)
     installHelpMenu();
     frmMain().show();
     QCoreApplication::processEvents();
-    editor()->LoadFile(path);
+    document()->load(path);
     paintNow(editor());
     std::printf("%.1f\n", residentMemoryKb() / 1024.0);
     // Writing 5 there starts the peak afresh (Linux).
@@ -163,7 +168,7 @@ int rssProbe(const QString &path, const QString &out)
     if (clear.open(QIODevice::WriteOnly))
         clear.write("5");
     clear.close();
-    editor()->SaveFile(out);
+    document()->save(out);
     std::printf("%.1f\n", peakResidentMemoryKb() / 1024.0);
     // File > New drops the document.
     frmMain().win()->mnuNew->trigger();
@@ -220,13 +225,13 @@ void backgroundLoad(const QTemporaryDir &dir, int mb)
         PaintClock paints;
         editor()->viewport()->installEventFilter(&paints);
         paints.clock.start();
-        openDocument(path);
+        frmMain().win()->openDocument(path);
         paintNow(editor());
         first.push_back(paints.clock.nsecsElapsed() / 1e6);
         // The wait for the first screen is the figure above, not a gap.
         paints.last = paints.clock.nsecsElapsed();
         paints.longestGap = 0;
-        while (editor()->isLoading())
+        while (document()->isLoading())
             QCoreApplication::processEvents();
         paintNow(editor());
         full.push_back(paints.clock.nsecsElapsed() / 1e6);
@@ -253,7 +258,7 @@ void editsOnBigDocuments(const QTemporaryDir &dir)
     });
 
     freshEditor();
-    editor()->LoadFile(path50);
+    document()->load(path50);
     paintNow(editor());
     FrmMainWindow *w = frmMain().win();
 
@@ -277,7 +282,7 @@ void editsOnBigDocuments(const QTemporaryDir &dir)
     });
 
     freshEditor();
-    editor()->LoadFile(path10);
+    document()->load(path10);
     paintNow(editor());
     w = frmMain().win();
     timeIt("insert_10mb_ms", nullptr, [&] {
@@ -291,9 +296,9 @@ void editsOnBigDocuments(const QTemporaryDir &dir)
     });
 
     freshEditor();
-    editor()->LoadFile(path10);
+    document()->load(path10);
     const QString out = dir.filePath(QStringLiteral("saved.vyx"));
-    timeIt("save_10mb_ms", nullptr, [&] { editor()->SaveFile(out); });
+    timeIt("save_10mb_ms", nullptr, [&] { document()->save(out); });
     const QByteArray saved = editor()->Text().toLatin1();
     const QByteArray outRaw = QFile::encodeName(dir.filePath(QStringLiteral("raw.vyx")));
     timeIt("baseline_write_fsync_10mb_ms", nullptr, [&] {
@@ -317,7 +322,7 @@ void searchOnBigDocuments(const QTemporaryDir &dir)
     const QString path50 = dir.filePath(QStringLiteral("search50.vyx"));
     writeFile(path50, makeDefinitionText(50 * 1024 * 1024) + "Zebulon");
     freshEditor();
-    editor()->LoadFile(path50);
+    document()->load(path50);
     paintNow(editor());
     FrmMainWindow *w = frmMain().win();
     w->mnuFind->trigger();
@@ -345,7 +350,7 @@ void searchOnBigDocuments(const QTemporaryDir &dir)
         "replace_all_100k_10mb_ms",
         [&] {
             freshEditor();
-            editor()->LoadFile(path);
+            document()->load(path);
             paintNow(editor());
             frmMain().win()->mnuReplace->trigger();
             FrmSearchWindow *r = frmMain().win()->frmReplace;
@@ -371,13 +376,13 @@ void longLines(const QTemporaryDir &dir)
         const QString word
             = cjk ? QStringLiteral("\u6F22\u5B57\u4EEE\u540D") : QStringLiteral("Alpha 1200 ");
         QString line;
-        while (line.size() < RichTextBox::maxLineLength)
+        while (line.size() < Document::maxLineLength)
             line += word;
-        line.truncate(RichTextBox::maxLineLength - g_runs - 1);
+        line.truncate(Document::maxLineLength - g_runs - 1);
         const QString path = dir.filePath(QStringLiteral("longline.vyx"));
         writeFile(path, line.toUtf8());
         freshEditor();
-        editor()->LoadFile(path);
+        document()->load(path);
         QTest::keyClick(editor(), Qt::Key_End, Qt::ControlModifier);
         paintNow(editor());
         timeIt(cjk ? "type_key_long_line_cjk_ms" : "type_key_long_line_ascii_ms", nullptr, [&] {
@@ -395,8 +400,8 @@ DefinitionView *definitionView()
 // Opens a file as File > Open does and waits until all of it is in.
 void openFully(const QString &path)
 {
-    openDocument(path);
-    while (editor()->isLoading())
+    frmMain().win()->openDocument(path);
+    while (document()->isLoading())
         QCoreApplication::processEvents();
 }
 
@@ -442,7 +447,7 @@ void loadRtf(const QTemporaryDir &dir, int mb)
     timeIt(
         "load_rtf_" + QByteArray::number(mb) + "mb_ms", [] { freshEditor(); },
         [&] {
-            editor()->LoadFile(path);
+            document()->load(path);
             paintNow(editor());
         });
 }

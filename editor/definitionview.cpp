@@ -1,8 +1,7 @@
 #include "definitionview.h"
 
 #include "definitionsyntax.h"
-#include "filecommands.h"
-#include "frmmain.h"
+#include "document.h"
 #include "richtextbox.h"
 
 #include <QAction>
@@ -72,10 +71,11 @@ QTextCharFormat coloured(const QColor &colour)
 
 } // namespace
 
-DefinitionView::DefinitionView(FrmMainWindow *window)
+DefinitionView::DefinitionView(RichTextBox *edit, Document *model, QWidget *window)
     : QObject(window)
-    , m_edit(window->rtfMain)
-    , m_viewport(window->rtfMain->viewport())
+    , m_edit(edit)
+    , m_model(model)
+    , m_viewport(edit->viewport())
 {
     setObjectName(QStringLiteral("definitionView"));
 
@@ -118,7 +118,7 @@ void DefinitionView::recolourChange(QTextDocument *doc, int position, int added)
 {
     // What a load brings in is coloured when shown; colouring the ends of
     // each of its steps cost 20 MB and more for a file of 10 MB.
-    if (m_edit->isLoading())
+    if (m_model->isLoading())
         return;
     // An edited line is coloured again before it is laid out, so that typing
     // never shows colours a character off. Only the first and last line of a
@@ -187,7 +187,7 @@ QList<QTextLayout::FormatRange> DefinitionView::formatsFor(const QString &line)
             break;
         case Kind::IncludeName: {
             const QString target = DefinitionSyntax::resolveInclude(
-                frmMain().documentPath, DefinitionSyntax::include(line).name);
+                m_model->filePath(), DefinitionSyntax::include(line).name);
             format = target.isEmpty() || includeExists(target) ? &m_formats.includeName
                                                                : &m_formats.missingInclude;
             break;
@@ -271,9 +271,8 @@ bool DefinitionView::includeExists(const QString &path, bool fresh)
 QString DefinitionView::includeTarget(const QTextBlock &block)
 {
     const DefinitionSyntax::Include include = DefinitionSyntax::include(block.text());
-    return include.isValid()
-        ? DefinitionSyntax::resolveInclude(frmMain().documentPath, include.name)
-        : QString();
+    return include.isValid() ? DefinitionSyntax::resolveInclude(m_model->filePath(), include.name)
+                             : QString();
 }
 
 // The same, when the point of the text's viewport is on the include's name.
@@ -405,20 +404,28 @@ void DefinitionView::showContextMenu(QContextMenuEvent *event, bool atMouse)
 
 void DefinitionView::follow(const QString &target, int line)
 {
-    if (target.isEmpty() || !confirmDiscardChanges())
+    // Links wait while a file loads: following one would stop the load.
+    if (target.isEmpty() || m_model->isLoading())
         return;
-    const QString from = frmMain().documentPath;
-    if (!openDocument(target))
+    const QString from = m_model->filePath();
+    Q_EMIT openRequested(target);
+    const QString to = m_model->filePath();
+    if (to == from || QFileInfo(to) != QFileInfo(target))
         return;
-    m_history.append({from, line, frmMain().documentPath});
-    m_back->setEnabled(true);
+    // A document that was never saved has nowhere to go back to.
+    if (from.isEmpty()) {
+        m_history.clear();
+    } else {
+        m_history.append({from, line, to});
+    }
+    historyIsCurrent();
 }
 
 // Back leads to the including file only while the file shown is the one the
 // include led to; once another was opened or saved over it, the walk ended.
 bool DefinitionView::historyIsCurrent()
 {
-    if (!m_history.isEmpty() && m_history.last().to != frmMain().documentPath)
+    if (!m_history.isEmpty() && m_history.last().to != m_model->filePath())
         m_history.clear();
     m_back->setEnabled(!m_history.isEmpty());
     return !m_history.isEmpty();
@@ -426,16 +433,32 @@ bool DefinitionView::historyIsCurrent()
 
 void DefinitionView::goBack()
 {
-    if (!historyIsCurrent() || !confirmDiscardChanges())
+    if (m_model->isLoading() || !historyIsCurrent())
         return;
     const Step step = m_history.last();
-    if (!openDocument(step.from))
+    Q_EMIT openRequested(step.from);
+    if (m_model->filePath() != step.from)
         return;
     m_history.removeLast();
     historyIsCurrent();
-    const QTextBlock line = m_edit->document()->findBlockByNumber(step.line);
-    if (line.isValid()) {
-        m_edit->setTextCursor(QTextCursor(line));
-        m_edit->centerCursor();
+    // The include's line may be far into a big file: the caret goes there
+    // once the load has brought it in.
+    const auto showLine = [this, line = step.line] {
+        const QTextBlock block = m_edit->document()->findBlockByNumber(line);
+        if (block.isValid()) {
+            m_edit->setTextCursor(QTextCursor(block));
+            m_edit->centerCursor();
+        }
+    };
+    if (!m_model->isLoading()) {
+        showLine();
+        return;
     }
+    connect(
+        m_model, &Document::loadEnded, this,
+        [showLine](bool completed) {
+            if (completed)
+                showLine();
+        },
+        Qt::SingleShotConnection);
 }

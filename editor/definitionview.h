@@ -7,7 +7,7 @@
 #include <QTextCharFormat>
 #include <QTextLayout>
 
-class FrmMainWindow;
+class Document;
 class QAction;
 class QContextMenuEvent;
 class QTextBlock;
@@ -28,7 +28,9 @@ class DefinitionView : public QObject
 {
     Q_OBJECT
 public:
-    explicit DefinitionView(FrmMainWindow *window);
+    // Decorates the text of edit, which views model; the window takes the
+    // Back shortcut.
+    DefinitionView(RichTextBox *edit, Document *model, QWidget *window);
 
     // Colours on (the default) or off; the following of includes stays.
     void setColoursEnabled(bool enabled);
@@ -38,6 +40,11 @@ public:
     // the window's Alt+Left.
     QAction *openIncludedAction() const { return m_openIncluded; }
     QAction *backAction() const { return m_back; }
+
+Q_SIGNALS:
+    // The user follows an include, or goes back to the including file: the
+    // window opens path, after the "Save Changes?" question.
+    void openRequested(const QString &path);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -70,6 +77,7 @@ private:
     bool historyIsCurrent();
 
     RichTextBox *m_edit;
+    Document *m_model;
     QMetaObject::Connection m_documentWatch;
     QPointer<QWidget> m_viewport;
     QAction *m_openIncluded;

@@ -1,14 +1,7 @@
 #include "form.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QThread>
 #include <QWidget>
-
-namespace {
-int s_loadedCount = 0;
-}
 
 Form::Form(QObject *parent)
     : QObject(parent)
@@ -17,15 +10,7 @@ Form::Form(QObject *parent)
 
 Form::~Form()
 {
-    if (m_window) {
-        --s_loadedCount;
-        delete m_window.data();
-    }
-}
-
-int Form::loadedCount()
-{
-    return s_loadedCount;
+    delete m_window.data();
 }
 
 void Form::load()
@@ -38,7 +23,6 @@ void Form::load()
     w->setAttribute(Qt::WA_DeleteOnClose, false);
     w->installEventFilter(this);
     m_window = w;
-    ++s_loadedCount;
     Q_EMIT loaded();
 }
 
@@ -50,72 +34,58 @@ void Form::show()
     m_window->activateWindow();
 }
 
-void Form::showModal()
+void Form::unload()
 {
-    load();
-    m_window->setWindowModality(Qt::ApplicationModal);
-    m_window->show();
-    m_window->activateWindow();
     if (!m_window)
         return;
-    QEventLoop loop;
-    connect(this, &Form::unloaded, &loop, &QEventLoop::quit);
-    connect(RuntimeEvents::instance(), &RuntimeEvents::endRequested, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::DialogExec);
+    m_unloading = true;
+    m_window->close();
+    m_unloading = false;
+    // A window that was never shown may not see a close event.
+    if (m_window) {
+        m_window->hide();
+        release();
+    }
 }
 
-void Form::unload()
+void Form::release()
 {
     if (!m_window)
         return;
     QWidget *w = m_window.data();
     m_window.clear();
     w->removeEventFilter(this);
-    w->hide();
     // The caller may be one of this window's own handlers, still running on
     // the stack: delete the widgets once control is back in the event loop.
     w->deleteLater();
-    --s_loadedCount;
     Q_EMIT unloaded();
-    if (s_loadedCount == 0) {
-        Q_EMIT RuntimeEvents::instance()->lastFormUnloaded();
-        QCoreApplication::quit();
-    }
 }
 
 void Form::setCaption(const QString &caption)
 {
+    // Qt shows "[*][*]" as "[*]" and drops a lone "[*]".
     if (m_window)
-        m_window->setWindowTitle(caption);
+        m_window->setWindowTitle(
+            QString(caption).replace(QLatin1String("[*]"), QLatin1String("[*][*]")));
 }
 
 QString Form::caption() const
 {
-    return m_window ? m_window->windowTitle() : QString();
+    return m_window ? m_window->windowTitle().replace(QLatin1String("[*][*]"), QLatin1String("[*]"))
+                    : QString();
 }
 
 bool Form::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_window && event->type() == QEvent::Close) {
-        event->ignore();
-        if (queryClose())
-            unload();
-        return true;
+        if (!m_unloading && !queryClose()) {
+            event->ignore();
+            return true;
+        }
+        // The window closes as usual, so that Qt ends the program when it was
+        // the last one; the form lets go of it at the same time.
+        release();
+        return false;
     }
     return QObject::eventFilter(watched, event);
-}
-
-RuntimeEvents *RuntimeEvents::instance()
-{
-    static RuntimeEvents events;
-    return &events;
-}
-
-void Runtime::endProgram()
-{
-    Q_EMIT RuntimeEvents::instance()->endRequested();
-    // Without a running event loop (a test driving the forms) there is nothing
-    // to stop, and a pending exit would make every later loop return at once.
-    if (QThread::currentThread()->loopLevel() > 0)
-        QCoreApplication::exit(0);
 }

@@ -1,3 +1,4 @@
+#include "document.h"
 #include "frmmain.h"
 
 #include "richtextbox.h"
@@ -121,8 +122,8 @@ private Q_SLOTS:
 
     void insertIntoFormattedDocumentLeavesItPlain()
     {
-        QVERIFY(
-            rtf()->LoadFile(QStringLiteral(VYX_TEST_DATA_DIR "/rtf/libreoffice-formatted.rtf")));
+        QVERIFY(win()->document->load(
+            QStringLiteral(VYX_TEST_DATA_DIR "/rtf/libreoffice-formatted.rtf")));
         QVERIFY(rtf()->hasFormatting());
         const QString before = rtf()->Text();
         QSignalSpy change(rtf(), &RichTextBox::Change);

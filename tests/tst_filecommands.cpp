@@ -1,5 +1,5 @@
 #include "definitionview.h"
-#include "filecommands.h"
+#include "document.h"
 #include "frmhowtouse.h"
 #include "frmmain.h"
 #include "helpmenu.h"
@@ -59,6 +59,7 @@ private Q_SLOTS:
 
 private:
     RichTextBox *rtf() const { return frmMain().rtfMain(); }
+    Document *doc() const { return frmMain().win()->document; }
     QString path(const QString &name) const { return QDir(m_dir->path()).absoluteFilePath(name); }
     QByteArray bytes(const QString &name) const { return TestUtil::readBytes(path(name)); }
     QString run(const QString &script); // what went wrong, or nothing
@@ -151,7 +152,8 @@ QString TestFileCommands::run(const QString &script)
         } else if (verb == "back") {
             QTest::keyClick(rtf(), Qt::Key_Left, Qt::AltModifier);
         } else if (verb == "cmdline") {
-            openDocument(file); // as a shell passes it: relative to the current folder
+            frmMain().win()->openDocument(
+                file); // as a shell passes it: relative to the current folder
         } else if (verb == "reload") { // as a visit to the help window does
             frmMain().unload();
             TestUtil::flushDeferredDeletes();
@@ -281,23 +283,22 @@ void TestFileCommands::saveChanges()
     QCOMPARE(run(asked ? "open b.vyx|type +" : "open b.vyx|type x"), QString());
     if (!asked)
         rtf()->undo(); // typed and undone: the text is as loaded
-    QSignalSpy ended(RuntimeEvents::instance(), &RuntimeEvents::endRequested);
     QCOMPARE(run(command + (asked ? u' ' + answer : QString())
                  + (command == "open" && goesOn ? " c.vyx" : "")),
              QString());
     if (asked)
         QCOMPARE(m_seen.first(), askSave);
     QCOMPARE(bytes("b.vyx"), QByteArray(answer == "Yes" ? "bee+" : "bee"));
-    QCOMPARE(ended.count(), command == "exit" && goesOn ? 1 : 0);
-    // Closing the editor and going to the help page both unload it.
-    QCOMPARE(frmMain().isLoaded(), (command != "close" && command != "howtouse") || !goesOn);
+    // Exit and closing the editor close it, which ends the program; going to
+    // the help page unloads it too.
+    QCOMPARE(frmMain().isLoaded(), command == "new" || command == "open" || !goesOn);
     QCOMPARE(frmHowToUse().isLoaded(), command == "howtouse" && goesOn);
     if (!frmMain().isLoaded())
         return;
     const QString kept = asked ? "bee+" : "bee";
-    QCOMPARE(rtf()->Text(), !goesOn || command == "exit" ? kept : command == "new" ? "" : "sea");
+    QCOMPARE(rtf()->Text(), !goesOn ? kept : command == "new" ? "" : "sea");
     QCOMPARE(frmMain().caption(), QString(goesOn && command == "open" ? "c.vyx" : "b.vyx"));
-    QCOMPARE(rtf()->document()->isModified(), !goesOn || (command == "exit" && answer == "No"));
+    QCOMPARE(rtf()->document()->isModified(), !goesOn);
 }
 
 void TestFileCommands::failures_data()
@@ -328,7 +329,7 @@ void TestFileCommands::failures()
     if (setup == "folder")
         QVERIFY((!QFileInfo(file).isFile() || file.remove()) && QDir().mkdir(path(target)));
     if (setup == "huge") // sparse: costs no disk
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(RichTextBox::maxFileSize() + 1));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(Document::maxFileSize() + 1));
     if (setup == "pipe") // reading it would wait for a writer forever
         QCOMPARE(::mkfifo(QFile::encodeName(path(target)).constData(), 0644), 0);
     const QStringList files = QDir().entryList(QDir::Files);
@@ -353,7 +354,7 @@ void TestFileCommands::failures()
         QCOMPARE(bytes("b.vyx"), QByteArray("bee"));
     QVERIFY(rtf()->document()->isModified());
     QCOMPARE((QStringList{rtf()->Text(), frmMain().caption(), frmMain().strLastopen,
-                          frmMain().strLastsave, frmMain().documentPath}),
+                          frmMain().strLastsave, doc()->filePath()}),
              (QStringList{"bee!", "b.vyx", path("b.vyx"), path("s.vyx"), path("b.vyx")}));
 }
 
@@ -401,7 +402,7 @@ void TestFileCommands::roundTrip()
     QFETCH(QString, script);
     QVERIFY(TestUtil::writeBytes(path("e.vyx"), bytes));
     QCOMPARE(run("open e.vyx"), QString());
-    QTRY_VERIFY(!rtf()->isLoading());
+    QTRY_VERIFY(!doc()->isLoading());
     if (!text.isNull())
         QCOMPARE(rtf()->document()->toRawText().replace(QChar::ParagraphSeparator, u'\n'), text);
     QCOMPARE(run(script), QString());
@@ -536,7 +537,7 @@ void TestFileCommands::includes()
 
 namespace {
 
-constexpr qsizetype piece = RichTextBox::loadPieceBytes;
+constexpr qsizetype piece = Document::loadPieceBytes;
 
 QByteArray filler(qsizetype n) // n bytes of short LF lines
 {
@@ -569,11 +570,11 @@ void TestFileCommands::backgroundLoadEqualsOneStep()
     QFETCH(QByteArray, bytes);
     QVERIFY(TestUtil::writeBytes(path("big.vyx"), bytes));
     QCOMPARE(run("open b.vyx|type !"), QString());
-    rtf()->setLoadStepMs(0);
-    QSignalSpy started(rtf(), &RichTextBox::loadStarted);
+    doc()->setLoadStepMs(0);
+    QSignalSpy started(doc(), &Document::loadStarted);
     QCOMPARE(run("open No big.vyx"), QString());
     QCOMPARE(started.count(), 1);
-    QTRY_VERIFY(!rtf()->isLoading());
+    QTRY_VERIFY(!doc()->isLoading());
     if (looksLikeRtf(bytes)) {
         QTextDocument oneStep;
         oneStep.setDefaultFont(rtf()->document()->defaultFont());
@@ -587,7 +588,7 @@ void TestFileCommands::backgroundLoadEqualsOneStep()
                      .replace("\r\n", "\n")
                      .replace(u'\r', u'\n')
                      .replace("\n", "\r\n"));
-        QCOMPARE(rtf()->fileEncoding(), oneStep.encoding);
+        QCOMPARE(doc()->encoding(), oneStep.encoding);
     }
     QCOMPARE(rtf()->document()->availableUndoSteps(), 0);
     QVERIFY(!rtf()->document()->isModified() && !rtf()->isReadOnly());
@@ -606,6 +607,7 @@ void TestFileCommands::interruptedLoad_data()
     QTest::newRow("cancel button") << 1 << "button";
     QTest::newRow("keys and commands: nothing edited or saved") << 1 << "keys";
     QTest::newRow("exit: asked about the earlier document") << 1 << "exit No";
+    QTest::newRow("exit cancelled: the load goes on") << 1 << "exit Cancel";
     QTest::newRow("close box") << 2 << "close No";
 }
 
@@ -618,18 +620,17 @@ void TestFileCommands::interruptedLoad()
     QVERIFY(TestUtil::writeBytes(path("big.vyx"), filler(6 * piece)));
     QCOMPARE(run("open b.vyx|type !"), QString());
     const QStringList files = QDir().entryList(QDir::Files);
-    rtf()->setLoadStepMs(0);
-    QSignalSpy progress(rtf(), &RichTextBox::loadProgress);
-    QSignalSpy ended(rtf(), &RichTextBox::loadEnded);
-    QSignalSpy endRequested(RuntimeEvents::instance(), &RuntimeEvents::endRequested);
+    doc()->setLoadStepMs(0);
+    QSignalSpy progress(doc(), &Document::loadProgress);
+    QSignalSpy ended(doc(), &Document::loadEnded);
     QCOMPARE(run("open No big.vyx"), QString());
     FrmMainWindow *w = frmMain().win();
-    QVERIFY(rtf()->isLoading());
+    QVERIFY(doc()->isLoading());
     w->activateWindow(); // back from the question, as the window manager would make it
     QVERIFY(QTest::qWaitForWindowActive(w));
     while (progress.count() <= steps)
         QCoreApplication::processEvents();
-    QVERIFY(rtf()->isLoading());
+    QVERIFY(doc()->isLoading());
     QVERIFY(!w->mnuSave->isEnabled() && !w->mnuNew->isEnabled() && !w->mnuHash->isEnabled());
     if (action == "escape") {
         QTest::keyClick(rtf(), Qt::Key_Escape);
@@ -641,7 +642,7 @@ void TestFileCommands::interruptedLoad()
         for (const QKeySequence &key : QKeySequence::listFromString(
                  "Return; Del; Ctrl+X; Ctrl+V; Ctrl+S; Ctrl+N; Ctrl+O; Ctrl+Z"))
             QTest::keySequence(rtf(), key);
-        QTRY_VERIFY(!rtf()->isLoading());
+        QTRY_VERIFY(!doc()->isLoading());
         QCOMPARE(rtf()->Text(), QString::fromLatin1(filler(6 * piece)).replace("\n", "\r\n"));
         QVERIFY(!rtf()->document()->isModified());
         QCOMPARE(QDir().entryList(QDir::Files), files);
@@ -651,18 +652,23 @@ void TestFileCommands::interruptedLoad()
     } else {
         QCOMPARE(run(action), QString());
         QCOMPARE(m_seen, QStringList{askSave});
-        QCOMPARE(endRequested.count(), action.startsWith("exit") ? 1 : 0);
-        QCOMPARE(frmMain().isLoaded(), action.startsWith("exit"));
         QCOMPARE(bytes("b.vyx"), QByteArray("bee"));
+        // No closes the editor; Cancel lets the load the user asked for go on.
+        QCOMPARE(frmMain().isLoaded(), action.endsWith("Cancel"));
         if (!frmMain().isLoaded())
             return;
+        QTRY_VERIFY(!doc()->isLoading());
+        QCOMPARE(ended.count(), 1);
+        QCOMPARE(ended.first().first().toBool(), true);
+        QCOMPARE(frmMain().caption(), QStringLiteral("big.vyx"));
+        return;
     }
     QCOMPARE(ended.count(), 1);
     QCOMPARE(ended.first().first().toBool(), false);
-    QVERIFY(!rtf()->isLoading() && !rtf()->isReadOnly() && rtf()->document()->isModified());
-    QCOMPARE((QStringList{rtf()->Text(), frmMain().caption(), frmMain().strLastopen,
-                          frmMain().documentPath}),
-             (QStringList{"bee!", "b.vyx", path("b.vyx"), path("b.vyx")}));
+    QVERIFY(!doc()->isLoading() && !rtf()->isReadOnly() && rtf()->document()->isModified());
+    QCOMPARE(
+        (QStringList{rtf()->Text(), frmMain().caption(), frmMain().strLastopen, doc()->filePath()}),
+        (QStringList{"bee!", "b.vyx", path("b.vyx"), path("b.vyx")}));
     QVERIFY(w->mnuSave->isEnabled() && w->mnuUndo->isEnabled() && w->mnuHash->isEnabled());
     QVERIFY(!w->fraLoading->isVisible());
     QCOMPARE(rtf()->textCursor().position(), 4);

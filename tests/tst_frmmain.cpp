@@ -1,6 +1,6 @@
 #include "frmmain.h"
 
-#include "filecommands.h"
+#include "document.h"
 #include "helpmenu.h"
 #include "metrics.h"
 #include "richtextbox.h"
@@ -201,8 +201,9 @@ private Q_SLOTS:
         QVERIFY(TestUtil::writeBytes(file, line.startsWith('{') ? line : line.repeated(500)));
         RichTextBox *rtf = frmMain().rtfMain();
         rtf->setPalette(palette);
-        QVERIFY(openDocument(file));
-        QTRY_VERIFY(!rtf->isLoading()); // a file of 2 MB goes on loading after the first screen
+        QVERIFY(frmMain().win()->openDocument(file));
+        QTRY_VERIFY(!frmMain().win()->document->isLoading()); // a file of 2 MB goes on loading
+                                                              // after the first screen
         const QString text = rtf->Text();
         QSignalSpy change(rtf, &RichTextBox::Change);
         QTest::keyClick(rtf, Qt::Key_End, Qt::ControlModifier);

@@ -33,18 +33,22 @@ FrmHowToUseWindow *openHelp()
 }
 
 // Opens `form` from the editor's Help menu and runs `body` on its window; for
-// the modal About window, in its event loop, which ends whatever `body` asserted.
+// the modal About window, once it is up, and then it goes whatever `body`
+// asserted.
 void whileShown(const QString &form, const std::function<void(QWidget *)> &body)
 {
     if (form == help)
         return body(openHelp());
     bool shown = false;
+    bool done = false;
     TestUtil::whenModalShows([&](QWidget *modal) {
         if ((shown = modal == frmAbout().window()))
             body(modal);
         frmAbout().unload();
+        done = true;
     });
     frmMain().win()->mnuAbout->trigger();
+    QTRY_VERIFY(done);
     QVERIFY(shown);
 }
 
@@ -103,7 +107,7 @@ private Q_SLOTS:
                 QTest::mouseClick(window->findChild<QWidget *>("cmdClose"), Qt::LeftButton);
             QVERIFY(!frmAbout().isLoaded());
         });
-        QCOMPARE(Form::loadedCount(), 1);
+        QVERIFY(frmMain().isLoaded());
         QCOMPARE(state(), before);
         QTest::keyClick(w->windowHandle(), 'x'); // and now it takes them
         QCOMPARE(w->rtfMain->Text(), QStringLiteral("xsecond line"));
@@ -238,13 +242,13 @@ private Q_SLOTS:
         FrmHowToUseWindow *help = openHelp();
         QVERIFY(!asked);
         QVERIFY(help && QTest::qWaitForWindowExposed(help));
-        QCOMPARE(Form::loadedCount(), 1);
+        QVERIFY(!frmMain().isLoaded());
         help->txtHowToUse->moveCursor(QTextCursor::End);
         QVERIFY(help->txtHowToUse->verticalScrollBar()->value() > 0);
 
         QTest::mouseClick(help->cmdBack, Qt::LeftButton);
         TestUtil::flushDeferredDeletes();
-        QCOMPARE(Form::loadedCount(), 1);
+        QVERIFY(!frmHowToUse().isLoaded());
         editor = frmMain().win();
         QVERIFY(editor && editor->isVisible());
         QCOMPARE(editor->rtfMain->Text(), QString());
@@ -258,10 +262,11 @@ private Q_SLOTS:
         QVERIFY(help && QTest::qWaitForWindowExposed(help));
         QCOMPARE(help->txtHowToUse->verticalScrollBar()->value(), 0);
         QCOMPARE(help->txtHowToUse->textCursor().position(), 0);
-        QSignalSpy ended(RuntimeEvents::instance(), &RuntimeEvents::lastFormUnloaded);
         help->close(); // the close box of the last window ends the program
-        QCOMPARE(Form::loadedCount(), 0);
-        QCOMPARE(ended.count(), 1);
+        QVERIFY(!frmHowToUse().isLoaded());
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        QVERIFY(std::none_of(windows.cbegin(), windows.cend(),
+                             [](const QWidget *w) { return w->isVisible(); }));
     }
 };
 

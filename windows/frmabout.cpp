@@ -1,10 +1,10 @@
 #include "frmabout.h"
 
 #include "controls.h"
-#include "helpmenu.h"
 #include "metrics.h"
 #include "version.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTextOption>
@@ -26,7 +26,7 @@ QString codersText()
 }
 
 FrmAboutWindow::FrmAboutWindow(QWidget *parent)
-    : QWidget(parent,
+    : QDialog(parent,
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
 {
@@ -67,13 +67,29 @@ FrmAboutWindow::FrmAboutWindow(QWidget *parent)
     cmdClose->setToolTip(QStringLiteral("Close Window..."));
     cmdClose->setAccessibleName(QStringLiteral("Close"));
     cmdClose->setAccessibleDescription(cmdClose->toolTip());
-    connect(cmdClose, &QPushButton::clicked, this, [] { cmdClose_Click(); });
+    connect(cmdClose, &QPushButton::clicked, this, &FrmAboutWindow::cmdClose_Click);
 
     setTabOrder(txtAbout, txtCoders);
     setTabOrder(txtCoders, cmdClose);
     setFixedSize(twips(7005), twips(2595));
     setGeometry(twips(2640), twips(3840), twips(7005), twips(2595));
     txtAbout->setFocus();
+}
+
+// The window has no Cancel button, so Escape does nothing: it closes by its
+// Close button or the close box only.
+void FrmAboutWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void FrmAboutWindow::cmdClose_Click()
+{
+    close();
 }
 
 FrmAboutWindow *FrmAbout::win() const

@@ -2,7 +2,7 @@
 
 #include "form.h"
 
-#include <QWidget>
+#include <QDialog>
 
 class QLabel;
 class QPlainTextEdit;
@@ -15,16 +15,21 @@ QString codersText();
 
 // The About window while it is loaded: a fixed tool window with the
 // description, the credits and its Close button.
-class FrmAboutWindow : public QWidget
+class FrmAboutWindow : public QDialog
 {
     Q_OBJECT
 public:
     explicit FrmAboutWindow(QWidget *parent = nullptr);
 
+    void cmdClose_Click();
+
     QLabel *Label1 = nullptr;
     QPlainTextEdit *txtAbout = nullptr;
     QPlainTextEdit *txtCoders = nullptr;
     QPushButton *cmdClose = nullptr;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 };
 
 // The About window's state object; it has no fields of its own.

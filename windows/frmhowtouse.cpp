@@ -1,7 +1,6 @@
 #include "frmhowtouse.h"
 
 #include "controls.h"
-#include "helpmenu.h"
 #include "messagebox.h"
 #include "metrics.h"
 
@@ -71,7 +70,6 @@ FrmHowToUseWindow::FrmHowToUseWindow(QWidget *parent)
     cmdBack->setObjectName(QStringLiteral("cmdBack"));
     cmdBack->setGeometry(twipsRect(6480, 6000, 1575, 495));
     cmdBack->setAccessibleName(cmdBack->text());
-    connect(cmdBack, &QPushButton::clicked, this, [] { cmdBack_Click(); });
 
     setTabOrder(txtHowToUse, cmdBack);
     // The controls keep their design positions and sizes whatever the

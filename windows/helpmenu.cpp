@@ -1,15 +1,16 @@
 #include "helpmenu.h"
 
-#include "filecommands.h"
 #include "frmabout.h"
 #include "frmhowtouse.h"
 #include "frmmain.h"
+
+#include <QPushButton>
 
 // The help window takes the editor's place: the editor is unloaded and its
 // text goes with it, so unsaved changes get their question first.
 void mnuHowToUse_Click()
 {
-    if (!confirmDiscardChanges())
+    if (!frmMain().win()->confirmDiscardChanges())
         return;
     frmHowToUse().load();
     frmHowToUse().show();
@@ -24,17 +25,30 @@ void cmdBack_Click()
     frmHowToUse().unload();
 }
 
+// Application-modal through Qt's own modality: the other windows take no
+// input while it is up, and nothing waits in a nested event loop.
 void mnuAbout_Click()
 {
-    frmAbout().showModal();
-}
-
-void cmdClose_Click()
-{
-    frmAbout().unload();
+    frmAbout().load();
+    frmAbout().window()->setWindowModality(Qt::ApplicationModal);
+    frmAbout().show();
 }
 
 void installHelpMenu()
 {
-    frmMain().setHelpCommands(mnuHowToUse_Click, mnuAbout_Click);
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    // Each load of a window builds it anew: its items and buttons are
+    // connected every time.
+    QObject::connect(&frmMain(), &Form::loaded, &frmMain(), [] {
+        FrmMainWindow *w = frmMain().win();
+        QObject::connect(w, &FrmMainWindow::howToUseRequested, w, mnuHowToUse_Click);
+        QObject::connect(w, &FrmMainWindow::aboutRequested, w, mnuAbout_Click);
+    });
+    QObject::connect(&frmHowToUse(), &Form::loaded, &frmHowToUse(), [] {
+        FrmHowToUseWindow *w = frmHowToUse().win();
+        QObject::connect(w->cmdBack, &QPushButton::clicked, w, cmdBack_Click);
+    });
 }

@@ -1,11 +1,11 @@
 #pragma once
 
-// The editor's Help menu commands and the buttons of the windows they open.
+// The editor's Help menu commands and the help window's way back.
 void mnuHowToUse_Click();
 void cmdBack_Click();
 void mnuAbout_Click();
-void cmdClose_Click();
 
-// Hands the Help menu's commands to the editor, whose window connects them
-// each time it is loaded. Called once at start, before the editor shows.
+// Connects the editor's Help menu and the help window's Back button to the
+// commands above, for every load of those windows. Called once at start,
+// before the editor is loaded.
 void installHelpMenu();

@@ -1,6 +1,5 @@
-#include "filecommands.h"
-
 #include "commondialog.h"
+#include "document.h"
 #include "frmmain.h"
 #include "messagebox.h"
 #include "richtextbox.h"
@@ -16,23 +15,16 @@ QString quoted(const QString &path)
     return QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(path));
 }
 
-bool isModified()
-{
-    RichTextBox *rtf = frmMain().rtfMain();
-    return rtf && rtf->document()->isModified();
-}
-
-bool saveAs();
+} // namespace
 
 // Writes the document to path; tells the user why when that fails. Asks
 // first where the write would lose something: a rich-text source replaced
 // by plain text (No offers another name), someone else's changes on disk,
 // or the bytes of a Windows-1252 file rewritten as UTF-8.
-bool writeDocument(const QString &path)
+bool FrmMainWindow::writeDocument(const QString &path)
 {
-    RichTextBox *rtf = frmMain().rtfMain();
-    QWidget *window = frmMain().window();
-    if (rtf->isRichTextSource(path)) {
+    QWidget *window = this;
+    if (document->isRichTextSource(path)) {
         switch (askYesNoCancel(
             window,
             QObject::tr("%1 is a rich-text file. Saving writes it as plain text: its "
@@ -47,14 +39,14 @@ bool writeDocument(const QString &path)
             return false;
         }
     }
-    if (rtf->fileChangedOnDisk(path)
+    if (document->fileChangedOnDisk(path)
         && askYesNo(window,
                     QObject::tr("%1 has been changed by another program since it was opened or "
                                 "saved here.\n\nOverwrite those changes with the text shown?")
                         .arg(quoted(path)))
             != QMessageBox::Yes)
         return false;
-    if (rtf->saveChangesEncoding()
+    if (document->saveChangesEncoding()
         && askYesNo(window,
                     QObject::tr("The text has characters that Windows-1252 cannot hold, so %1 "
                                 "will be saved as UTF-8. Its accented letters and other "
@@ -63,19 +55,16 @@ bool writeDocument(const QString &path)
                         .arg(quoted(path)))
             != QMessageBox::Yes)
         return false;
-    if (!rtf->SaveFile(path, RichTextBox::rtfText)) {
-        showWarning(frmMain().window(),
-                    QObject::tr("Cannot save %1: %2").arg(quoted(path), rtf->errorString()));
+    if (!document->save(path)) {
+        showWarning(window,
+                    QObject::tr("Cannot save %1: %2").arg(quoted(path), document->errorString()));
         return false;
     }
-    rtf->document()->setModified(false);
     return true;
 }
 
-bool saveAs()
+bool FrmMainWindow::saveAs()
 {
-    FrmMainWindow *w = frmMain().win();
-    CommonDialog *cdl1 = w->cdl1;
     cdl1->InitDir = frmMain().strLastsave;
     if (!cdl1->ShowSave())
         return false;
@@ -84,65 +73,55 @@ bool saveAs()
         return false;
     frmMain().setCaption(path);
     frmMain().strLastsave = path;
-    frmMain().documentPath = path;
     return true;
 }
 
 // Save writes only to the file the document shown came from or was saved
 // to; a document without one is saved under a name the user chooses.
-bool save()
+bool FrmMainWindow::save()
 {
-    const QString path = frmMain().documentPath;
+    const QString path = document->filePath();
     if (path.isEmpty())
         return saveAs();
     return writeDocument(path);
 }
 
-} // namespace
-
-bool openDocument(const QString &path)
+bool FrmMainWindow::openDocument(const QString &path)
 {
-    frmMain().load();
-    RichTextBox *rtf = frmMain().rtfMain();
     const QFileInfo info(path);
     const QString fullPath = info.absoluteFilePath();
     const QString earlierCaption = frmMain().caption();
     const QString earlierLastopen = frmMain().strLastopen;
-    const QString earlierPath = frmMain().documentPath;
-    if (!rtf->beginLoad(fullPath)) {
-        showWarning(frmMain().window(),
-                    QObject::tr("Cannot open %1: %2").arg(quoted(fullPath), rtf->errorString()));
+    if (!document->beginLoad(fullPath)) {
+        showWarning(
+            this, QObject::tr("Cannot open %1: %2").arg(quoted(fullPath), document->errorString()));
         return false;
     }
     frmMain().setCaption(info.fileName());
     frmMain().strLastopen = fullPath;
-    frmMain().documentPath = fullPath;
     // A big file goes on loading in the background; stopped, it leaves the
     // earlier document as it was, under its own name.
-    if (rtf->isLoading()) {
-        QObject::connect(
-            rtf, &RichTextBox::loadEnded, rtf,
+    if (document->isLoading()) {
+        connect(
+            document, &Document::loadEnded, this,
             [=](bool completed) {
                 if (completed)
                     return;
                 frmMain().setCaption(earlierCaption);
                 frmMain().strLastopen = earlierLastopen;
-                frmMain().documentPath = earlierPath;
             },
             Qt::SingleShotConnection);
     }
     return true;
 }
 
-void checkDocumentOnDisk()
+void FrmMainWindow::checkDocumentOnDisk()
 {
-    RichTextBox *rtf = frmMain().rtfMain();
-    const QString path = frmMain().documentPath;
-    // While a file loads, the file it comes from is not the document's yet.
-    if (!rtf || rtf->isLoading() || path.isEmpty() || !rtf->newFileChangeOnDisk(path))
+    if (!document->newFileChangeOnDisk())
         return;
-    QWidget *window = frmMain().window();
-    if (!isModified()) {
+    const QString path = document->filePath();
+    QWidget *window = this;
+    if (!document->isModified()) {
         if (askYesNo(window,
                      QObject::tr("%1 has been changed by another program.\n\nReload it?")
                          .arg(quoted(path)))
@@ -156,55 +135,55 @@ void checkDocumentOnDisk()
                     .arg(quoted(path)));
 }
 
-void mnuNew_Click()
+void FrmMainWindow::mnuNew_Click()
 {
     if (!confirmDiscardChanges())
         return;
-    RichTextBox *rtf = frmMain().rtfMain();
-    rtf->setText(QString());
-    rtf->forgetFile();
-    rtf->document()->setModified(false);
-    frmMain().documentPath.clear();
+    document->cancelLoad();
+    rtfMain->setText(QString());
+    document->forgetFile();
+    rtfMain->document()->setModified(false);
 }
 
-void mnuOpen_Click()
+void FrmMainWindow::mnuOpen_Click()
 {
     if (!confirmDiscardChanges())
         return;
-    CommonDialog *cdl1 = frmMain().win()->cdl1;
     cdl1->InitDir = frmMain().strLastopen;
     if (!cdl1->ShowOpen())
         return;
     openDocument(cdl1->FileName);
 }
 
-void mnuSave_Click()
+void FrmMainWindow::mnuSave_Click()
 {
     save();
 }
 
-void mnuSaveAs_Click()
+void FrmMainWindow::mnuSaveAs_Click()
 {
     saveAs();
 }
 
-void mnuExit_Click()
+// The window closes without asking again; the last window closed ends the
+// program.
+void FrmMainWindow::mnuExit_Click()
 {
     if (!confirmDiscardChanges())
         return;
-    Runtime::endProgram();
+    frmMain().unload();
 }
 
-bool confirmDiscardChanges()
+bool FrmMainWindow::confirmDiscardChanges()
 {
-    // A load under way is stopped first: the document to keep or drop is
-    // the one shown before it.
-    if (RichTextBox *rtf = frmMain().rtfMain())
-        rtf->cancelLoad();
-    if (!isModified())
+    // During a load the question is about the document shown before it,
+    // and Cancel lets the load go on.
+    if (!document->isModified())
         return true;
-    switch (askYesNoCancel(frmMain().window(), QStringLiteral("Save Changes?"))) {
+    switch (askYesNoCancel(this, QStringLiteral("Save Changes?"))) {
     case QMessageBox::Yes:
+        // What is saved is that earlier document: the load gives way.
+        document->cancelLoad();
         return save();
     case QMessageBox::No:
         return true;

@@ -1,6 +1,5 @@
-#include "searchcommands.h"
-
 #include "frmmain.h"
+
 #include "richtextbox.h"
 #include "searchwindows.h"
 
@@ -15,7 +14,7 @@ namespace {
 // it outlives the editor window, as the paths of the last files do.
 SearchQuery lastSearch;
 
-FrmSearchWindow *searchWindow(FrmSearchWindow::Kind kind);
+FrmSearchWindow *searchWindow(FrmMainWindow *w, FrmSearchWindow::Kind kind);
 
 QString notFound(const QString &text)
 {
@@ -24,15 +23,15 @@ QString notFound(const QString &text)
 
 // Selects the next or previous match in the editor, scrolled into view; the
 // selection stays when there is none, and the window that asked says so.
-void findAndSelect(FrmSearchWindow *asking, bool backward)
+void findAndSelect(FrmMainWindow *w, FrmSearchWindow *asking, bool backward)
 {
-    RichTextBox *rtf = frmMain().rtfMain();
-    if (!rtf || lastSearch.text.isEmpty())
+    RichTextBox *rtf = w->rtfMain;
+    if (lastSearch.text.isEmpty())
         return;
     const QTextCursor found = findText(rtf->document(), lastSearch, rtf->textCursor(), backward);
     if (found.isNull()) {
         if (!asking)
-            asking = searchWindow(FrmSearchWindow::Find);
+            asking = searchWindow(w, FrmSearchWindow::Find);
         asking->setStatus(notFound(lastSearch.text));
         return;
     }
@@ -41,22 +40,28 @@ void findAndSelect(FrmSearchWindow *asking, bool backward)
         asking->setStatus(QString());
 }
 
+// The editor window a search window belongs to.
+FrmMainWindow *editorOf(FrmSearchWindow *window)
+{
+    return static_cast<FrmMainWindow *>(window->parentWidget());
+}
+
 void searchFrom(FrmSearchWindow *window, bool backward)
 {
     lastSearch = window->query();
-    findAndSelect(window, backward);
+    findAndSelect(editorOf(window), window, backward);
 }
 
 void cmdReplace_Click(FrmSearchWindow *window)
 {
     lastSearch = window->query();
-    RichTextBox *rtf = frmMain().rtfMain();
+    RichTextBox *rtf = editorOf(window)->rtfMain;
     QTextCursor selection = rtf->textCursor();
     if (isMatch(selection, lastSearch)) {
         selection.insertText(window->txtReplace->text());
         rtf->setTextCursor(selection);
     }
-    findAndSelect(window, false);
+    findAndSelect(editorOf(window), window, false);
 }
 
 void cmdReplaceAll_Click(FrmSearchWindow *window)
@@ -65,7 +70,7 @@ void cmdReplaceAll_Click(FrmSearchWindow *window)
     if (lastSearch.text.isEmpty())
         return;
     const int count
-        = replaceAll(frmMain().rtfMain()->document(), lastSearch, window->txtReplace->text());
+        = replaceAll(editorOf(window)->rtfMain->document(), lastSearch, window->txtReplace->text());
     if (count == 0)
         window->setStatus(notFound(lastSearch.text));
     else if (count == 1)
@@ -74,9 +79,8 @@ void cmdReplaceAll_Click(FrmSearchWindow *window)
         window->setStatus(QStringLiteral("Replaced %1 occurrences.").arg(count));
 }
 
-FrmSearchWindow *searchWindow(FrmSearchWindow::Kind kind)
+FrmSearchWindow *searchWindow(FrmMainWindow *w, FrmSearchWindow::Kind kind)
 {
-    FrmMainWindow *w = frmMain().win();
     FrmSearchWindow *&window = kind == FrmSearchWindow::Find ? w->frmFind : w->frmReplace;
     if (!window) {
         // A child of the editor window: it closes and goes with it.
@@ -102,12 +106,10 @@ FrmSearchWindow *searchWindow(FrmSearchWindow::Kind kind)
     return window;
 }
 
-void openSearchWindow(FrmSearchWindow::Kind kind)
+void openSearchWindow(FrmMainWindow *w, FrmSearchWindow::Kind kind)
 {
-    RichTextBox *rtf = frmMain().rtfMain();
-    if (!rtf)
-        return;
-    FrmSearchWindow *window = searchWindow(kind);
+    RichTextBox *rtf = w->rtfMain;
+    FrmSearchWindow *window = searchWindow(w, kind);
     // A selection within one line is what the user wants to look for.
     const QString selected = rtf->textCursor().selectedText();
     if (!selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator)
@@ -120,10 +122,9 @@ void openSearchWindow(FrmSearchWindow::Kind kind)
     window->txtFind->selectAll();
 }
 
-void findAgain(bool backward)
+void findAgain(FrmMainWindow *w, bool backward)
 {
     // Pressed in a search window, the keys search for what its fields say now.
-    FrmMainWindow *w = frmMain().win();
     for (FrmSearchWindow *window : {w->frmFind, w->frmReplace}) {
         if (window && window->isActiveWindow()) {
             searchFrom(window, backward);
@@ -131,14 +132,14 @@ void findAgain(bool backward)
         }
     }
     if (lastSearch.text.isEmpty())
-        openSearchWindow(FrmSearchWindow::Find);
+        openSearchWindow(w, FrmSearchWindow::Find);
     else
-        findAndSelect(nullptr, backward);
+        findAndSelect(w, nullptr, backward);
 }
 
 void goToLine(FrmGoToLineWindow *window)
 {
-    RichTextBox *rtf = frmMain().rtfMain();
+    RichTextBox *rtf = static_cast<FrmMainWindow *>(window->parentWidget())->rtfMain;
     const QTextBlock block = rtf->document()->findBlockByNumber(window->line() - 1);
     if (!block.isValid())
         return;
@@ -148,31 +149,29 @@ void goToLine(FrmGoToLineWindow *window)
 
 } // namespace
 
-void mnuFind_Click()
+void FrmMainWindow::mnuFind_Click()
 {
-    openSearchWindow(FrmSearchWindow::Find);
+    openSearchWindow(this, FrmSearchWindow::Find);
 }
 
-void mnuFindNext_Click()
+void FrmMainWindow::mnuFindNext_Click()
 {
-    findAgain(false);
+    findAgain(this, false);
 }
 
-void mnuFindPrevious_Click()
+void FrmMainWindow::mnuFindPrevious_Click()
 {
-    findAgain(true);
+    findAgain(this, true);
 }
 
-void mnuReplace_Click()
+void FrmMainWindow::mnuReplace_Click()
 {
-    openSearchWindow(FrmSearchWindow::Replace);
+    openSearchWindow(this, FrmSearchWindow::Replace);
 }
 
-void mnuGoToLine_Click()
+void FrmMainWindow::mnuGoToLine_Click()
 {
-    FrmMainWindow *w = frmMain().win();
-    if (!w)
-        return;
+    FrmMainWindow *w = this;
     if (!w->frmGoToLine) {
         w->frmGoToLine = new FrmGoToLineWindow(w);
         // Modal to the editor alone and without a nested event loop, so that

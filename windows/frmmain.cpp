@@ -1,14 +1,11 @@
 #include "frmmain.h"
 
-#include "clipboardcommands.h"
 #include "commondialog.h"
 #include "definitionview.h"
-#include "filecommands.h"
-#include "insertcommands.h"
+#include "document.h"
 #include "messagebox.h"
 #include "metrics.h"
 #include "richtextbox.h"
-#include "searchcommands.h"
 #include "searchwindows.h"
 #include "version.h"
 
@@ -24,31 +21,6 @@
 #include <QTimer>
 
 namespace {
-
-// Cut and Copy are offered only while there is text. The document is empty
-// exactly when its one block is empty; asking that instead of reading the
-// whole text keeps each keystroke cheap on documents of many MB.
-void rtfMain_Change()
-{
-    FrmMainWindow *w = frmMain().win();
-    if (!w)
-        return;
-    const bool hasText = w->rtfMain->document()->characterCount() > 1;
-    w->mnuCut->setEnabled(hasText);
-    w->mnuCopy->setEnabled(hasText);
-}
-
-QAction *addItem(QMenu *menu, const char *name, const QString &caption,
-                 const QKeySequence &shortcut, void (*handler)(), bool enabled = true)
-{
-    QAction *action = menu->addAction(caption);
-    action->setObjectName(QLatin1String(name));
-    action->setShortcut(shortcut);
-    action->setEnabled(enabled);
-    if (handler)
-        QObject::connect(action, &QAction::triggered, menu, [handler] { handler(); });
-    return action;
-}
 
 QAction *addSeparator(QMenu *menu, const char *name)
 {
@@ -85,6 +57,8 @@ FrmMainWindow::FrmMainWindow(QWidget *parent)
     client->setFocusPolicy(Qt::NoFocus);
     setCentralWidget(client);
 
+    document = new Document(this);
+    document->setObjectName(QStringLiteral("document"));
     rtfMain = new RichTextBox(client);
     rtfMain->setObjectName(QStringLiteral("rtfMain"));
     rtfMain->setGeometry(twipsRect(120, 120, 8055, 6255));
@@ -97,7 +71,9 @@ FrmMainWindow::FrmMainWindow(QWidget *parent)
     rtfMain->setLineWrapMode(QPlainTextEdit::NoWrap);
     rtfMain->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     rtfMain->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    connect(rtfMain, &RichTextBox::Change, this, [] { rtfMain_Change(); });
+    rtfMain->setModel(document);
+    connect(rtfMain, &RichTextBox::Change, this, &FrmMainWindow::rtfMain_Change);
+    connect(rtfMain, &RichTextBox::lineLimitRefused, this, &FrmMainWindow::refuseLongLine);
     rtfMain->installEventFilter(this);
 
     // The open and save dialogs offer text files and VYX files, starting on
@@ -109,7 +85,11 @@ FrmMainWindow::FrmMainWindow(QWidget *parent)
     cdl1->setObjectName(QStringLiteral("cdl1"));
 
     buildMenus();
-    new DefinitionView(this);
+    definitionView = new DefinitionView(rtfMain, document, this);
+    connect(definitionView, &DefinitionView::openRequested, this, [this](const QString &path) {
+        if (confirmDiscardChanges())
+            openDocument(path);
+    });
     buildLoadingPanel();
 
     // The client area is 556 x 436 below the menu bar; the frame is fixed.
@@ -118,6 +98,18 @@ FrmMainWindow::FrmMainWindow(QWidget *parent)
     setGeometry(twips(1995), twips(2010), twips(8340), twips(6540) + menuHeight);
 
     rtfMain->setFocus();
+}
+
+QAction *FrmMainWindow::addItem(QMenu *menu, const char *name, const QString &caption,
+                                const QKeySequence &shortcut, void (FrmMainWindow::*handler)(),
+                                bool enabled)
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    action->setShortcut(shortcut);
+    action->setEnabled(enabled);
+    connect(action, &QAction::triggered, this, handler);
+    return action;
 }
 
 void FrmMainWindow::buildMenus()
@@ -129,69 +121,67 @@ void FrmMainWindow::buildMenus()
 
     mnuFile = addMenu(bar, "mnuFile", QStringLiteral("&File"));
     mnuNew = addItem(mnuFile, "mnuNew", QStringLiteral("New"), QKeySequence(Qt::CTRL | Qt::Key_N),
-                     mnuNew_Click);
+                     &FrmMainWindow::mnuNew_Click);
     mnuOpen = addItem(mnuFile, "mnuOpen", QStringLiteral("Open..."),
-                      QKeySequence(Qt::CTRL | Qt::Key_O), mnuOpen_Click);
-    mnuSave = addItem(mnuFile, "mnuSave", QStringLiteral("Save"), QKeySequence(), mnuSave_Click);
+                      QKeySequence(Qt::CTRL | Qt::Key_O), &FrmMainWindow::mnuOpen_Click);
+    mnuSave = addItem(mnuFile, "mnuSave", QStringLiteral("Save"), QKeySequence(),
+                      &FrmMainWindow::mnuSave_Click);
     // Ctrl+S belongs to "Save As...": the editor's users know it that way.
     mnuSaveAs = addItem(mnuFile, "mnuSaveAs", QStringLiteral("Save As..."),
-                        QKeySequence(Qt::CTRL | Qt::Key_S), mnuSaveAs_Click);
+                        QKeySequence(Qt::CTRL | Qt::Key_S), &FrmMainWindow::mnuSaveAs_Click);
     mnuSep = addSeparator(mnuFile, "mnuSep");
-    mnuExit = addItem(mnuFile, "mnuExit", QStringLiteral("Exit"), QKeySequence(), mnuExit_Click);
+    mnuExit = addItem(mnuFile, "mnuExit", QStringLiteral("Exit"), QKeySequence(),
+                      &FrmMainWindow::mnuExit_Click);
 
     mnuEdit = addMenu(bar, "mnuEdit", QStringLiteral("&Edit"));
     mnuCut = addItem(mnuEdit, "mnuCut", QStringLiteral("Cut"), QKeySequence(Qt::CTRL | Qt::Key_X),
-                     mnuCut_Click, false);
+                     &FrmMainWindow::mnuCut_Click, false);
     mnuCopy = addItem(mnuEdit, "mnuCopy", QStringLiteral("Copy"),
-                      QKeySequence(Qt::CTRL | Qt::Key_C), mnuCopy_Click, false);
+                      QKeySequence(Qt::CTRL | Qt::Key_C), &FrmMainWindow::mnuCopy_Click, false);
     mnuPaste = addItem(mnuEdit, "mnuPaste", QStringLiteral("Paste"),
-                       QKeySequence(Qt::CTRL | Qt::Key_V), mnuPaste_Click, false);
+                       QKeySequence(Qt::CTRL | Qt::Key_V), &FrmMainWindow::mnuPaste_Click, false);
     mnuSep1 = addSeparator(mnuEdit, "mnuSep1");
     mnuUndo = addItem(mnuEdit, "mnuUndo", QStringLiteral("Undo"),
-                      QKeySequence(Qt::CTRL | Qt::Key_Z), mnuUndo_Click, false);
-    mnuRedo
-        = addItem(mnuEdit, "mnuRedo", QStringLiteral("Redo"), QKeySequence(), mnuRedo_Click, false);
+                      QKeySequence(Qt::CTRL | Qt::Key_Z), &FrmMainWindow::mnuUndo_Click, false);
+    mnuRedo = addItem(mnuEdit, "mnuRedo", QStringLiteral("Redo"), QKeySequence(),
+                      &FrmMainWindow::mnuRedo_Click, false);
     mnuRedo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     connect(rtfMain, &QPlainTextEdit::undoAvailable, mnuUndo, &QAction::setEnabled);
     connect(rtfMain, &QPlainTextEdit::redoAvailable, mnuRedo, &QAction::setEnabled);
     mnuSep2 = addSeparator(mnuEdit, "mnuSep2");
     mnuFind = addItem(mnuEdit, "mnuFind", QStringLiteral("Find..."),
-                      QKeySequence(Qt::CTRL | Qt::Key_F), mnuFind_Click);
+                      QKeySequence(Qt::CTRL | Qt::Key_F), &FrmMainWindow::mnuFind_Click);
     mnuFindNext = addItem(mnuEdit, "mnuFindNext", QStringLiteral("Find Next"),
-                          QKeySequence(Qt::Key_F3), mnuFindNext_Click);
-    mnuFindPrevious = addItem(mnuEdit, "mnuFindPrevious", QStringLiteral("Find Previous"),
-                              QKeySequence(Qt::SHIFT | Qt::Key_F3), mnuFindPrevious_Click);
+                          QKeySequence(Qt::Key_F3), &FrmMainWindow::mnuFindNext_Click);
+    mnuFindPrevious
+        = addItem(mnuEdit, "mnuFindPrevious", QStringLiteral("Find Previous"),
+                  QKeySequence(Qt::SHIFT | Qt::Key_F3), &FrmMainWindow::mnuFindPrevious_Click);
     mnuReplace = addItem(mnuEdit, "mnuReplace", QStringLiteral("Replace..."),
-                         QKeySequence(Qt::CTRL | Qt::Key_H), mnuReplace_Click);
+                         QKeySequence(Qt::CTRL | Qt::Key_H), &FrmMainWindow::mnuReplace_Click);
     mnuGoToLine = addItem(mnuEdit, "mnuGoToLine", QStringLiteral("Go to Line..."),
-                          QKeySequence(Qt::CTRL | Qt::Key_G), mnuGoToLine_Click);
+                          QKeySequence(Qt::CTRL | Qt::Key_G), &FrmMainWindow::mnuGoToLine_Click);
     mnuSep3 = addSeparator(mnuEdit, "mnuSep3");
     mnuSelectAll = addItem(mnuEdit, "mnuSelectAll", QStringLiteral("Select All"),
-                           QKeySequence(Qt::CTRL | Qt::Key_A), mnuSelectAll_Click);
+                           QKeySequence(Qt::CTRL | Qt::Key_A), &FrmMainWindow::mnuSelectAll_Click);
 
     mnuInsert = addMenu(bar, "mnuInsert", QStringLiteral("&Insert"));
     mnuInclude = addItem(mnuInsert, "mnuInclude", QStringLiteral("Include Line"), QKeySequence(),
-                         mnuInclude_Click);
+                         &FrmMainWindow::mnuInclude_Click);
     mnuItemSeparator = addItem(mnuInsert, "mnuItemSeparator", QStringLiteral("Item Separator"),
-                               QKeySequence(), mnuItemSeparator_Click);
+                               QKeySequence(), &FrmMainWindow::mnuItemSeparator_Click);
     mnuSep4 = addSeparator(mnuInsert, "mnuSep4");
     mnuDoubleSlash = addItem(mnuInsert, "mnuDoubleSlash", QStringLiteral("//"), QKeySequence(),
-                             mnuDoubleSlash_Click);
-    mnuHash = addItem(mnuInsert, "mnuHash", QStringLiteral("#"), QKeySequence(), mnuHash_Click);
+                             &FrmMainWindow::mnuDoubleSlash_Click);
+    mnuHash = addItem(mnuInsert, "mnuHash", QStringLiteral("#"), QKeySequence(),
+                      &FrmMainWindow::mnuHash_Click);
 
     mnuHelp = addMenu(bar, "mnuHelp", QStringLiteral("&Help"));
     mnuHowToUse = addItem(mnuHelp, "mnuHowToUse", QStringLiteral("How to use..."), QKeySequence(),
-                          frmMain().howToUseCommand);
+                          &FrmMainWindow::howToUseRequested);
     mnuSep5 = addSeparator(mnuHelp, "mnuSep5");
     mnuAbout = addItem(mnuHelp, "mnuAbout", QStringLiteral("About " VYX_PRODUCT_NAME),
-                       QKeySequence(), frmMain().aboutCommand);
-}
-
-void FrmMain::setHelpCommands(Command howToUse, Command about)
-{
-    howToUseCommand = howToUse;
-    aboutCommand = about;
+                       QKeySequence(), &FrmMainWindow::aboutRequested);
 }
 
 // Ctrl+X and Ctrl+C typed in the text are the control's own, acting on the
@@ -212,12 +202,29 @@ void FrmMainWindow::changeEvent(QEvent *event)
     // file are worth telling; after the event, so that no question opens
     // inside the activation itself, and never over an open dialog.
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
-        QTimer::singleShot(0, this, [] {
+        QTimer::singleShot(0, this, [this] {
             if (!QApplication::activeModalWidget())
                 checkDocumentOnDisk();
         });
     }
     QMainWindow::changeEvent(event);
+}
+
+// Cut and Copy are offered only while there is text. The document is empty
+// exactly when its one block is empty; asking that instead of reading the
+// whole text keeps each keystroke cheap on documents of many MB.
+void FrmMainWindow::rtfMain_Change()
+{
+    const bool hasText = rtfMain->document()->characterCount() > 1;
+    mnuCut->setEnabled(hasText);
+    mnuCopy->setEnabled(hasText);
+}
+
+void FrmMainWindow::refuseLongLine()
+{
+    showWarning(this,
+                tr("This would make a line longer than %1 characters, too long to edit.")
+                    .arg(Document::maxLineLength));
 }
 
 void FrmMainWindow::buildLoadingPanel()
@@ -261,12 +268,11 @@ void FrmMainWindow::buildLoadingPanel()
     m_showLoading->setInterval(300);
     connect(m_showLoading, &QTimer::timeout, fraLoading, &QWidget::show);
 
-    RichTextBox *rtf = rtfMain;
-    connect(actCancelLoad, &QAction::triggered, rtf, &RichTextBox::cancelLoad);
-    connect(cmdCancelLoad, &QPushButton::clicked, rtf, &RichTextBox::cancelLoad);
-    connect(rtf, &RichTextBox::loadProgress, prgLoading, &QProgressBar::setValue);
-    connect(rtf, &RichTextBox::loadStarted, this, &FrmMainWindow::onLoadStarted);
-    connect(rtf, &RichTextBox::loadEnded, this, &FrmMainWindow::onLoadEnded);
+    connect(actCancelLoad, &QAction::triggered, document, &Document::cancelLoad);
+    connect(cmdCancelLoad, &QPushButton::clicked, document, &Document::cancelLoad);
+    connect(document, &Document::loadProgress, prgLoading, &QProgressBar::setValue);
+    connect(document, &Document::loadStarted, this, &FrmMainWindow::onLoadStarted);
+    connect(document, &Document::loadEnded, this, &FrmMainWindow::onLoadEnded);
 }
 
 // While a file loads the document can be neither edited, saved nor
@@ -322,13 +328,12 @@ RichTextBox *FrmMain::rtfMain() const
 
 QWidget *FrmMain::createWindow()
 {
-    documentPath.clear();
     return new FrmMainWindow;
 }
 
 bool FrmMain::queryClose()
 {
-    return confirmDiscardChanges();
+    return win()->confirmDiscardChanges();
 }
 
 FrmMain &frmMain()

@@ -6,6 +6,8 @@
 #include <QMainWindow>
 
 class CommonDialog;
+class DefinitionView;
+class Document;
 class FrmGoToLineWindow;
 class FrmSearchWindow;
 class QAction;
@@ -16,15 +18,19 @@ class QPushButton;
 class QTimer;
 class RichTextBox;
 
-// The editor window while it is loaded: the editing control, the file
-// dialog and the menu tree, built from their design-time settings.
+// The editor window while it is loaded: the document, the editing control
+// that shows it, the file dialog and the menu tree, built from their
+// design-time settings, and the commands of its menus.
 class FrmMainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
     explicit FrmMainWindow(QWidget *parent = nullptr);
 
+    // The document shown; it goes with the window.
+    Document *document = nullptr;
     RichTextBox *rtfMain = nullptr;
+    DefinitionView *definitionView = nullptr;
     CommonDialog *cdl1 = nullptr;
 
     QMenu *mnuFile = nullptr;
@@ -76,11 +82,69 @@ public:
     QPushButton *cmdCancelLoad = nullptr;
     QAction *actCancelLoad = nullptr;
 
+    // The File menu's commands.
+    void mnuNew_Click();
+    void mnuOpen_Click();
+    void mnuSave_Click();
+    void mnuSaveAs_Click();
+    void mnuExit_Click();
+    // The Edit menu's commands.
+    void mnuCut_Click();
+    void mnuCopy_Click();
+    void mnuPaste_Click();
+    void mnuUndo_Click();
+    void mnuRedo_Click();
+    void mnuFind_Click();
+    void mnuFindNext_Click();
+    void mnuFindPrevious_Click();
+    void mnuReplace_Click();
+    void mnuGoToLine_Click();
+    void mnuSelectAll_Click();
+    // The Insert menu's commands: each appends a piece of definition-file
+    // syntax at the very end of the document.
+    void mnuInclude_Click();
+    void mnuItemSeparator_Click();
+    void mnuDoubleSlash_Click();
+    void mnuHash_Click();
+
+    // Asks "Save Changes?" when the document has unsaved changes. Returns true
+    // when the caller may go on and drop the text: nothing to save, the user
+    // said No, or the save the user asked for succeeded. During a load the
+    // question is about the document shown before it; Cancel lets the load
+    // go on.
+    bool confirmDiscardChanges();
+    // Loads the file at path as Open does once a file is chosen (also for a
+    // file named on the command line): on success the caption shows its name
+    // and it becomes the document's file and the open dialog's start place;
+    // on failure the user is told why and nothing changes. A big file goes
+    // on loading after this returns; cancelled, it leaves all as it was.
+    bool openDocument(const QString &path);
+    // Tells the user when the document's file has changed on disk since it
+    // was read or saved (once for each change): offers to reload a document
+    // without unsaved changes, and says that Save will ask for one with them.
+    void checkDocumentOnDisk();
+
+Q_SIGNALS:
+    // The Help menu's items: the windows they open live above this one.
+    void howToUseRequested();
+    void aboutRequested();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
+    bool save();
+    bool saveAs();
+    bool writeDocument(const QString &path);
+    void appendSnippet(const QString &snippet, int caretOffset);
+    void appendSnippet(const QString &snippet);
+    // Says that an edit was refused because it would make a line too long.
+    void refuseLongLine();
+    void rtfMain_Change();
+    QAction *addItem(QMenu *menu, const char *name, const QString &caption,
+                     const QKeySequence &shortcut, void (FrmMainWindow::*handler)(),
+                     bool enabled = true);
     void buildMenus();
     void buildLoadingPanel();
     void onLoadStarted();
@@ -101,18 +165,6 @@ public:
     // successful Open and Save As. Kept across reloads of the window.
     QString strLastopen;
     QString strLastsave;
-
-    // The file the document shown was last opened from or saved to; empty for
-    // a new document. Belongs to the document, so it starts empty at each load.
-    QString documentPath;
-
-    // The Help menu's commands open windows built above this layer, so the
-    // program hands them over once at start; every load of the window
-    // connects them to its menu items.
-    using Command = void (*)();
-    void setHelpCommands(Command howToUse, Command about);
-    Command howToUseCommand = nullptr;
-    Command aboutCommand = nullptr;
 
     // The loaded window, or null while the form is unloaded.
     FrmMainWindow *win() const;

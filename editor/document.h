@@ -1,0 +1,157 @@
+#pragma once
+
+#include "textcodec.h"
+#include "textfile.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QTextDocument;
+class QTimer;
+
+// The document the editor works on: its text (a QTextDocument, which the
+// editing control shows), the file it belongs to and how that file is
+// written (path, identity on disk, encoding, byte order mark, rich-text
+// origin), loading a file in the background and saving it. It asks the user
+// nothing: the commands do, from what it says.
+class Document : public QObject
+{
+    Q_OBJECT
+public:
+    // Files above this size are refused instead of exhausting memory: what
+    // the machine has available now, over what a loaded and then saved
+    // document takes per byte of its file.
+    static qint64 maxFileSize();
+    // The memory a document takes at its peak (while it is saved) per byte of
+    // its file: measured about 5 once loaded and 8.5 while saving, for
+    // files of 10 to 500 MB; with some room to spare.
+    static constexpr qint64 peakBytesPerFileByte = 10;
+    // A document is filled in steps of about this many bytes of its file.
+    static constexpr qsizetype loadPieceBytes = 64 * 1024;
+    // Lines longer than this many characters are refused: the widget lays
+    // out a line as a whole, so each key pressed on a line of megabytes
+    // would take seconds. At this length a key typed at the end of the line
+    // still answers within 50 ms even for CJK text, whose shaping costs about
+    // five times that of ASCII (see make bench). Every edit keeps to it, and
+    // save() refuses a longer line made some other way, so that every file
+    // the editor writes opens again.
+    static constexpr qsizetype maxLineLength = 32768;
+
+    explicit Document(QObject *parent = nullptr);
+    ~Document() override;
+
+    // The text shown and edited. A load fills a fresh one, so this changes
+    // (documentReplaced) when a load starts and when it is cancelled.
+    QTextDocument *textDocument() const { return m_doc; }
+
+    // The file the document belongs to; empty for a new document. During a
+    // load it is already the file being loaded, and goes back if the load is
+    // cancelled.
+    QString filePath() const { return m_path; }
+    // True when the document has unsaved changes; during a load, the
+    // document shown before it, which is the one a question is about.
+    bool isModified() const;
+
+    // The whole text with CR LF line ends, every character kept exactly.
+    QString text() const;
+
+    // Starts reading the file at path. With richText a file that starts as
+    // rich text keeps its formatting; anything else is plain text, every
+    // byte kept (see textcodec.h). The first screenful goes in at once, the
+    // rest from the event loop in steps short enough for the window to
+    // repaint and answer in between; a file that fits in the first step is
+    // complete before this returns. Meanwhile the document shown before is
+    // kept aside untouched. Returns false, nothing changed, when the file
+    // cannot be read (a folder, a pipe or device, too large, a line too
+    // long); errorString() then says why.
+    bool beginLoad(const QString &path, bool richText = true);
+    // The same, complete when it returns.
+    bool load(const QString &path, bool richText = true);
+    bool isLoading() const { return m_load != nullptr; }
+    // Loads the rest of the file now.
+    void finishLoad();
+    // Stops the load and puts the document shown before back, exactly as it
+    // was: its text, undo history and modified state.
+    void cancelLoad();
+    // How long one step of a load may run before the window gets its turn;
+    // at least one piece goes in per step, so 0 makes each step one piece.
+    void setLoadStepMs(int ms) { m_loadStepMs = ms; }
+
+    // Writes the text as plain text with CR LF line ends in the encoding it
+    // was read in, and makes path the document's file. Returns false on
+    // failure, the file then as it was; also when a line is longer than
+    // load() would open.
+    bool save(const QString &path);
+    QString errorString() const { return m_errorString; }
+
+    // Forgets the file the document came from: a new document has none.
+    void forgetFile();
+
+    // The encoding the document is written in, as found by the last load.
+    TextEncoding encoding() const { return m_encoding; }
+    bool hasBom() const { return m_bom; }
+    void setEncoding(TextEncoding encoding, bool bom);
+    // True when save() would have to write the document as UTF-8 although
+    // it was read as Windows-1252, changing the bytes of its accented letters.
+    bool saveChangesEncoding() const;
+
+    // True when path is the document's file and it has changed on disk since
+    // it was read or written (another program wrote, replaced or touched
+    // it). The user is taken to know of that change from then on.
+    bool fileChangedOnDisk(const QString &path);
+    // The same for the document's own file, but true only once for each new
+    // change, for telling the user without being asked.
+    bool newFileChangeOnDisk();
+    // True when path is the rich-text file the document was read from, which
+    // save() would replace with plain text.
+    bool isRichTextSource(const QString &path) const;
+    // True when the text came from a rich-text file, with its formatting.
+    bool cameFromRichText() const { return m_richSource; }
+
+Q_SIGNALS:
+    // textDocument() is now another object: a load started or was cancelled.
+    void documentReplaced();
+    // A load goes on in the background: the first part of the file is shown.
+    void loadStarted();
+    // How far a load has come, in percent of the file; at most once per step.
+    void loadProgress(int percent);
+    // A load ended: completed, or cancelled with the earlier document back.
+    void loadEnded(bool completed);
+    // filePath() changed.
+    void filePathChanged(const QString &path);
+
+private:
+    struct Load;
+    // True when path names the file the document was read from or saved to.
+    bool isDocumentFile(const QString &path) const;
+    QTextDocument *newTextDocument();
+    void setFilePath(const QString &path);
+    // The content as the bytes save() writes, and the encoding they are in.
+    QByteArray encodedText(TextEncoding *used) const;
+    // Puts the next part of the file in; false once all of it is in.
+    bool loadStep(qsizetype pieces);
+    void scheduleLoadStep();
+    void runLoadStep();
+    void completeLoad();
+
+    QTextDocument *m_doc = nullptr;
+    std::unique_ptr<Load> m_load;
+    QTimer *m_loadTimer = nullptr;
+    // Short enough that the window repaints and takes input well within the
+    // 50 ms a user notices as a stall, even when a piece now and then takes
+    // 20 ms more (the document growing one of its tables).
+    int m_loadStepMs = 12;
+
+    QString m_path;
+    TextFile m_file;
+    bool m_richSource = false;
+    TextEncoding m_encoding = TextEncoding::Auto;
+    bool m_bom = false;
+    QString m_errorString;
+};
+
+// The document's raw text (blocks separated by U+2029, soft line breaks as
+// U+2028) as plain text with the given line ends.
+QString withLineEnds(QString raw, QLatin1String lineEnd);
