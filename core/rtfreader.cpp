@@ -9,9 +9,11 @@
 #include <QTextCursor>
 
 #include <array>
+#include <iterator>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -121,181 +123,222 @@ struct KwInfo
 
 using KwTable = std::unordered_map<std::string_view, KwInfo>;
 
+// Every control word the reader understands, and what it is to it. Words not
+// here are unknown: skipped, or their whole group when marked ignorable.
+constexpr std::pair<std::string_view, KwInfo> kKeywords[] = {
+    // destinations
+    {"rtf", {Kw::Rtf}},
+    {"fonttbl", {Kw::FontTable}},
+    {"colortbl", {Kw::ColorTable}},
+    // Destinations whose content is not document text.
+    {"stylesheet", {Kw::SkipDest}},
+    {"info", {Kw::SkipDest}},
+    {"pict", {Kw::SkipDest}},
+    {"header", {Kw::SkipDest}},
+    {"headerl", {Kw::SkipDest}},
+    {"headerr", {Kw::SkipDest}},
+    {"headerf", {Kw::SkipDest}},
+    {"footer", {Kw::SkipDest}},
+    {"footerl", {Kw::SkipDest}},
+    {"footerr", {Kw::SkipDest}},
+    {"footerf", {Kw::SkipDest}},
+    {"listtable", {Kw::SkipDest}},
+    {"listoverridetable", {Kw::SkipDest}},
+    {"revtbl", {Kw::SkipDest}},
+    {"rsidtbl", {Kw::SkipDest}},
+    {"fldinst", {Kw::SkipDest}},
+    {"footnote", {Kw::SkipDest}},
+    {"annotation", {Kw::SkipDest}},
+    {"atnid", {Kw::SkipDest}},
+    {"atnauthor", {Kw::SkipDest}},
+    {"atndate", {Kw::SkipDest}},
+    {"atnref", {Kw::SkipDest}},
+    {"atrfstart", {Kw::SkipDest}},
+    {"atrfend", {Kw::SkipDest}},
+    {"bkmkstart", {Kw::SkipDest}},
+    {"bkmkend", {Kw::SkipDest}},
+    {"object", {Kw::SkipDest}},
+    {"objdata", {Kw::SkipDest}},
+    {"objclass", {Kw::SkipDest}},
+    {"objname", {Kw::SkipDest}},
+    {"nonshppict", {Kw::SkipDest}},
+    {"shp", {Kw::SkipDest}},
+    {"shpinst", {Kw::SkipDest}},
+    {"shptxt", {Kw::SkipDest}},
+    {"sp", {Kw::SkipDest}},
+    {"sn", {Kw::SkipDest}},
+    {"sv", {Kw::SkipDest}},
+    {"template", {Kw::SkipDest}},
+    {"author", {Kw::SkipDest}},
+    {"operator", {Kw::SkipDest}},
+    {"title", {Kw::SkipDest}},
+    {"subject", {Kw::SkipDest}},
+    {"keywords", {Kw::SkipDest}},
+    {"comment", {Kw::SkipDest}},
+    {"doccomm", {Kw::SkipDest}},
+    {"company", {Kw::SkipDest}},
+    {"category", {Kw::SkipDest}},
+    {"manager", {Kw::SkipDest}},
+    {"creatim", {Kw::SkipDest}},
+    {"revtim", {Kw::SkipDest}},
+    {"printim", {Kw::SkipDest}},
+    {"buptim", {Kw::SkipDest}},
+    {"userprops", {Kw::SkipDest}},
+    {"docvar", {Kw::SkipDest}},
+    {"generator", {Kw::SkipDest}},
+    {"xmlnstbl", {Kw::SkipDest}},
+    {"themedata", {Kw::SkipDest}},
+    {"colorschememapping", {Kw::SkipDest}},
+    {"latentstyles", {Kw::SkipDest}},
+    {"datastore", {Kw::SkipDest}},
+    {"filetbl", {Kw::SkipDest}},
+    {"falt", {Kw::SkipDest}},
+    {"panose", {Kw::SkipDest}},
+    {"pn", {Kw::SkipDest}},
+    {"pntxta", {Kw::SkipDest}},
+    {"pntxtb", {Kw::SkipDest}},
+    {"ftnsep", {Kw::SkipDest}},
+    {"ftnsepc", {Kw::SkipDest}},
+    {"ftncn", {Kw::SkipDest}},
+    {"aftnsep", {Kw::SkipDest}},
+    {"aftnsepc", {Kw::SkipDest}},
+    {"aftncn", {Kw::SkipDest}},
+    {"private", {Kw::SkipDest}},
+    {"pgdsctbl", {Kw::SkipDest}},
+    {"xe", {Kw::SkipDest}},
+    {"tc", {Kw::SkipDest}},
+    {"txe", {Kw::SkipDest}},
+    {"do", {Kw::SkipDest}},
+    {"blipuid", {Kw::SkipDest}},
+    {"picprop", {Kw::SkipDest}},
+    {"formfield", {Kw::SkipDest}},
+    {"datafield", {Kw::SkipDest}},
+    {"mmathPr", {Kw::SkipDest}},
+    {"passwordhash", {Kw::SkipDest}},
+    {"wgrffmtfilter", {Kw::SkipDest}},
+    {"fchars", {Kw::SkipDest}},
+    {"lchars", {Kw::SkipDest}},
+    {"protusertbl", {Kw::SkipDest}},
+    {"hlinkbase", {Kw::SkipDest}},
+    {"leveltext", {Kw::SkipDest}},
+    {"levelnumbers", {Kw::SkipDest}},
+    {"fname", {Kw::SkipDest}},
+    {"listname", {Kw::SkipDest}},
+    {"listpicture", {Kw::SkipDest}},
+    {"listoverride", {Kw::SkipDest}},
+    {"list", {Kw::SkipDest}},
+    {"ud", {Kw::SkipDest}},
+    {"ts", {Kw::SkipDest}},
+    {"tsrowd", {Kw::SkipDest}},
+    {"fontemb", {Kw::SkipDest}},
+    {"fontfile", {Kw::SkipDest}},
+    {"file", {Kw::SkipDest}},
+    {"pxe", {Kw::SkipDest}},
+    {"rxe", {Kw::SkipDest}},
+    {"bxe", {Kw::SkipDest}},
+    {"ixe", {Kw::SkipDest}},
+    {"tcn", {Kw::SkipDest}},
+    {"docinfo", {Kw::SkipDest}},
+    {"hyphen", {Kw::SkipDest}},
+    {"password", {Kw::SkipDest}},
+    {"background", {Kw::SkipDest}},
+    {"mhtmltag", {Kw::SkipDest}},
+    {"htmltag", {Kw::SkipDest}},
+    // document
+    {"ansi", {Kw::Ansi}},
+    {"mac", {Kw::Mac}},
+    {"pc", {Kw::Pc}},
+    {"pca", {Kw::Pca}},
+    {"ansicpg", {Kw::AnsiCpg}},
+    {"deff", {Kw::DefFont}},
+    {"fcharset", {Kw::FontCharset}},
+    // text
+    {"par", {Kw::Par}},
+    {"sect", {Kw::Par}},
+    {"page", {Kw::Par}},
+    {"row", {Kw::Row}},
+    {"line", {Kw::Line}},
+    {"tab", {Kw::Tab}},
+    {"cell", {Kw::Cell}},
+    {"nestcell", {Kw::Cell}},
+    // special characters
+    {"emdash", {Kw::Char, 0x2014}},
+    {"endash", {Kw::Char, 0x2013}},
+    {"bullet", {Kw::Char, 0x2022}},
+    {"lquote", {Kw::Char, 0x2018}},
+    {"rquote", {Kw::Char, 0x2019}},
+    {"ldblquote", {Kw::Char, 0x201C}},
+    {"rdblquote", {Kw::Char, 0x201D}},
+    {"emspace", {Kw::Char, 0x2003}},
+    {"enspace", {Kw::Char, 0x2002}},
+    {"qmspace", {Kw::Char, 0x2005}},
+    {"zwj", {Kw::Char, 0x200D}},
+    {"zwnj", {Kw::Char, 0x200C}},
+    {"ltrmark", {Kw::Char, 0x200E}},
+    {"rtlmark", {Kw::Char, 0x200F}},
+    {"u", {Kw::Unicode}},
+    {"uc", {Kw::UnicodeSkip}},
+    {"bin", {Kw::Bin}},
+    // character formatting
+    {"plain", {Kw::Plain}},
+    {"b", {Kw::Bold}},
+    {"i", {Kw::Italic}},
+    // every underline style is plain underlining
+    {"ul", {Kw::Underline}},
+    {"uld", {Kw::Underline}},
+    {"uldash", {Kw::Underline}},
+    {"uldashd", {Kw::Underline}},
+    {"uldashdd", {Kw::Underline}},
+    {"uldb", {Kw::Underline}},
+    {"ulhwave", {Kw::Underline}},
+    {"ulldash", {Kw::Underline}},
+    {"ulth", {Kw::Underline}},
+    {"ulthd", {Kw::Underline}},
+    {"ulthdash", {Kw::Underline}},
+    {"ulthdashd", {Kw::Underline}},
+    {"ulthdashdd", {Kw::Underline}},
+    {"ulthldash", {Kw::Underline}},
+    {"ululdbwave", {Kw::Underline}},
+    {"ulw", {Kw::Underline}},
+    {"ulwave", {Kw::Underline}},
+    {"ulnone", {Kw::UnderlineNone}},
+    {"strike", {Kw::Strike}},
+    {"striked", {Kw::Strike}},
+    {"f", {Kw::Font}},
+    {"fs", {Kw::FontSize}},
+    {"cf", {Kw::Foreground}},
+    {"highlight", {Kw::Background}},
+    {"cb", {Kw::Background}},
+    {"chcbpat", {Kw::Background}},
+    // paragraph formatting
+    {"pard", {Kw::Pard}},
+    {"ql", {Kw::AlignLeft}},
+    {"qc", {Kw::AlignCenter}},
+    {"qr", {Kw::AlignRight}},
+    {"qj", {Kw::AlignJustify}},
+    {"qd", {Kw::AlignJustify}},
+    // colour table
+    {"red", {Kw::Red}},
+    {"green", {Kw::Green}},
+    {"blue", {Kw::Blue}},
+};
+
+// The map would keep only the first of two entries for one word.
+constexpr bool keywordsAreUnique()
+{
+    for (auto i = std::begin(kKeywords); i != std::end(kKeywords); ++i) {
+        for (auto j = i + 1; j != std::end(kKeywords); ++j) {
+            if (i->first == j->first)
+                return false;
+        }
+    }
+    return true;
+}
+static_assert(keywordsAreUnique(), "a control word is in kKeywords twice");
+
 const KwTable &keywords()
 {
-    static const KwTable table = [] {
-        KwTable t;
-        t.emplace("rtf", KwInfo{Kw::Rtf});
-        t.emplace("fonttbl", KwInfo{Kw::FontTable});
-        t.emplace("colortbl", KwInfo{Kw::ColorTable});
-        // Destinations whose content is not document text.
-        for (const char *d : {"stylesheet",
-                              "info",
-                              "pict",
-                              "header",
-                              "headerl",
-                              "headerr",
-                              "headerf",
-                              "footer",
-                              "footerl",
-                              "footerr",
-                              "footerf",
-                              "listtable",
-                              "listoverridetable",
-                              "revtbl",
-                              "rsidtbl",
-                              "fldinst",
-                              "footnote",
-                              "annotation",
-                              "atnid",
-                              "atnauthor",
-                              "atndate",
-                              "atnref",
-                              "atrfstart",
-                              "atrfend",
-                              "bkmkstart",
-                              "bkmkend",
-                              "object",
-                              "objdata",
-                              "objclass",
-                              "objname",
-                              "nonshppict",
-                              "shp",
-                              "shpinst",
-                              "shptxt",
-                              "sp",
-                              "sn",
-                              "sv",
-                              "template",
-                              "author",
-                              "operator",
-                              "title",
-                              "subject",
-                              "keywords",
-                              "comment",
-                              "doccomm",
-                              "company",
-                              "category",
-                              "manager",
-                              "creatim",
-                              "revtim",
-                              "printim",
-                              "buptim",
-                              "userprops",
-                              "docvar",
-                              "generator",
-                              "xmlnstbl",
-                              "themedata",
-                              "colorschememapping",
-                              "latentstyles",
-                              "datastore",
-                              "filetbl",
-                              "falt",
-                              "panose",
-                              "pn",
-                              "pntxta",
-                              "pntxtb",
-                              "ftnsep",
-                              "ftnsepc",
-                              "ftncn",
-                              "aftnsep",
-                              "aftnsepc",
-                              "aftncn",
-                              "private",
-                              "pgdsctbl",
-                              "xe",
-                              "tc",
-                              "txe",
-                              "do",
-                              "blipuid",
-                              "picprop",
-                              "formfield",
-                              "datafield",
-                              "mmathPr",
-                              "passwordhash",
-                              "wgrffmtfilter",
-                              "fchars",
-                              "lchars",
-                              "protusertbl",
-                              "hlinkbase",
-                              "leveltext",
-                              "levelnumbers",
-                              "fname",
-                              "listname",
-                              "listpicture",
-                              "listoverride",
-                              "list",
-                              "ud",
-                              "ts",
-                              "tsrowd",
-                              "fontemb",
-                              "fontfile",
-                              "file",
-                              "pxe",
-                              "rxe",
-                              "bxe",
-                              "ixe",
-                              "tcn",
-                              "docinfo",
-                              "hyphen",
-                              "password",
-                              "background",
-                              "mhtmltag",
-                              "htmltag"})
-            t.emplace(d, KwInfo{Kw::SkipDest});
-        t.emplace("ansi", KwInfo{Kw::Ansi});
-        t.emplace("mac", KwInfo{Kw::Mac});
-        t.emplace("pc", KwInfo{Kw::Pc});
-        t.emplace("pca", KwInfo{Kw::Pca});
-        t.emplace("ansicpg", KwInfo{Kw::AnsiCpg});
-        t.emplace("deff", KwInfo{Kw::DefFont});
-        t.emplace("fcharset", KwInfo{Kw::FontCharset});
-        t.emplace("par", KwInfo{Kw::Par});
-        t.emplace("sect", KwInfo{Kw::Par});
-        t.emplace("page", KwInfo{Kw::Par});
-        t.emplace("row", KwInfo{Kw::Row});
-        t.emplace("line", KwInfo{Kw::Line});
-        t.emplace("tab", KwInfo{Kw::Tab});
-        t.emplace("cell", KwInfo{Kw::Cell});
-        t.emplace("nestcell", KwInfo{Kw::Cell});
-        const std::pair<const char *, char16_t> chars[] = {
-            {"emdash", 0x2014},  {"endash", 0x2013},    {"bullet", 0x2022},    {"lquote", 0x2018},
-            {"rquote", 0x2019},  {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"emspace", 0x2003},
-            {"enspace", 0x2002}, {"qmspace", 0x2005},   {"zwj", 0x200D},       {"zwnj", 0x200C},
-            {"ltrmark", 0x200E}, {"rtlmark", 0x200F},
-        };
-        for (const auto &[name, ch] : chars)
-            t.emplace(name, KwInfo{Kw::Char, ch});
-        t.emplace("u", KwInfo{Kw::Unicode});
-        t.emplace("uc", KwInfo{Kw::UnicodeSkip});
-        t.emplace("bin", KwInfo{Kw::Bin});
-        t.emplace("plain", KwInfo{Kw::Plain});
-        t.emplace("b", KwInfo{Kw::Bold});
-        t.emplace("i", KwInfo{Kw::Italic});
-        for (const char *u : {"ul", "uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave",
-                              "ulldash", "ulth", "ulthd", "ulthdash", "ulthdashd", "ulthdashdd",
-                              "ulthldash", "ululdbwave", "ulw", "ulwave"})
-            t.emplace(u, KwInfo{Kw::Underline});
-        t.emplace("ulnone", KwInfo{Kw::UnderlineNone});
-        t.emplace("strike", KwInfo{Kw::Strike});
-        t.emplace("striked", KwInfo{Kw::Strike});
-        t.emplace("f", KwInfo{Kw::Font});
-        t.emplace("fs", KwInfo{Kw::FontSize});
-        t.emplace("cf", KwInfo{Kw::Foreground});
-        t.emplace("highlight", KwInfo{Kw::Background});
-        t.emplace("cb", KwInfo{Kw::Background});
-        t.emplace("chcbpat", KwInfo{Kw::Background});
-        t.emplace("pard", KwInfo{Kw::Pard});
-        t.emplace("ql", KwInfo{Kw::AlignLeft});
-        t.emplace("qc", KwInfo{Kw::AlignCenter});
-        t.emplace("qr", KwInfo{Kw::AlignRight});
-        t.emplace("qj", KwInfo{Kw::AlignJustify});
-        t.emplace("qd", KwInfo{Kw::AlignJustify});
-        t.emplace("red", KwInfo{Kw::Red});
-        t.emplace("green", KwInfo{Kw::Green});
-        t.emplace("blue", KwInfo{Kw::Blue});
-        return t;
-    }();
+    static const KwTable table(std::begin(kKeywords), std::end(kKeywords));
     return table;
 }
 

@@ -18,7 +18,9 @@ need() {
 # The files an install puts under its prefix, relative to it.
 INSTALLED_FILES="bin/vyx-editor
 share/applications/vyx-editor.desktop
+share/doc/vyx-editor/changelog.gz
 share/doc/vyx-editor/copyright
 share/icons/hicolor/32x32/apps/vyx-editor.png
 share/icons/hicolor/scalable/apps/vyx-editor.svg
+share/man/man1/vyx-editor.1.gz
 share/mime/packages/vyx-editor.xml"
