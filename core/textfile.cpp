@@ -227,3 +227,10 @@ void TextFile::clear()
 {
     *this = TextFile();
 }
+
+void TextFile::restore(const QString &path, const FileIdentity &identity)
+{
+    clear();
+    m_path = path;
+    m_identity = identity;
+}

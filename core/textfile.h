@@ -60,6 +60,12 @@ public:
     // Forgets the file: a new document has none.
     void clear();
 
+    // The file as it stood when last read or written.
+    FileIdentity identity() const { return m_identity; }
+    // Takes the file as known from elsewhere (a recovered journal): its path
+    // and how it stood then, so that a change since still shows.
+    void restore(const QString &path, const FileIdentity &identity);
+
     QString errorString() const { return m_errorString; }
 
 private:

@@ -172,6 +172,21 @@ void Document::forgetFile()
     setFilePath(QString());
 }
 
+void Document::restore(const QString &path, const FileIdentity &identity, TextEncoding encoding,
+                       bool bom, const QString &text)
+{
+    cancelLoad();
+    m_doc->setPlainText(text);
+    m_doc->setModified(true);
+    if (path.isEmpty())
+        m_file.clear();
+    else
+        m_file.restore(path, identity);
+    m_richSource = false;
+    setEncoding(encoding, bom);
+    setFilePath(path);
+}
+
 bool Document::load(const QString &path, bool richText)
 {
     if (!beginLoad(path, richText))

@@ -107,6 +107,14 @@ public:
     // True when path is the rich-text file the document was read from, which
     // save() would replace with plain text.
     bool isRichTextSource(const QString &path) const;
+    // How the document's file stood when it was read or last written.
+    FileIdentity fileIdentity() const { return m_file.identity(); }
+    // Brings back a document from its recovery journal: the text as a
+    // modified document of the same file, in the same encoding, so that
+    // Save writes that file and sees whether it changed since.
+    void restore(const QString &path, const FileIdentity &identity, TextEncoding encoding,
+                 bool bom, const QString &text);
+
     // True when the text came from a rich-text file, with its formatting.
     bool cameFromRichText() const { return m_richSource; }
 
