@@ -404,6 +404,21 @@ bool isLetter(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
+// True when b starts a two-byte character in the code page.
+bool isLeadByte(int cp, uchar b)
+{
+    switch (cp) {
+    case 932:
+        return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    case 936:
+    case 949:
+    case 950:
+        return b >= 0x81 && b <= 0xFE;
+    default:
+        return false;
+    }
+}
+
 struct Font
 {
     QString name;
@@ -436,7 +451,6 @@ private:
     void controlSymbol();
     void literal();
     void byteChar(uchar b);
-    bool awaitsTrailByte() const;
     void flushBytes();
     void appendChar(char16_t c);
     void appendText(const char16_t *data, qsizetype n);
@@ -462,6 +476,9 @@ private:
 
     QByteArray m_pendingBytes; // code-page bytes awaiting decoding
     int m_pendingCodePage = 1252;
+    // The pending bytes end with the lead byte of a double-byte character
+    // whose trail byte has not come yet.
+    bool m_awaitsTrailByte = false;
     char16_t m_highSurrogate = 0;
     std::unordered_map<int, std::unique_ptr<QStringDecoder>> m_decoders;
 
@@ -814,7 +831,7 @@ void Reader::literal()
     while (m_p < m_end) {
         // A double-byte character's second byte may be a plain ASCII letter
         // (\'83e is one katakana in code page 932), not text of its own.
-        if (awaitsTrailByte() && uchar(*m_p) >= 0x40 && uchar(*m_p) < 0x80 && *m_p != '{'
+        if (m_awaitsTrailByte && uchar(*m_p) >= 0x40 && uchar(*m_p) < 0x80 && *m_p != '{'
             && *m_p != '}' && *m_p != '\\') {
             byteChar(uchar(*m_p++));
             continue;
@@ -872,30 +889,16 @@ void Reader::byteChar(uchar b)
         flushBytes();
     m_pendingCodePage = cp;
     m_pendingBytes.append(char(b));
-}
-
-// True when the pending bytes end with the lead byte of a double-byte
-// character whose trail byte has not come yet.
-bool Reader::awaitsTrailByte() const
-{
-    const int cp = m_pendingCodePage;
-    if (m_pendingBytes.isEmpty() || (cp != 932 && cp != 936 && cp != 949 && cp != 950))
-        return false;
-    const auto isLead = [cp](uchar b) {
-        return cp == 932 ? (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)
-                         : b >= 0x81 && b <= 0xFE;
-    };
-    qsizetype i = 0;
-    const qsizetype n = m_pendingBytes.size();
-    while (i < n)
-        i += isLead(uchar(m_pendingBytes[i])) ? 2 : 1;
-    return i > n;
+    // Followed byte by byte, never by rescanning the pending bytes: a
+    // paragraph of double-byte text can be all pending at once.
+    m_awaitsTrailByte = !m_awaitsTrailByte && isLeadByte(cp, b);
 }
 
 void Reader::flushBytes()
 {
     if (m_pendingBytes.isEmpty())
         return;
+    m_awaitsTrailByte = false;
     const QByteArray bytes = std::exchange(m_pendingBytes, QByteArray());
     QStringDecoder *d = decoder(m_pendingCodePage);
     const QString text = d ? d->decode(bytes) : fromWindows1252(bytes);
