@@ -8,6 +8,7 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <string_view>
@@ -79,7 +80,6 @@ enum class Kw {
     Pca,
     AnsiCpg,
     DefFont,
-    FontCharset,
     // text
     Par,
     Line,
@@ -107,7 +107,8 @@ enum class Kw {
     AlignCenter,
     AlignRight,
     AlignJustify,
-    // colour table
+    // font and colour tables
+    FontCharset,
     Red,
     Green,
     Blue,
@@ -419,6 +420,14 @@ bool isLeadByte(int cp, uchar b)
     }
 }
 
+// A control word as the file gives it: \name, then a number or not.
+struct ControlWord
+{
+    std::string_view name;
+    bool hasParam = false;
+    int value = 0; // 0 without a number
+};
+
 struct Font
 {
     QString name;
@@ -447,7 +456,13 @@ private:
 
     void openGroup();
     bool closeGroup();
+    ControlWord scanControlWord();
     void controlWord();
+    bool documentWord(Kw kw, const ControlWord &word);
+    bool fontTableWord(Kw kw, const ControlWord &word);
+    bool colorTableWord(Kw kw, const ControlWord &word);
+    bool textWord(const KwInfo &info, const ControlWord &word);
+    bool formatWord(Kw kw, const ControlWord &word);
     void controlSymbol();
     void literal();
     void byteChar(uchar b);
@@ -560,13 +575,13 @@ bool Reader::closeGroup()
     return m_stack.size() > 1;
 }
 
-void Reader::controlWord()
+ControlWord Reader::scanControlWord()
 {
     const char *start = m_p;
     while (m_p < m_end && isLetter(*m_p))
         ++m_p;
-    const qsizetype length = m_p - start;
-    bool hasParam = false;
+    ControlWord word;
+    word.name = std::string_view(start, size_t(m_p - start));
     qint64 param = 0;
     bool negative = false;
     if (m_p + 1 < m_end && *m_p == '-' && m_p[1] >= '0' && m_p[1] <= '9') {
@@ -574,27 +589,26 @@ void Reader::controlWord()
         ++m_p;
     }
     while (m_p < m_end && *m_p >= '0' && *m_p <= '9') {
-        hasParam = true;
+        word.hasParam = true;
         if (param < kMaxParam)
             param = param * 10 + (*m_p - '0');
         ++m_p;
     }
-    if (param > kMaxParam)
-        param = kMaxParam;
-    if (negative)
-        param = -param;
+    param = qMin(param, kMaxParam);
+    word.value = int(negative ? -param : param);
     if (m_p < m_end && *m_p == ' ')
         ++m_p;
+    return word;
+}
 
+void Reader::controlWord()
+{
+    const ControlWord word = scanControlWord();
     flushBytes();
-    const int value = int(param);
-    const bool star = m_starNext;
-    m_starNext = false;
-
-    if (length > kMaxWordLength)
+    const bool star = std::exchange(m_starNext, false);
+    if (word.name.size() > size_t(kMaxWordLength))
         return;
-    const std::string_view word(start, size_t(length));
-    const auto found = keywords().find(word);
+    const auto found = keywords().find(word.name);
     if (found == keywords().end()) {
         // An unknown destination marked ignorable is skipped whole.
         if (star)
@@ -603,30 +617,39 @@ void Reader::controlWord()
             --m_skipChars;
         return;
     }
-    const Kw kw = found->second.kw;
-    if (kw == Kw::Bin) {
-        const qint64 skip = qMin<qint64>(hasParam ? qMax<qint64>(param, 0) : 0, m_end - m_p);
-        m_p += skip;
-        return;
-    }
-    if (star || kw == Kw::SkipDest) {
-        flushBytes();
-        state().dest = Dest::Skip;
+    const KwInfo &info = found->second;
+    if (info.kw == Kw::Bin) {
+        // \binN: N bytes of binary data, never text.
+        m_p += std::clamp<qsizetype>(word.value, 0, m_end - m_p);
         return;
     }
     State &s = state();
+    if (star || info.kw == Kw::SkipDest) {
+        s.dest = Dest::Skip;
+        return;
+    }
     if (s.dest == Dest::Skip)
         return;
-    if (m_skipChars > 0 && kw != Kw::Unicode && kw != Kw::UnicodeSkip) {
+    if (m_skipChars > 0 && info.kw != Kw::Unicode && info.kw != Kw::UnicodeSkip) {
         --m_skipChars;
         return;
     }
-    flushBytes();
-    const bool on = !hasParam || value != 0;
+    // The tables give some words a meaning of their own (\f numbers a font
+    // there); every other word means the same wherever it stands.
+    if (s.dest == Dest::FontTable && fontTableWord(info.kw, word))
+        return;
+    if (s.dest == Dest::ColorTable && colorTableWord(info.kw, word))
+        return;
+    if (!documentWord(info.kw, word) && !textWord(info, word))
+        formatWord(info.kw, word);
+}
+
+// Words that start a destination or set the document's code page and font.
+bool Reader::documentWord(Kw kw, const ControlWord &word)
+{
+    State &s = state();
     switch (kw) {
     case Kw::Rtf:
-    case Kw::SkipDest:
-    case Kw::Bin:
         break;
     case Kw::FontTable:
         s.dest = Dest::FontTable;
@@ -649,16 +672,60 @@ void Reader::controlWord()
         m_docCodePage = 850;
         break;
     case Kw::AnsiCpg:
-        m_docCodePage = (value == 1252 || codePageName(value)) ? value : 1252;
+        m_docCodePage = (word.value == 1252 || codePageName(word.value)) ? word.value : 1252;
         break;
     case Kw::DefFont:
-        m_defaultFont = value;
-        s.chars.font = value;
+        m_defaultFont = word.value;
+        s.chars.font = word.value;
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+bool Reader::fontTableWord(Kw kw, const ControlWord &word)
+{
+    switch (kw) {
+    case Kw::Font:
+        m_currentFont = word.value;
+        if (!m_fonts.contains(word.value) && m_fonts.size() < kMaxTableEntries)
+            m_fonts.insert(word.value, Font());
         break;
     case Kw::FontCharset:
-        if (s.dest == Dest::FontTable && m_fonts.contains(m_currentFont))
-            m_fonts[m_currentFont].codePage = charsetCodePage(value);
+        if (m_fonts.contains(m_currentFont))
+            m_fonts[m_currentFont].codePage = charsetCodePage(word.value);
         break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+bool Reader::colorTableWord(Kw kw, const ControlWord &word)
+{
+    const int value = qBound(0, word.value, 255);
+    switch (kw) {
+    case Kw::Red:
+        m_red = value;
+        break;
+    case Kw::Green:
+        m_green = value;
+        break;
+    case Kw::Blue:
+        m_blue = value;
+        break;
+    default:
+        return false;
+    }
+    m_colorSet = true;
+    return true;
+}
+
+// Words that stand for characters or paragraph ends.
+bool Reader::textWord(const KwInfo &info, const ControlWord &word)
+{
+    switch (info.kw) {
     case Kw::Par:
     case Kw::Row:
         endParagraph();
@@ -671,20 +738,29 @@ void Reader::controlWord()
         appendChar(u'\t');
         break;
     case Kw::Char:
-        appendChar(found->second.ch);
+        appendChar(info.ch);
         break;
     case Kw::Unicode: {
-        const int u = value < 0 ? value + 65536 : value;
-        if (u >= 0 && u <= 0xFFFF)
-            appendChar(char16_t(u));
-        else
-            appendChar(0xFFFD);
-        m_skipChars = s.unicodeSkip;
+        const int u = word.value < 0 ? word.value + 65536 : word.value;
+        appendChar(u >= 0 && u <= 0xFFFF ? char16_t(u) : char16_t(0xFFFD));
+        m_skipChars = state().unicodeSkip;
         break;
     }
     case Kw::UnicodeSkip:
-        s.unicodeSkip = qBound(0, value, 255);
+        state().unicodeSkip = qBound(0, word.value, 255);
         break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+// Character and paragraph formatting, which lasts until the group ends.
+bool Reader::formatWord(Kw kw, const ControlWord &word)
+{
+    State &s = state();
+    const bool on = !word.hasParam || word.value != 0; // \b and \b1 turn bold on, \b0 off
+    switch (kw) {
     case Kw::Plain:
         s.chars = CharProps();
         s.chars.font = m_defaultFont;
@@ -705,26 +781,18 @@ void Reader::controlWord()
         s.chars.strikeOut = on;
         break;
     case Kw::Font:
-        if (s.dest == Dest::FontTable) {
-            m_currentFont = value;
-            if (!m_fonts.contains(value) && m_fonts.size() < kMaxTableEntries)
-                m_fonts.insert(value, Font());
-        } else {
-            s.chars.font = value;
-        }
+        s.chars.font = word.value;
         break;
     case Kw::FontSize:
-        s.chars.halfPoints = hasParam && value > 0 ? qMin(value, 3276) : 24;
+        s.chars.halfPoints = word.hasParam && word.value > 0 ? qMin(word.value, 3276) : 24;
         break;
     case Kw::Foreground:
-        s.chars.foreground = value;
+        s.chars.foreground = word.value;
         break;
     case Kw::Background:
-        s.chars.background = value;
+        s.chars.background = word.value;
         break;
     case Kw::Pard:
-        s.align = Qt::AlignLeft;
-        break;
     case Kw::AlignLeft:
         s.align = Qt::AlignLeft;
         break;
@@ -737,19 +805,10 @@ void Reader::controlWord()
     case Kw::AlignJustify:
         s.align = Qt::AlignJustify;
         break;
-    case Kw::Red:
-        m_red = qBound(0, value, 255);
-        m_colorSet = true;
-        break;
-    case Kw::Green:
-        m_green = qBound(0, value, 255);
-        m_colorSet = true;
-        break;
-    case Kw::Blue:
-        m_blue = qBound(0, value, 255);
-        m_colorSet = true;
-        break;
+    default:
+        return false;
     }
+    return true;
 }
 
 void Reader::controlSymbol()
