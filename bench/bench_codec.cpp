@@ -1,5 +1,6 @@
 // Pure functions on the load and save paths, timed with Google Benchmark.
 #include "inputs.h"
+#include "rtfreader.h"
 #include "textcodec.h"
 
 #include <benchmark/benchmark.h>
@@ -61,6 +62,17 @@ void encodeWindows1252_10mb(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * tenMb().size());
 }
 
+// One paragraph of 64 KB of double-byte text in the file's code page, as
+// some writers put Chinese text: raw bytes, no escapes, no paragraph marks.
+void readRtfGbkParagraph_64kb(benchmark::State &state)
+{
+    const QByteArray bytes
+        = "{\\rtf1\\ansi\\ansicpg936 " + QByteArray("\xC4\xE3").repeated(32768) + "}";
+    for (auto _ : state)
+        benchmark::DoNotOptimize(readRtf(bytes));
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
 } // namespace
 
 BENCHMARK(decodeAscii10mb)->Unit(benchmark::kMillisecond);
@@ -68,4 +80,5 @@ BENCHMARK(decodeWindows1252_10mb)->Unit(benchmark::kMillisecond);
 BENCHMARK(decodeUtf8_10mb)->Unit(benchmark::kMillisecond);
 BENCHMARK(decodeUtf8StrayBytes_10mb)->Unit(benchmark::kMillisecond);
 BENCHMARK(encodeWindows1252_10mb)->Unit(benchmark::kMillisecond);
+BENCHMARK(readRtfGbkParagraph_64kb)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -8,6 +8,7 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 
+#include <algorithm>
 #include <array>
 #include <iterator>
 #include <memory>
@@ -81,7 +82,6 @@ enum class Kw {
     Pca,
     AnsiCpg,
     DefFont,
-    FontCharset,
     // text
     Par,
     Line,
@@ -109,7 +109,8 @@ enum class Kw {
     AlignCenter,
     AlignRight,
     AlignJustify,
-    // colour table
+    // font and colour tables
+    FontCharset,
     Red,
     Green,
     Blue,
@@ -447,6 +448,29 @@ bool isLetter(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
+// True when b starts a two-byte character in the code page.
+bool isLeadByte(int cp, uchar b)
+{
+    switch (cp) {
+    case 932:
+        return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    case 936:
+    case 949:
+    case 950:
+        return b >= 0x81 && b <= 0xFE;
+    default:
+        return false;
+    }
+}
+
+// A control word as the file gives it: \name, then a number or not.
+struct ControlWord
+{
+    std::string_view name;
+    bool hasParam = false;
+    int value = 0; // 0 without a number
+};
+
 struct Font
 {
     QString name;
@@ -475,11 +499,16 @@ private:
 
     void openGroup();
     bool closeGroup();
+    ControlWord scanControlWord();
     void controlWord();
+    bool documentWord(Kw kw, const ControlWord &word);
+    bool fontTableWord(Kw kw, const ControlWord &word);
+    bool colorTableWord(Kw kw, const ControlWord &word);
+    bool textWord(const KwInfo &info, const ControlWord &word);
+    bool formatWord(Kw kw, const ControlWord &word);
     void controlSymbol();
     void literal();
     void byteChar(uchar b);
-    bool awaitsTrailByte() const;
     void flushBytes();
     void appendChar(char16_t c);
     void appendText(const char16_t *data, qsizetype n);
@@ -505,6 +534,9 @@ private:
 
     QByteArray m_pendingBytes; // code-page bytes awaiting decoding
     int m_pendingCodePage = 1252;
+    // The pending bytes end with the lead byte of a double-byte character
+    // whose trail byte has not come yet.
+    bool m_awaitsTrailByte = false;
     char16_t m_highSurrogate = 0;
     std::unordered_map<int, std::unique_ptr<QStringDecoder>> m_decoders;
 
@@ -586,13 +618,13 @@ bool Reader::closeGroup()
     return m_stack.size() > 1;
 }
 
-void Reader::controlWord()
+ControlWord Reader::scanControlWord()
 {
     const char *start = m_p;
     while (m_p < m_end && isLetter(*m_p))
         ++m_p;
-    const qsizetype length = m_p - start;
-    bool hasParam = false;
+    ControlWord word;
+    word.name = std::string_view(start, size_t(m_p - start));
     qint64 param = 0;
     bool negative = false;
     if (m_p + 1 < m_end && *m_p == '-' && m_p[1] >= '0' && m_p[1] <= '9') {
@@ -600,27 +632,26 @@ void Reader::controlWord()
         ++m_p;
     }
     while (m_p < m_end && *m_p >= '0' && *m_p <= '9') {
-        hasParam = true;
+        word.hasParam = true;
         if (param < kMaxParam)
             param = param * 10 + (*m_p - '0');
         ++m_p;
     }
-    if (param > kMaxParam)
-        param = kMaxParam;
-    if (negative)
-        param = -param;
+    param = qMin(param, kMaxParam);
+    word.value = int(negative ? -param : param);
     if (m_p < m_end && *m_p == ' ')
         ++m_p;
+    return word;
+}
 
+void Reader::controlWord()
+{
+    const ControlWord word = scanControlWord();
     flushBytes();
-    const int value = int(param);
-    const bool star = m_starNext;
-    m_starNext = false;
-
-    if (length > kMaxWordLength)
+    const bool star = std::exchange(m_starNext, false);
+    if (word.name.size() > size_t(kMaxWordLength))
         return;
-    const std::string_view word(start, size_t(length));
-    const auto found = keywords().find(word);
+    const auto found = keywords().find(word.name);
     if (found == keywords().end()) {
         // An unknown destination marked ignorable is skipped whole.
         if (star)
@@ -629,30 +660,39 @@ void Reader::controlWord()
             --m_skipChars;
         return;
     }
-    const Kw kw = found->second.kw;
-    if (kw == Kw::Bin) {
-        const qint64 skip = qMin<qint64>(hasParam ? qMax<qint64>(param, 0) : 0, m_end - m_p);
-        m_p += skip;
-        return;
-    }
-    if (star || kw == Kw::SkipDest) {
-        flushBytes();
-        state().dest = Dest::Skip;
+    const KwInfo &info = found->second;
+    if (info.kw == Kw::Bin) {
+        // \binN: N bytes of binary data, never text.
+        m_p += std::clamp<qsizetype>(word.value, 0, m_end - m_p);
         return;
     }
     State &s = state();
+    if (star || info.kw == Kw::SkipDest) {
+        s.dest = Dest::Skip;
+        return;
+    }
     if (s.dest == Dest::Skip)
         return;
-    if (m_skipChars > 0 && kw != Kw::Unicode && kw != Kw::UnicodeSkip) {
+    if (m_skipChars > 0 && info.kw != Kw::Unicode && info.kw != Kw::UnicodeSkip) {
         --m_skipChars;
         return;
     }
-    flushBytes();
-    const bool on = !hasParam || value != 0;
+    // The tables give some words a meaning of their own (\f numbers a font
+    // there); every other word means the same wherever it stands.
+    if (s.dest == Dest::FontTable && fontTableWord(info.kw, word))
+        return;
+    if (s.dest == Dest::ColorTable && colorTableWord(info.kw, word))
+        return;
+    if (!documentWord(info.kw, word) && !textWord(info, word))
+        formatWord(info.kw, word);
+}
+
+// Words that start a destination or set the document's code page and font.
+bool Reader::documentWord(Kw kw, const ControlWord &word)
+{
+    State &s = state();
     switch (kw) {
     case Kw::Rtf:
-    case Kw::SkipDest:
-    case Kw::Bin:
         break;
     case Kw::FontTable:
         s.dest = Dest::FontTable;
@@ -675,16 +715,60 @@ void Reader::controlWord()
         m_docCodePage = 850;
         break;
     case Kw::AnsiCpg:
-        m_docCodePage = (value == 1252 || codePageName(value)) ? value : 1252;
+        m_docCodePage = (word.value == 1252 || codePageName(word.value)) ? word.value : 1252;
         break;
     case Kw::DefFont:
-        m_defaultFont = value;
-        s.chars.font = value;
+        m_defaultFont = word.value;
+        s.chars.font = word.value;
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+bool Reader::fontTableWord(Kw kw, const ControlWord &word)
+{
+    switch (kw) {
+    case Kw::Font:
+        m_currentFont = word.value;
+        if (!m_fonts.contains(word.value) && m_fonts.size() < kMaxTableEntries)
+            m_fonts.insert(word.value, Font());
         break;
     case Kw::FontCharset:
-        if (s.dest == Dest::FontTable && m_fonts.contains(m_currentFont))
-            m_fonts[m_currentFont].codePage = charsetCodePage(value);
+        if (m_fonts.contains(m_currentFont))
+            m_fonts[m_currentFont].codePage = charsetCodePage(word.value);
         break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+bool Reader::colorTableWord(Kw kw, const ControlWord &word)
+{
+    const int value = qBound(0, word.value, 255);
+    switch (kw) {
+    case Kw::Red:
+        m_red = value;
+        break;
+    case Kw::Green:
+        m_green = value;
+        break;
+    case Kw::Blue:
+        m_blue = value;
+        break;
+    default:
+        return false;
+    }
+    m_colorSet = true;
+    return true;
+}
+
+// Words that stand for characters or paragraph ends.
+bool Reader::textWord(const KwInfo &info, const ControlWord &word)
+{
+    switch (info.kw) {
     case Kw::Par:
     case Kw::Row:
         endParagraph();
@@ -697,20 +781,29 @@ void Reader::controlWord()
         appendChar(u'\t');
         break;
     case Kw::Char:
-        appendChar(found->second.ch);
+        appendChar(info.ch);
         break;
     case Kw::Unicode: {
-        const int u = value < 0 ? value + 65536 : value;
-        if (u >= 0 && u <= 0xFFFF)
-            appendChar(char16_t(u));
-        else
-            appendChar(0xFFFD);
-        m_skipChars = s.unicodeSkip;
+        const int u = word.value < 0 ? word.value + 65536 : word.value;
+        appendChar(u >= 0 && u <= 0xFFFF ? char16_t(u) : char16_t(0xFFFD));
+        m_skipChars = state().unicodeSkip;
         break;
     }
     case Kw::UnicodeSkip:
-        s.unicodeSkip = qBound(0, value, 255);
+        state().unicodeSkip = qBound(0, word.value, 255);
         break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+// Character and paragraph formatting, which lasts until the group ends.
+bool Reader::formatWord(Kw kw, const ControlWord &word)
+{
+    State &s = state();
+    const bool on = !word.hasParam || word.value != 0; // \b and \b1 turn bold on, \b0 off
+    switch (kw) {
     case Kw::Plain:
         s.chars = CharProps();
         s.chars.font = m_defaultFont;
@@ -731,26 +824,18 @@ void Reader::controlWord()
         s.chars.strikeOut = on;
         break;
     case Kw::Font:
-        if (s.dest == Dest::FontTable) {
-            m_currentFont = value;
-            if (!m_fonts.contains(value) && m_fonts.size() < kMaxTableEntries)
-                m_fonts.insert(value, Font());
-        } else {
-            s.chars.font = value;
-        }
+        s.chars.font = word.value;
         break;
     case Kw::FontSize:
-        s.chars.halfPoints = hasParam && value > 0 ? qMin(value, 3276) : 24;
+        s.chars.halfPoints = word.hasParam && word.value > 0 ? qMin(word.value, 3276) : 24;
         break;
     case Kw::Foreground:
-        s.chars.foreground = value;
+        s.chars.foreground = word.value;
         break;
     case Kw::Background:
-        s.chars.background = value;
+        s.chars.background = word.value;
         break;
     case Kw::Pard:
-        s.align = Qt::AlignLeft;
-        break;
     case Kw::AlignLeft:
         s.align = Qt::AlignLeft;
         break;
@@ -763,19 +848,10 @@ void Reader::controlWord()
     case Kw::AlignJustify:
         s.align = Qt::AlignJustify;
         break;
-    case Kw::Red:
-        m_red = qBound(0, value, 255);
-        m_colorSet = true;
-        break;
-    case Kw::Green:
-        m_green = qBound(0, value, 255);
-        m_colorSet = true;
-        break;
-    case Kw::Blue:
-        m_blue = qBound(0, value, 255);
-        m_colorSet = true;
-        break;
+    default:
+        return false;
     }
+    return true;
 }
 
 void Reader::controlSymbol()
@@ -857,7 +933,7 @@ void Reader::literal()
     while (m_p < m_end) {
         // A double-byte character's second byte may be a plain ASCII letter
         // (\'83e is one katakana in code page 932), not text of its own.
-        if (awaitsTrailByte() && uchar(*m_p) >= 0x40 && uchar(*m_p) < 0x80 && *m_p != '{'
+        if (m_awaitsTrailByte && uchar(*m_p) >= 0x40 && uchar(*m_p) < 0x80 && *m_p != '{'
             && *m_p != '}' && *m_p != '\\') {
             byteChar(uchar(*m_p++));
             continue;
@@ -915,30 +991,16 @@ void Reader::byteChar(uchar b)
         flushBytes();
     m_pendingCodePage = cp;
     m_pendingBytes.append(char(b));
-}
-
-// True when the pending bytes end with the lead byte of a double-byte
-// character whose trail byte has not come yet.
-bool Reader::awaitsTrailByte() const
-{
-    const int cp = m_pendingCodePage;
-    if (m_pendingBytes.isEmpty() || (cp != 932 && cp != 936 && cp != 949 && cp != 950))
-        return false;
-    const auto isLead = [cp](uchar b) {
-        return cp == 932 ? (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)
-                         : b >= 0x81 && b <= 0xFE;
-    };
-    qsizetype i = 0;
-    const qsizetype n = m_pendingBytes.size();
-    while (i < n)
-        i += isLead(uchar(m_pendingBytes[i])) ? 2 : 1;
-    return i > n;
+    // Followed byte by byte, never by rescanning the pending bytes: a
+    // paragraph of double-byte text can be all pending at once.
+    m_awaitsTrailByte = !m_awaitsTrailByte && isLeadByte(cp, b);
 }
 
 void Reader::flushBytes()
 {
     if (m_pendingBytes.isEmpty())
         return;
+    m_awaitsTrailByte = false;
     const QByteArray bytes = std::exchange(m_pendingBytes, QByteArray());
     QStringDecoder *d = decoder(m_pendingCodePage);
     const QString text = d ? d->decode(bytes) : fromWindows1252(bytes);

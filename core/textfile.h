@@ -39,14 +39,16 @@ public:
     void releaseBytes() { m_bytes = QByteArray(); }
 
     // Replaces the file's content with bytes, then remembers the file as
-    // written. Normally through a temporary file renamed over the old one,
-    // so that a failed write leaves the old file intact. Where that rename
-    // would change what the file is (other hard links to it, an owner or
-    // group the editor's user could not give the new file, setuid/setgid/
-    // sticky bits), the file is overwritten in place instead, after a
-    // complete copy of its old content has been written and synced next to
-    // it; the copy is removed once the new content is on disk, and is put
-    // back if the overwrite fails.
+    // written; refuses folders, pipes and devices as read() does. Normally
+    // through a temporary file, given the old one's extended attributes and
+    // ACLs and renamed over it, so that a failed write leaves the old file
+    // intact. Where that rename would change what the file is (other hard
+    // links to it, an owner or group the editor's user could not give the new
+    // file, setuid/setgid/sticky bits, an attribute the new file would not
+    // take), the file is overwritten in place instead, after a complete copy
+    // of its old content has been written and synced next to it (or in the
+    // temporary folder where it does not fit); the copy is removed once the
+    // new content is on disk, and is put back if the overwrite fails.
     bool write(const QString &path, const QByteArray &bytes);
 
     // The path last read or written; empty before.
@@ -69,8 +71,9 @@ public:
     QString errorString() const { return m_errorString; }
 
 private:
-    bool writeAtomically(const QString &path, const QByteArray &bytes);
-    bool writeInPlace(const QString &path, const QByteArray &bytes);
+    // old: the file being replaced, open for reading and writing; -1 for a new file.
+    bool writeAtomically(const QString &path, const QByteArray &bytes, int old);
+    bool writeInPlace(int fd, const QString &path, const QByteArray &bytes);
     void remember(const QString &path);
 
     QString m_path;

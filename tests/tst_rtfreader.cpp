@@ -127,6 +127,14 @@ void TestRtfReader::reads_data()
     row("extra-closing-braces", "}}}{\\rtf1 a}}}} b", "a");
     row("groups-left-open", "{\\rtf1 {{{a\\b b", "ab");
     row("ends-after-backslash", "{\\rtf1 a\\", "a");
+    // One paragraph of 64 KB of double-byte text, raw and as escaped lead bytes with ASCII
+    // trail bytes: read in time linear in its length.
+    row("gbk-raw-64kb-paragraph",
+        "{\\rtf1\\ansi\\ansicpg936 " + QByteArray("\xC4\xE3").repeated(32768) + "}",
+        QString(u'\u4F60').repeated(32768));
+    row("cp932-escaped-64kb-paragraph",
+        "{\\rtf1\\ansi\\ansicpg932 " + QByteArray("\\'83e").repeated(13108) + "}",
+        QString(u'\u30C6').repeated(13108));
     row("hex-without-digits", "{\\rtf1 a\\'zz\\u8364\\'?b}", QStringLiteral("azz\u20ACb"));
 
     QRandomGenerator random(42);

@@ -1,0 +1,238 @@
+#include "testutil.h"
+#include "textfile.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray name(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+// What a save keeps of a name: whether it is a symlink, then of the file
+// behind it the mode, owner, group, link count and the value of attr.
+QString metadata(const QString &path, const QByteArray &attr)
+{
+    struct stat link = {}, st = {};
+    ::lstat(name(path), &link);
+    ::stat(name(path), &st);
+    QByteArray value(256, '\0');
+    value.resize(qMax<ssize_t>(0, ::getxattr(name(path), attr, value.data(), 256)));
+    return QString::asprintf("%d %o %u:%u %u ", S_ISLNK(link.st_mode), st.st_mode, st.st_uid,
+                             st.st_gid, unsigned(st.st_nlink))
+        + value.toHex();
+}
+
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                  | QDir::NoDotAndDotDot);
+}
+
+} // namespace
+
+class TestTextFile : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void writeKeepsTheFile_data();
+    void writeKeepsTheFile();
+    void refuses_data();
+    void refuses();
+    void diskFull_data();
+    void diskFull();
+    void changesOnDisk_data();
+    void changesOnDisk();
+
+private:
+    QString path(const QString &file) const { return m_dir->filePath(file); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QByteArray m_mounted;
+};
+
+void TestTextFile::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(TestUtil::writeBytes(path("a.vyx"), "old"));
+}
+
+void TestTextFile::cleanup()
+{
+    if (!m_mounted.isEmpty())
+        ::umount2(std::exchange(m_mounted, {}), MNT_DETACH);
+    m_dir.reset();
+}
+
+void TestTextFile::writeKeepsTheFile_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QByteArray>("attr"); // an extended attribute set on a.vyx, with its value
+    QTest::addColumn<QByteArray>("value");
+    const QByteArray none;
+    QTest::newRow("plain") << "" << none << none;
+    QTest::newRow("symlink b to a") << "symlink" << none << none;
+    QTest::newRow("hard link b") << "link" << none << none;
+    QTest::newRow("mode") << "0640" << none << none;
+    QTest::newRow("special bits") << "07640" << none << none;
+    QTest::newRow("owner and group") << "chown" << none << none;
+    QTest::newRow("user xattr") << "" << QByteArray("user.vyx") << QByteArray("tag");
+    // The owner, user 12345, the group, the mask and others, as the kernel stores them.
+    QTest::newRow("acl") << "" << QByteArray("system.posix_acl_access")
+                         << QByteArray::fromHex(
+                                "02000000 01000600ffffffff 0200040039300000"
+                                "04000400ffffffff 10000400ffffffff 20000000ffffffff");
+}
+
+// Every name of the file sees the new text; what the file is stays, and
+// nothing is left beside it.
+void TestTextFile::writeKeepsTheFile()
+{
+    QFETCH(QString, setup);
+    QFETCH(QByteArray, attr);
+    QFETCH(QByteArray, value);
+    const QByteArray a = name(path("a.vyx"));
+    if (setup == "symlink")
+        QCOMPARE(::symlink("a.vyx", name(path("b.vyx"))), 0);
+    if (setup == "link")
+        QCOMPARE(::link(a, name(path("b.vyx"))), 0);
+    if (setup.startsWith('0'))
+        QCOMPARE(::chmod(a, mode_t(setup.toUInt(nullptr, 8))), 0);
+    if (setup == "chown" && ::geteuid() != 0)
+        QSKIP("only root can give a file to another user");
+    if (setup == "chown")
+        QCOMPARE(::chown(a, 65534, 65534), 0);
+    if (!attr.isEmpty() && ::setxattr(a, attr, value, size_t(value.size()), 0) != 0)
+        QSKIP(qPrintable("this file system keeps no " + attr + ": " + qt_error_string(errno)));
+    const QStringList names = entries(m_dir->path());
+    QStringList before;
+    for (const QString &n : names)
+        before << metadata(path(n), attr);
+
+    TextFile file;
+    QVERIFY2(file.write(path(names.last()), "new text"), qPrintable(file.errorString()));
+    QStringList after;
+    for (const QString &n : names) {
+        after << metadata(path(n), attr);
+        QCOMPARE(TestUtil::readBytes(path(n)), QByteArray("new text"));
+    }
+    QCOMPARE(after, before);
+    QCOMPARE(entries(m_dir->path()), names);
+    QVERIFY(!file.changedOnDisk());
+}
+
+void TestTextFile::refuses_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<bool>("write");
+    QTest::addColumn<QString>("error");
+    const QString folder = QStringLiteral("It is a folder, not a file.");
+    const QString special = QStringLiteral("It is not a regular file.");
+    QTest::newRow("read folder") << "folder" << false << folder;
+    QTest::newRow("write folder") << "folder" << true << folder;
+    QTest::newRow("read fifo") << "fifo" << false << special;
+    QTest::newRow("write fifo") << "fifo" << true << special;
+    QTest::newRow("read over the limit") << "huge" << false << "The file is larger than 1 MB.";
+}
+
+// Folders and pipes are refused without waiting for a writer and stay as
+// they were; so are files over the size limit.
+void TestTextFile::refuses()
+{
+    QFETCH(QString, setup);
+    QFETCH(bool, write);
+    const QString target = path(setup == "huge" ? "a.vyx" : "t");
+    if (setup == "folder")
+        QVERIFY(QDir().mkdir(target));
+    if (setup == "fifo")
+        QCOMPARE(::mkfifo(name(target), 0644), 0);
+    if (setup == "huge") // sparse: costs no disk
+        QCOMPARE(::truncate(name(target), 1024 * 1024 + 1), 0);
+    const QString before = metadata(target, {});
+    TextFile file;
+    QVERIFY(write ? !file.write(target, "new") : !file.read(target, 1024 * 1024));
+    QTEST(file.errorString(), "error");
+    QCOMPARE(metadata(target, {}), before);
+    QCOMPARE(file.path(), QString());
+}
+
+void TestTextFile::diskFull_data()
+{
+    QTest::addColumn<bool>("hardLink");
+    QTest::newRow("through a new file") << false;
+    QTest::newRow("in place, hard link") << true;
+}
+
+// A save that finds the disk full says so and leaves the file as it was.
+void TestTextFile::diskFull()
+{
+    QFETCH(bool, hardLink);
+    const QString disk = path("disk");
+    QVERIFY(QDir().mkdir(disk));
+    if (::mount("tmpfs", name(disk), "tmpfs", 0, "size=64k") != 0)
+        QSKIP(qPrintable("cannot mount a small file system: " + qt_error_string(errno)));
+    m_mounted = name(disk);
+    // The old text takes most of the room: neither a new file nor a copy of
+    // the old one beside it fits.
+    const QByteArray old(40 * 1024, 'o');
+    QVERIFY(TestUtil::writeBytes(disk + "/a.vyx", old));
+    if (hardLink)
+        QCOMPARE(::link(name(disk + "/a.vyx"), name(disk + "/b.vyx")), 0);
+    const QStringList names = entries(disk);
+    TextFile file;
+    QVERIFY(!file.write(disk + "/a.vyx", QByteArray(128 * 1024, 'n')));
+    QCOMPARE(file.errorString(), qt_error_string(ENOSPC));
+    QCOMPARE(entries(disk), names);
+    for (const QString &n : names)
+        QCOMPARE(TestUtil::readBytes(disk + u'/' + n), old);
+}
+
+void TestTextFile::changesOnDisk_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("changed");
+    QTest::newRow("none") << "" << false;
+    QTest::newRow("saved by the editor") << "save" << false;
+    QTest::newRow("rewritten") << "rewrite" << true;
+    QTest::newRow("touched") << "touch" << true;
+    QTest::newRow("replaced") << "replace" << true;
+    QTest::newRow("removed") << "remove" << false;
+}
+
+// Another program's change counts, and is news once; the editor's own save
+// and a removed file do not.
+void TestTextFile::changesOnDisk()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, changed);
+    const QString a = path("a.vyx");
+    const timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+    TextFile file;
+    QVERIFY(file.read(a, 1024));
+    QCOMPARE(file.bytes(), QByteArray("old"));
+    QVERIFY(change != "save" || file.write(a, "new"));
+    QVERIFY(change != "rewrite" || TestUtil::writeBytes(a, "newer"));
+    QVERIFY(change != "touch" || ::utimensat(AT_FDCWD, name(a), times, 0) == 0);
+    QVERIFY(change != "replace"
+            || (TestUtil::writeBytes(path("b.vyx"), "old")
+                && ::rename(name(path("b.vyx")), name(a)) == 0));
+    QVERIFY(change != "remove" || QFile::remove(a));
+    QCOMPARE(file.changedOnDisk(), changed);
+    QCOMPARE(file.takeUnnoticedChange(), changed);
+    QCOMPARE(file.takeUnnoticedChange(), false);
+    QCOMPARE(file.changedOnDisk(), changed);
+}
+
+QTEST_GUILESS_MAIN(TestTextFile)
+#include "tst_textfile.moc"
