@@ -69,11 +69,15 @@ int main(int argc, char *argv[])
     }
 
     installHelpMenu();
+    frmMain().load();
+    // Work that a crash or a kill left unsaved is offered before the editor
+    // takes input; a recovered document is not opened over.
+    const bool recovered = frmMain().win()->offerRecovery();
     frmMain().show();
     installStartupTrace(frmMain().window());
     // A file named on the command line opens as if chosen in the open
     // dialog; if it cannot be read, the user is told over an empty editor.
-    if (!files.isEmpty())
+    if (!files.isEmpty() && !recovered)
         frmMain().win()->openDocument(files.first());
     return QApplication::exec();
 }

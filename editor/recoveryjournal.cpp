@@ -95,7 +95,8 @@ void RecoveryJournal::writeNow()
 void RecoveryJournal::discard()
 {
     m_timer->stop();
-    m_writer.remove(m_store->ownId());
+    if (m_written)
+        m_writer.remove(m_store->ownId());
     m_written = false;
 }
 

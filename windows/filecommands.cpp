@@ -1,6 +1,7 @@
 #include "commondialog.h"
 #include "document.h"
 #include "frmmain.h"
+#include "recoveryjournal.h"
 #include "messagebox.h"
 #include "richtextbox.h"
 
@@ -186,6 +187,8 @@ bool FrmMainWindow::confirmDiscardChanges()
         document->cancelLoad();
         return save();
     case QMessageBox::No:
+        // The user drops the work: its journal goes with it.
+        journal->discard();
         return true;
     default:
         return false;

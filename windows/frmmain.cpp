@@ -3,6 +3,8 @@
 #include "commondialog.h"
 #include "definitionview.h"
 #include "document.h"
+#include "journal.h"
+#include "recoveryjournal.h"
 #include "messagebox.h"
 #include "metrics.h"
 #include "richtextbox.h"
@@ -72,6 +74,7 @@ FrmMainWindow::FrmMainWindow(QWidget *parent)
     rtfMain->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     rtfMain->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     rtfMain->setModel(document);
+    journal = new RecoveryJournal(document, rtfMain, frmMain().journalStore(), this);
     connect(rtfMain, &RichTextBox::Change, this, &FrmMainWindow::rtfMain_Change);
     connect(rtfMain, &RichTextBox::lineLimitRefused, this, &FrmMainWindow::refuseLongLine);
     rtfMain->installEventFilter(this);
@@ -329,6 +332,16 @@ RichTextBox *FrmMain::rtfMain() const
 QWidget *FrmMain::createWindow()
 {
     return new FrmMainWindow;
+}
+
+FrmMain::FrmMain() = default;
+FrmMain::~FrmMain() = default;
+
+JournalStore *FrmMain::journalStore()
+{
+    if (!m_journalStore)
+        m_journalStore = std::make_unique<JournalStore>();
+    return m_journalStore.get();
 }
 
 bool FrmMain::queryClose()

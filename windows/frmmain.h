@@ -5,7 +5,11 @@
 #include <QHash>
 #include <QMainWindow>
 
+#include <memory>
+
 class CommonDialog;
+class JournalStore;
+class RecoveryJournal;
 class DefinitionView;
 class Document;
 class FrmGoToLineWindow;
@@ -31,6 +35,8 @@ public:
     Document *document = nullptr;
     RichTextBox *rtfMain = nullptr;
     DefinitionView *definitionView = nullptr;
+    // Keeps the document's unsaved work safe from a crash.
+    RecoveryJournal *journal = nullptr;
     CommonDialog *cdl1 = nullptr;
 
     QMenu *mnuFile = nullptr;
@@ -123,6 +129,10 @@ public:
     // was read or saved (once for each change): offers to reload a document
     // without unsaved changes, and says that Save will ask for one with them.
     void checkDocumentOnDisk();
+    // At start, before the window takes input: offers the unsaved work of
+    // editors that ended without saving it. Returns true when a document
+    // was recovered and is shown.
+    bool offerRecovery();
 
 Q_SIGNALS:
     // The Help menu's items: the windows they open live above this one.
@@ -166,13 +176,23 @@ public:
     QString strLastopen;
     QString strLastsave;
 
+    FrmMain();
+    ~FrmMain() override;
+
     // The loaded window, or null while the form is unloaded.
     FrmMainWindow *win() const;
     RichTextBox *rtfMain() const;
 
+    // The recovery journals, and this running editor's own among them; made
+    // on first use, in the folder the environment names at that time.
+    JournalStore *journalStore();
+
 protected:
     QWidget *createWindow() override;
     bool queryClose() override;
+
+private:
+    std::unique_ptr<JournalStore> m_journalStore;
 };
 
 // The one editor form of the program.
