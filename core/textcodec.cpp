@@ -2,7 +2,9 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -225,9 +227,27 @@ bool decodesCleanly(QByteArrayView bytes)
     return true;
 }
 
+bool isAsciiLetter(unsigned char b)
+{
+    return (b | 0x20) >= 'a' && (b | 0x20) <= 'z';
+}
+
+// A two-byte sequence that Windows-1252 text forms by chance: an accented
+// capital or ß followed by a quote or a sign ("ß“" is the NKo letter
+// U+07D3). Written as UTF-8, a letter of such a script does not touch a
+// Latin letter.
+bool accidentalSequence(const unsigned char *p, qsizetype at, qsizetype n, char32_t c)
+{
+    if (!(at > 0 && isAsciiLetter(p[at - 1])) && !(at + 2 < n && isAsciiLetter(p[at + 2])))
+        return false;
+    const QChar::Script script = QChar::script(c);
+    return QChar::isLetter(c) && script != QChar::Script_Latin && script != QChar::Script_Common;
+}
+
 // More valid multi-byte UTF-8 sequences than bytes that are not UTF-8: a
 // UTF-8 file with a few stray bytes. Windows-1252 text rarely forms even one
-// valid sequence, since its accented letters are not followed by 0x80-0xBF.
+// valid sequence, since its accented letters are not followed by 0x80-0xBF;
+// one it forms by chance is no evidence.
 bool mostlyUtf8(QByteArrayView bytes)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
@@ -241,12 +261,15 @@ bool mostlyUtf8(QByteArrayView bytes)
         char32_t c;
         const int len = utf8Sequence(p + i, n - i, &c);
         if (len == 0) {
-            ++invalid;
+            // What is left cannot make up for the stray bytes: stop early.
+            if (++invalid > valid + (n - i) / 2)
+                return false;
             ++i;
-        } else {
-            ++valid;
-            i += len;
+            continue;
         }
+        if (len > 2 || !accidentalSequence(p, i, n, c))
+            ++valid;
+        i += len;
     }
     return valid > 0 && invalid <= valid;
 }
@@ -269,6 +292,122 @@ TextFormat guessUtf16(QByteArrayView bytes)
             return {high ? TextEncoding::Utf16LE : TextEncoding::Utf16BE, false};
     }
     return {};
+}
+
+// What a character says about text in UTF-16 without zero bytes.
+enum class Shape : quint8 {
+    Impossible, // unassigned, private use, a control or format mark, an odd space
+    Neutral, // punctuation, symbols, digits, whole-unit line ends
+    Mark, // combining: text only after a letter of an alphabet
+    Letter,
+};
+
+struct UnitShape
+{
+    Shape shape;
+    quint8 script; // of a letter; Han stands for kana and Bopomofo too, as Japanese mixes them
+};
+static_assert(QChar::ScriptCount <= 256);
+
+UnitShape shapeOf(char32_t c)
+{
+    switch (QChar::category(c)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+        return {Shape::Mark, 0};
+    case QChar::Other_Control:
+        return {c == '\t' || c == '\r' || c == '\n' ? Shape::Neutral : Shape::Impossible, 0};
+    case QChar::Other_Format:
+    case QChar::Other_Surrogate:
+    case QChar::Other_PrivateUse:
+    case QChar::Other_NotAssigned:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return {Shape::Impossible, 0};
+    case QChar::Separator_Space:
+        return {c == ' ' || c == 0xA0 || c == 0x3000 ? Shape::Neutral : Shape::Impossible, 0};
+    case QChar::Letter_Uppercase:
+    case QChar::Letter_Lowercase:
+    case QChar::Letter_Titlecase:
+    case QChar::Letter_Modifier:
+    case QChar::Letter_Other:
+        break;
+    default:
+        return {Shape::Neutral, 0};
+    }
+    QChar::Script script = QChar::script(c);
+    if (script == QChar::Script_Hiragana || script == QChar::Script_Katakana
+        || script == QChar::Script_Bopomofo)
+        script = QChar::Script_Han;
+    return {Shape::Letter, quint8(script)};
+}
+
+// Qt looks a character's properties up in two tables per question; one table
+// of the whole BMP, built once, keeps the scan of a big file fast.
+UnitShape shapeOfUnit(char16_t u)
+{
+    static const std::vector<UnitShape> table = [] {
+        std::vector<UnitShape> shapes(0x10000);
+        for (char32_t c = 0; c < 0x10000; ++c)
+            shapes[c] = shapeOf(c);
+        return shapes;
+    }();
+    return table[u];
+}
+
+// UTF-16 that has no zero byte, such as Chinese text without ASCII, by the
+// shape of its code units: no unpaired surrogate, nothing unassigned, private
+// or a control, and mostly letters of one script. A line end is a whole unit
+// (its other byte zero), so a CR or LF byte never stands in the high half of
+// one, where the line ends of 8-bit text fall about half of the time.
+// Windows-1252 text read this way gives Han for pairs of ASCII letters, but
+// Hangul or private use for its accented letters, and a format mark or an
+// unassigned character for most spaces before or after a letter; and it is
+// mostly ASCII, with a space every few characters, where the bytes of CJK
+// text are spread over all values.
+bool shapedLikeUtf16(QByteArrayView bytes, bool littleEndian)
+{
+    const qsizetype units = bytes.size() / 2;
+    if (units < 2 || bytes.size() % 2)
+        return false;
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const int hiByte = littleEndian ? 1 : 0;
+    const auto unit
+        = [&](qsizetype i) -> char16_t { return p[2 * i + hiByte] << 8 | p[2 * i + 1 - hiByte]; };
+    qsizetype letters = 0, ascii = 0, spaces = 0;
+    qsizetype perScript[256] = {};
+    bool mayTakeMark = false;
+    for (qsizetype i = 0; i < units; ++i) {
+        const unsigned char b0 = p[2 * i], b1 = p[2 * i + 1];
+        ascii += (b0 >= 0x20 && b0 < 0x7F) + (b1 >= 0x20 && b1 < 0x7F);
+        spaces += (b0 == ' ' || b1 == ' ') && (b0 | b1) != ' ';
+        const unsigned char hi = p[2 * i + hiByte];
+        if (hi == '\r' || hi == '\n')
+            return false;
+        const char16_t u = unit(i);
+        UnitShape shape;
+        if (!QChar::isSurrogate(u)) {
+            shape = shapeOfUnit(u);
+        } else if (QChar::isHighSurrogate(u) && i + 1 < units
+                   && QChar::isLowSurrogate(unit(i + 1))) {
+            shape = shapeOf(QChar::surrogateToUcs4(u, unit(++i)));
+        } else {
+            return false;
+        }
+        if (shape.shape == Shape::Impossible || (shape.shape == Shape::Mark && !mayTakeMark))
+            return false;
+        if (shape.shape == Shape::Letter) {
+            ++letters;
+            ++perScript[shape.script];
+            mayTakeMark = shape.script != QChar::Script_Han && shape.script != QChar::Script_Hangul;
+        } else {
+            mayTakeMark = shape.shape == Shape::Mark;
+        }
+    }
+    const qsizetype most = *std::max_element(perScript, perScript + 256);
+    return letters * 2 >= units && most * 4 >= letters * 3 && ascii * 8 < bytes.size() * 7
+        && spaces * 16 <= units;
 }
 
 } // namespace
@@ -336,6 +475,11 @@ TextFormat detectTextFormat(QByteArrayView bytes)
         return {TextEncoding::Auto, false};
     if (decodesCleanly(bytes) || mostlyUtf8(bytes))
         return {TextEncoding::Utf8, false};
+    // Windows-1252 reads every byte string; UTF-16 must prove itself first.
+    if (shapedLikeUtf16(bytes, true))
+        return {TextEncoding::Utf16LE, false};
+    if (shapedLikeUtf16(bytes, false))
+        return {TextEncoding::Utf16BE, false};
     return {TextEncoding::Windows1252, false};
 }
 

@@ -21,11 +21,13 @@ struct DecodedText
     bool bom = false;
 };
 
-// How a file's bytes are to be read, decided by evidence: UTF-16 when they
-// start with its byte order mark, or when zero bytes fall in every other
-// place as they do in UTF-16 without one; UTF-8 after its BOM, or when the
-// bytes hold at least as many valid multi-byte UTF-8 sequences as bytes that
-// are not UTF-8; Windows-1252 for other bytes above 127; Auto for plain ASCII.
+// How a file's bytes are to be read, decided by evidence, in this order: a
+// byte order mark; UTF-16 when zero bytes fall in every other place as they
+// do in UTF-16 without a BOM; Auto for plain ASCII; UTF-8 when the bytes hold
+// at least as many valid multi-byte UTF-8 sequences (not counting one that
+// Windows-1252 text forms by chance) as bytes that are not UTF-8; UTF-16
+// without zero bytes (Chinese, say) when its code units have the shape of
+// text, with line ends as whole units; Windows-1252 for all else.
 //
 // Every encoding reads every byte string and writes it back exactly (line
 // ends aside). What cannot be read as a character in the encoding found (a

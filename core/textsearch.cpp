@@ -57,33 +57,68 @@ int contentEnd(const QTextDocument *doc)
     return doc->characterCount() - 1;
 }
 
-bool isWholeWord(QStringView text, qsizetype at, qsizetype length)
+// The code point that ends just before `at`, or starts at it.
+char32_t codePointBefore(QStringView text, qsizetype at)
 {
-    return (at == 0 || !text[at - 1].isLetterOrNumber())
-        && (at + length == text.size() || !text[at + length].isLetterOrNumber());
+    const char16_t u = text[at - 1].unicode();
+    if (QChar::isLowSurrogate(u) && at >= 2 && text[at - 2].isHighSurrogate())
+        return QChar::surrogateToUcs4(text[at - 2].unicode(), u);
+    return u;
+}
+
+char32_t codePointAt(QStringView text, qsizetype at)
+{
+    const char16_t u = text[at].unicode();
+    if (QChar::isHighSurrogate(u) && at + 1 < text.size() && text[at + 1].isLowSurrogate())
+        return QChar::surrogateToUcs4(u, text[at + 1].unicode());
+    return u;
+}
+
+// A match must not take half of a surrogate pair: a byte the codec kept is a
+// lone low surrogate, which also ends every character beyond U+FFFF.
+bool splitsPair(QStringView text, qsizetype at)
+{
+    return at > 0 && at < text.size() && text[at - 1].isHighSurrogate()
+        && text[at].isLowSurrogate();
+}
+
+// A combining mark belongs to the letter before it, so a word goes on over it.
+bool isWordCharacter(char32_t c)
+{
+    return c == '_' || QChar::isLetterOrNumber(c) || QChar::isMark(c);
+}
+
+// `text` holds at least two units either side of the match where the document has them.
+bool isAcceptable(QStringView text, qsizetype at, qsizetype length, bool wholeWord)
+{
+    const qsizetype end = at + length;
+    if (splitsPair(text, at) || splitsPair(text, end))
+        return false;
+    return !wholeWord
+        || ((at == 0 || !isWordCharacter(codePointBefore(text, at)))
+            && (end == text.size() || !isWordCharacter(codePointAt(text, end))));
 }
 
 // Calls `found` with the start of each match that starts at `from` or later,
 // in order and not overlapping, until it returns false.
-void scanForward(QTextDocument *doc, const SearchQuery &query, int from,
+void scanForward(QTextDocument *doc, const QString &what, const SearchQuery &query, int from,
                  const std::function<bool(int)> &found)
 {
-    const int length = int(query.text.size());
+    const int length = int(what.size());
     const int end = contentEnd(doc);
-    const QStringMatcher matcher(query.text,
-                                 query.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
+    const QStringMatcher matcher(what, query.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
     DocumentText content(doc);
     int piece = firstPiece;
     int resume = from; // where the next match may start: not inside the last one
     for (int pos = from; pos + length <= end; piece = qMin(piece * 2, largestPiece)) {
-        // Matches that start in [pos, last] lie wholly in this piece; one
+        // Matches that start in [pos, last] lie wholly in this piece; a
         // character either side tells whether a match is a whole word.
         const int last = qMin(end - length, pos + piece - 1);
-        const int textFrom = qMax(0, pos - 1);
-        const QStringView text = content.between(textFrom, qMin(end, last + length + 1));
+        const int textFrom = qMax(0, pos - 2);
+        const QStringView text = content.between(textFrom, qMin(end, last + length + 2));
         for (qsizetype at = matcher.indexIn(text, pos - textFrom); at >= 0 && at + textFrom <= last;
              at = matcher.indexIn(text, at)) {
-            if (query.wholeWord && !isWholeWord(text, at, length)) {
+            if (!isAcceptable(text, at, length, query.wholeWord)) {
                 ++at;
                 continue;
             }
@@ -97,9 +132,9 @@ void scanForward(QTextDocument *doc, const SearchQuery &query, int from,
 }
 
 // The start of the last match that ends at `before` or earlier, or -1.
-int scanBackward(QTextDocument *doc, const SearchQuery &query, int before)
+int scanBackward(QTextDocument *doc, const QString &what, const SearchQuery &query, int before)
 {
-    const int length = int(query.text.size());
+    const int length = int(what.size());
     const int end = contentEnd(doc);
     const Qt::CaseSensitivity cs = query.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
     DocumentText content(doc);
@@ -107,12 +142,12 @@ int scanBackward(QTextDocument *doc, const SearchQuery &query, int before)
     for (int last = before - length; last >= 0; piece = qMin(piece * 2, largestPiece)) {
         // Matches that start in [first, last] lie wholly in this piece.
         const int first = qMax(0, last - piece + 1);
-        const int textFrom = qMax(0, first - 1);
-        const QStringView text = content.between(textFrom, qMin(end, last + length + 1));
-        for (qsizetype at = text.lastIndexOf(query.text, last - textFrom, cs);
+        const int textFrom = qMax(0, first - 2);
+        const QStringView text = content.between(textFrom, qMin(end, last + length + 2));
+        for (qsizetype at = text.lastIndexOf(what, last - textFrom, cs);
              at >= 0 && at + textFrom >= first;
-             at = at == 0 ? -1 : text.lastIndexOf(query.text, at - 1, cs)) {
-            if (!query.wholeWord || isWholeWord(text, at, length))
+             at = at == 0 ? -1 : text.lastIndexOf(what, at - 1, cs)) {
+            if (isAcceptable(text, at, length, query.wholeWord))
                 return int(at + textFrom);
         }
         last = first - 1;
@@ -120,10 +155,20 @@ int scanBackward(QTextDocument *doc, const SearchQuery &query, int before)
     return -1;
 }
 
-int firstMatchFrom(QTextDocument *doc, const SearchQuery &query, int from)
+// What to look for in the document's characters: a line break typed or
+// pasted in any form (CR LF, CR, LF) is the document's line end.
+QString documentForm(const QString &text)
+{
+    QString what = text;
+    what.replace(QLatin1String("\r\n"), QString(QChar::ParagraphSeparator));
+    what.replace(u'\r', QChar::ParagraphSeparator).replace(u'\n', QChar::ParagraphSeparator);
+    return what;
+}
+
+int firstMatchFrom(QTextDocument *doc, const QString &what, const SearchQuery &query, int from)
 {
     int start = -1;
-    scanForward(doc, query, from, [&start](int at) {
+    scanForward(doc, what, query, from, [&start](int at) {
         start = at;
         return false;
     });
@@ -147,24 +192,26 @@ QTextCursor findText(QTextDocument *doc, const SearchQuery &query, const QTextCu
 {
     if (query.text.isEmpty())
         return {};
+    const QString what = documentForm(query.text);
     int start;
     if (backward) {
-        start = scanBackward(doc, query, from.selectionStart());
+        start = scanBackward(doc, what, query, from.selectionStart());
         if (start < 0 && query.wrapAround)
-            start = scanBackward(doc, query, contentEnd(doc));
+            start = scanBackward(doc, what, query, contentEnd(doc));
     } else {
-        start = firstMatchFrom(doc, query, from.selectionEnd());
+        start = firstMatchFrom(doc, what, query, from.selectionEnd());
         if (start < 0 && query.wrapAround)
-            start = firstMatchFrom(doc, query, 0);
+            start = firstMatchFrom(doc, what, query, 0);
     }
-    return selectMatch(doc, start, int(query.text.size()));
+    return selectMatch(doc, start, int(what.size()));
 }
 
 bool isMatch(const QTextCursor &selection, const SearchQuery &query)
 {
-    return selection.hasSelection() && !query.text.isEmpty()
-        && selection.selectionEnd() - selection.selectionStart() == query.text.size()
-        && firstMatchFrom(selection.document(), query, selection.selectionStart())
+    const QString what = documentForm(query.text);
+    return selection.hasSelection() && !what.isEmpty()
+        && selection.selectionEnd() - selection.selectionStart() == what.size()
+        && firstMatchFrom(selection.document(), what, query, selection.selectionStart())
         == selection.selectionStart();
 }
 
@@ -172,8 +219,9 @@ int replaceAll(QTextDocument *doc, const SearchQuery &query, const QString &repl
 {
     if (query.text.isEmpty())
         return 0;
+    const QString what = documentForm(query.text);
     std::vector<int> starts;
-    scanForward(doc, query, 0, [&starts](int at) {
+    scanForward(doc, what, query, 0, [&starts](int at) {
         starts.push_back(at);
         return true;
     });
@@ -183,7 +231,7 @@ int replaceAll(QTextDocument *doc, const SearchQuery &query, const QString &repl
     edit.beginEditBlock();
     for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
         edit.setPosition(*it);
-        edit.setPosition(*it + int(query.text.size()), QTextCursor::KeepAnchor);
+        edit.setPosition(*it + int(what.size()), QTextCursor::KeepAnchor);
         edit.insertText(replacement);
     }
     edit.endEditBlock();

@@ -5,7 +5,10 @@
 
 class QTextDocument;
 
-// What a search looks for and how: the Find and Replace windows' fields.
+// What a search looks for and how: the Find and Replace windows' fields. A
+// line break in the text (CR LF, CR or LF) matches a line end. A match starts
+// and ends between whole characters; a whole word has no letter, digit,
+// underscore or combining mark right before or after it.
 struct SearchQuery
 {
     QString text;

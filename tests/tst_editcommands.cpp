@@ -5,6 +5,7 @@
 #include "searchwindows.h"
 #include "testutil.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -323,26 +324,32 @@ private Q_SLOTS:
 
     void goToLine_data()
     {
+        QTest::addColumn<int>("lines"); // in the document
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("line"); // 0: OK stays disabled and the caret stays
-        QTest::newRow("first") << "1" << 1;
-        QTest::newRow("last") << "3" << 3;
-        QTest::newRow("zero") << "0" << 0;
-        QTest::newRow("past-the-end") << "4" << 0;
+        QTest::newRow("first") << 3 << "1" << 1;
+        QTest::newRow("last") << 3 << "3" << 3;
+        QTest::newRow("zero") << 3 << "0" << 0;
+        QTest::newRow("past-the-end") << 3 << "4" << 0;
+        QTest::newRow("thousands-separator") << 1200 << "1,000" << 1000;
     }
 
     void goToLine()
     {
+        QFETCH(int, lines);
         QFETCH(QString, typed);
         QFETCH(int, line);
-        rtf()->setText(QStringLiteral("ship Alpha\r\nspeed 4\r\n// end"));
+        QStringList text{"ship Alpha", "speed 4", "// end"};
+        while (text.size() < lines)
+            text.insert(1, QStringLiteral("speed 4"));
+        rtf()->setText(text.join(QLatin1String("\r\n")));
         rtf()->moveCursor(QTextCursor::End);
         const int caret = rtf()->textCursor().position();
 
         QTest::keyClick(rtf(), Qt::Key_G, Qt::ControlModifier);
         FrmGoToLineWindow *go = win()->frmGoToLine;
         QVERIFY(go && go->isVisible());
-        QCOMPARE(go->lblRange->text(), QStringLiteral("From 1 to 3"));
+        QCOMPARE(go->lblRange->text(), QStringLiteral("From 1 to %1").arg(lines));
         QTest::keyClicks(go->txtLine, typed);
         QCOMPARE(go->cmdOK->isEnabled(), line > 0);
         QTest::keyClick(go->txtLine, Qt::Key_Return);
@@ -354,6 +361,33 @@ private Q_SLOTS:
             QCOMPARE(rtf()->textCursor().positionInBlock(), 0);
         }
         QVERIFY(!go->isVisible());
+    }
+
+    void statusTextIsReadOut_data()
+    {
+        QTest::addColumn<char>("key"); // Ctrl+ the key opens the window
+        QTest::addColumn<QString>("status");
+        QTest::newRow("find") << 'F' << "Cannot find \"plasma\"";
+        QTest::newRow("replace") << 'H' << "Cannot find \"plasma\"";
+        QTest::newRow("go-to-line") << 'G' << "From 1 to 40";
+    }
+
+    // A screen reader reads a status line by its accessible name, which must be its text.
+    void statusTextIsReadOut()
+    {
+        QFETCH(char, key);
+        QFETCH(QString, status);
+        rtf()->setText(QStringLiteral("speed 4\r\n").repeated(39));
+        QTest::keyClick(rtf(), Qt::Key(key), Qt::ControlModifier);
+        QLabel *label = key == 'G' ? win()->frmGoToLine->lblRange : nullptr;
+        if (!label) {
+            FrmSearchWindow *window = key == 'F' ? win()->frmFind : win()->frmReplace;
+            QTest::keyClicks(window->txtFind, QStringLiteral("plasma"));
+            QTest::keyClick(window->txtFind, Qt::Key_Return);
+            label = window->lblStatus;
+        }
+        QCOMPARE(label->text(), status);
+        QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name), status);
     }
 };
 

@@ -1,28 +1,30 @@
 #include "searchwindows.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QValidator>
 
 namespace {
 
+// Every control is named by what it shows (a caption, or a field's label), as
+// screen readers read it; none needs an accessible name set by hand.
 template<typename W>
-W *named(W *widget, const char *name, const QString &accessibleName)
+W *named(W *widget, const char *name)
 {
     widget->setObjectName(QLatin1String(name));
-    widget->setAccessibleName(accessibleName);
     return widget;
 }
 
-QLineEdit *addField(QGridLayout *grid, int row, const QString &caption, const char *name,
-                    const QString &accessibleName)
+QLineEdit *addField(QGridLayout *grid, int row, const QString &caption, const char *name)
 {
-    auto *field = named(new QLineEdit, name, accessibleName);
+    auto *field = named(new QLineEdit, name);
     auto *label = new QLabel(caption);
     // The label's name follows the field's: txtFind, lblFind.
     label->setObjectName(QLatin1String("lbl") + QLatin1String(name).mid(3));
@@ -34,12 +36,59 @@ QLineEdit *addField(QGridLayout *grid, int row, const QString &caption, const ch
 
 QPushButton *addButton(QVBoxLayout *column, const QString &caption, const char *name)
 {
-    auto *button = named(new QPushButton(caption), name, caption);
+    auto *button = named(new QPushButton(caption), name);
     // Only the window's default button answers Enter.
     button->setAutoDefault(false);
     column->addWidget(button);
     return button;
 }
+
+// A label's text is its accessible name, but a screen reader hears of a new
+// text only when told that the name changed.
+void setStatusText(QLabel *label, const QString &text)
+{
+    label->setText(text);
+    QAccessibleEvent changed(label, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
+}
+
+// A line number as typed: digits, grouped as the system's locale or the C
+// locale groups them ("1,000"); 0 when it is no number.
+int parseLineNumber(const QString &text)
+{
+    bool ok = false;
+    int line = QLocale::system().toInt(text, &ok);
+    if (!ok)
+        line = QLocale::c().toInt(text, &ok);
+    return ok ? line : 0;
+}
+
+// Takes what parseLineNumber reads in the document's range; keeps what may
+// become one as more is typed (digits, spaces, group separators) and refuses
+// any other character.
+class LineNumberValidator : public QValidator
+{
+public:
+    using QValidator::QValidator;
+    void setLines(int lines) { m_lines = lines; }
+
+    State validate(QString &input, int &) const override
+    {
+        const int line = parseLineNumber(input);
+        if (line >= 1 && line <= m_lines)
+            return Acceptable;
+        const QString separators
+            = QLocale::system().groupSeparator() + QLocale::c().groupSeparator();
+        for (const QChar c : input) {
+            if (!c.isDigit() && !c.isSpace() && !separators.contains(c))
+                return Invalid;
+        }
+        return Intermediate;
+    }
+
+private:
+    int m_lines = 0;
+};
 
 } // namespace
 
@@ -50,25 +99,19 @@ FrmSearchWindow::FrmSearchWindow(Kind kind, QWidget *parent)
     const bool replace = kind == Replace;
     setObjectName(replace ? QStringLiteral("frmReplace") : QStringLiteral("frmFind"));
     setWindowTitle(replace ? QStringLiteral("Replace") : QStringLiteral("Find"));
-    setAccessibleName(windowTitle());
 
     auto *grid = new QGridLayout;
-    txtFind
-        = addField(grid, 0, QStringLiteral("Find what:"), "txtFind", QStringLiteral("Find what"));
+    txtFind = addField(grid, 0, QStringLiteral("Find what:"), "txtFind");
     if (replace)
-        txtReplace = addField(grid, 1, QStringLiteral("Replace with:"), "txtReplace",
-                              QStringLiteral("Replace with"));
-    chkMatchCase = named(new QCheckBox(QStringLiteral("Match case")), "chkMatchCase",
-                         QStringLiteral("Match case"));
-    chkWholeWord = named(new QCheckBox(QStringLiteral("Whole word")), "chkWholeWord",
-                         QStringLiteral("Whole word"));
-    chkWrapAround = named(new QCheckBox(QStringLiteral("Wrap around")), "chkWrapAround",
-                          QStringLiteral("Wrap around"));
+        txtReplace = addField(grid, 1, QStringLiteral("Replace with:"), "txtReplace");
+    chkMatchCase = named(new QCheckBox(QStringLiteral("Match case")), "chkMatchCase");
+    chkWholeWord = named(new QCheckBox(QStringLiteral("Whole word")), "chkWholeWord");
+    chkWrapAround = named(new QCheckBox(QStringLiteral("Wrap around")), "chkWrapAround");
     chkWrapAround->setChecked(true);
     int row = grid->rowCount();
     for (QCheckBox *box : {chkMatchCase, chkWholeWord, chkWrapAround})
         grid->addWidget(box, row++, 0, 1, 2);
-    lblStatus = named(new QLabel, "lblStatus", QStringLiteral("Search result"));
+    lblStatus = named(new QLabel, "lblStatus");
     grid->addWidget(lblStatus, row, 0, 1, 2);
 
     auto *buttons = new QVBoxLayout;
@@ -106,7 +149,7 @@ void FrmSearchWindow::setQuery(const SearchQuery &query)
 
 void FrmSearchWindow::setStatus(const QString &status)
 {
-    lblStatus->setText(status);
+    setStatusText(lblStatus, status);
 }
 
 FrmGoToLineWindow::FrmGoToLineWindow(QWidget *parent)
@@ -114,14 +157,12 @@ FrmGoToLineWindow::FrmGoToLineWindow(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmGoToLine"));
     setWindowTitle(QStringLiteral("Go to Line"));
-    setAccessibleName(windowTitle());
 
     auto *grid = new QGridLayout;
-    txtLine = addField(grid, 0, QStringLiteral("Line number:"), "txtLine",
-                       QStringLiteral("Line number"));
-    m_range = new QIntValidator(txtLine);
+    txtLine = addField(grid, 0, QStringLiteral("Line number:"), "txtLine");
+    m_range = new LineNumberValidator(txtLine);
     txtLine->setValidator(m_range);
-    lblRange = named(new QLabel, "lblRange", QStringLiteral("Line range"));
+    lblRange = named(new QLabel, "lblRange");
     grid->addWidget(lblRange, 1, 1);
 
     auto *buttons = new QVBoxLayout;
@@ -141,13 +182,13 @@ FrmGoToLineWindow::FrmGoToLineWindow(QWidget *parent)
 
 void FrmGoToLineWindow::setLineCount(int lines)
 {
-    m_range->setRange(1, lines);
-    lblRange->setText(QStringLiteral("From 1 to %1").arg(lines));
+    static_cast<LineNumberValidator *>(m_range)->setLines(lines);
+    setStatusText(lblRange, QStringLiteral("From 1 to %1").arg(lines));
     txtLine->clear();
     cmdOK->setEnabled(false);
 }
 
 int FrmGoToLineWindow::line() const
 {
-    return txtLine->text().toInt();
+    return parseLineNumber(txtLine->text());
 }

@@ -6,9 +6,9 @@
 
 class QCheckBox;
 class QLabel;
-class QIntValidator;
 class QLineEdit;
 class QPushButton;
+class QValidator;
 
 // The Find and Replace windows: small modeless windows over the editor. The
 // Replace window adds the replacement field and its two buttons.
@@ -42,7 +42,8 @@ private:
 };
 
 // The Go to Line window: takes a line number between 1 and the document's
-// line count; OK is offered only for a number in that range.
+// line count, with or without digit group separators ("1,000"); OK is
+// offered only for a number in that range.
 class FrmGoToLineWindow : public QDialog
 {
     Q_OBJECT
@@ -58,5 +59,5 @@ public:
     QPushButton *cmdCancel = nullptr;
 
 private:
-    QIntValidator *m_range = nullptr;
+    QValidator *m_range = nullptr;
 };
