@@ -111,6 +111,9 @@ public:
 
     // True while the content carries formatting read from a rich-text file.
     bool hasFormatting() const;
+    // Tells the user that a change was refused because it would make a line
+    // longer than maxLineLength.
+    void refuseLongLine();
 
 Q_SIGNALS:
     // Raised once after every change of the content, whoever made it.
@@ -144,7 +147,6 @@ private:
     // True when inserting text at the cursor (over its selection) leaves no
     // line longer than maxLineLength.
     bool lineLimitAllows(const QTextCursor &cursor, QStringView text) const;
-    void refuseLongLine();
     // The content as the bytes SaveFile writes, and the encoding they are in.
     QByteArray encodedText(TextEncoding *used) const;
     // Connects the control to the document it shows.
