@@ -201,23 +201,48 @@ bool ReplaceAll::prepare(const Progress &progress)
     const qsizetype length = m_query.text.size();
     QElapsedTimer clock;
     clock.start();
-    bool stopped = false;
-    Edit edit{-1, -1, 0, 0};
-    qsizetype lineStart = 0;
+    // The new lines are written through a pointer: two appends per match took
+    // a third of the pass on millions of matches. They are no longer than the
+    // document unless the replacement is longer than the match.
+    qsizetype used = 0;
+    m_text.resize(raw.size());
+    const auto write = [this, &used](QStringView piece) {
+        if (used + piece.size() > m_text.size())
+            m_text.resize(qMax(m_text.size() * 2, used + piece.size()));
+        std::copy(piece.begin(), piece.end(), m_text.data() + used);
+        used += piece.size();
+    };
+    // Each line with matches is written anew whole: an edit that starts and
+    // ends where the document's own pieces of text do (at the line's ends)
+    // takes a third less time, and so does its undo.
+    Edit edit{-1, -1, 0, 0}; // to: the end of the last match until the line is done
     qsizetype lineEnd = -1; // where the line of the edit ends, at its separator
+    const auto endLine = [&] {
+        write(QStringView(raw).mid(edit.to, lineEnd - edit.to));
+        edit.to = int(lineEnd);
+        edit.length = int(used - edit.at);
+        m_edits.push_back(edit);
+        // A line is at least as long as the longest line it makes, so only
+        // one longer than any so far needs its text looked at.
+        if (edit.length > m_longestLine) {
+            m_longestLine
+                = qMax(m_longestLine, ::longestLine(QStringView(m_text).mid(edit.at, edit.length)));
+        }
+    };
+    bool stopped = false;
     scanForward(m_doc, m_query, 0, [&](int at) {
-        // Matches on one line make one edit; a match that starts at the line's
-        // separator joins it too, as the line it makes holds both.
+        // A match that starts at the line's separator joins the line, as the
+        // line it makes holds both.
         const bool newLine = edit.from < 0 || at > lineEnd;
         if (newLine) {
             if (edit.from >= 0)
-                addLine(raw, lineStart, lineEnd, edit);
-            lineStart = at == 0 ? 0 : raw.lastIndexOf(QChar::ParagraphSeparator, at - 1) + 1;
-            edit = {at, at, int(m_text.size()), 0};
-        } else {
-            m_text.append(QStringView(raw).mid(edit.to, at - edit.to));
+                endLine();
+            const qsizetype lineStart
+                = at == 0 ? 0 : raw.lastIndexOf(QChar::ParagraphSeparator, at - 1) + 1;
+            edit = {int(lineStart), int(lineStart), int(used), 0};
         }
-        m_text.append(m_replacement);
+        write(QStringView(raw).mid(edit.to, at - edit.to));
+        write(m_replacement);
         edit.to = int(at + length);
         if (newLine || edit.to > lineEnd) {
             lineEnd = raw.indexOf(QChar::ParagraphSeparator, edit.to);
@@ -235,32 +260,16 @@ bool ReplaceAll::prepare(const Progress &progress)
     });
     if (stopped) {
         m_count = 0;
+        m_longestLine = 0;
         m_text = QString();
         m_edits = {};
         m_starts = {};
         return false;
     }
     if (edit.from >= 0)
-        addLine(raw, lineStart, lineEnd, edit);
+        endLine();
+    m_text.truncate(used);
     return true;
-}
-
-void ReplaceAll::addLine(QStringView raw, qsizetype lineStart, qsizetype lineEnd, Edit edit)
-{
-    edit.length = int(m_text.size() - edit.at);
-    m_edits.push_back(edit);
-    // A line is at least as long as the longest line it makes, so only one
-    // longer than any so far needs its text looked at.
-    const qsizetype before = edit.from - lineStart;
-    const qsizetype after = lineEnd - edit.to;
-    if (before + edit.length + after <= m_longestLine)
-        return;
-    QString line;
-    line.reserve(before + edit.length + after);
-    line.append(raw.mid(lineStart, before));
-    line.append(QStringView(m_text).mid(edit.at, edit.length));
-    line.append(raw.mid(edit.to, after));
-    m_longestLine = qMax(m_longestLine, ::longestLine(line));
 }
 
 bool ReplaceAll::apply(const Progress &progress)

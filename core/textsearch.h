@@ -57,8 +57,7 @@ public:
     bool apply(const Progress &progress = {});
 
 private:
-    // One line's worth of matches: the document's [from, to) becomes
-    // m_text.mid(at, length).
+    // A line with matches: the document's [from, to) becomes m_text.mid(at, length).
     struct Edit
     {
         int from;
@@ -66,7 +65,6 @@ private:
         int at;
         int length;
     };
-    void addLine(QStringView raw, qsizetype lineStart, qsizetype lineEnd, Edit edit);
 
     QTextDocument *m_doc;
     SearchQuery m_query;
