@@ -324,6 +324,31 @@ private Q_SLOTS:
         QVERIFY(window.isNull());
     }
 
+    // Text read from a rich-text file keeps its formatting around the matches.
+    void replaceAllKeepsFormatting()
+    {
+        QVERIFY(
+            rtf()->LoadFile(QStringLiteral(VYX_TEST_DATA_DIR "/rtf/libreoffice-formatted.rtf")));
+        const QString before = rtf()->Text();
+        FrmSearchWindow *replace = openSearch(Qt::Key_H, QStringLiteral("word"), QString());
+        QVERIFY(replace);
+        QTest::keyClicks(replace->txtReplace, QStringLiteral("term"));
+        QTest::mouseClick(replace->cmdReplaceAll, Qt::LeftButton);
+        QCOMPARE(replace->lblStatus->text(), QStringLiteral("Replaced 2 occurrences."));
+        const QString after = rtf()->Text();
+        QVERIFY(after.startsWith(QStringLiteral("Plain start bold term then italic term end.")));
+        const auto formatOf = [&after](const QString &word) {
+            QTextCursor cursor(frmMain().rtfMain()->document());
+            cursor.setPosition(int(after.indexOf(word)) + 1);
+            return cursor.charFormat();
+        };
+        QCOMPARE(formatOf(QStringLiteral("bold")).fontWeight(), QFont::Bold);
+        QVERIFY(formatOf(QStringLiteral("then")).fontWeight() < QFont::Bold);
+        QVERIFY(formatOf(QStringLiteral("italic")).fontItalic());
+        QTest::keyClick(rtf(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(rtf()->Text(), before);
+    }
+
     void replaceAllLineLimit_data()
     {
         QTest::addColumn<int>("past"); // how far past the limit the replacement would make a line
@@ -363,17 +388,10 @@ private Q_SLOTS:
         }
     }
 
-    void replaceAllCancel_data()
-    {
-        QTest::addColumn<int>("atPercent"); // the progress shown when Cancel is pressed
-        QTest::newRow("while-finding") << 0;
-        QTest::newRow("while-replacing") << 50;
-    }
-
-    // Cancel leaves the text, its undo steps and its modified state as they were.
+    // Cancel, pressed once the replacing has begun, leaves the text, its undo
+    // steps and its modified state as they were.
     void replaceAllCancel()
     {
-        QFETCH(int, atPercent);
         // Enough matches for the work to last well over the 300 ms after
         // which the progress shows.
         const QString document = QStringLiteral("1,2,3,4,5,6,7,8,9,0\r\n").repeated(500000);
@@ -390,7 +408,8 @@ private Q_SLOTS:
         poll.setInterval(5);
         connect(&poll, &QTimer::timeout, this, [&] {
             auto *progress = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget());
-            if (!progress || !progress->isVisible() || progress->value() < atPercent)
+            // The first 20 % is the finding of the matches.
+            if (!progress || !progress->isVisible() || progress->value() <= 20)
                 return;
             cancelled = progress->accessibleName();
             QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
