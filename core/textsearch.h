@@ -53,7 +53,7 @@ public:
 
     // Makes the prepared change as one undo step. Stopped, it takes back what
     // it did and returns false: the text, its undo steps and its modified
-    // state are as before, only a redo step from before is gone.
+    // state are as before; only what Redo offered before is gone.
     bool apply(const Progress &progress = {});
 
 private:
