@@ -378,6 +378,88 @@ void searchOnBigDocuments(const QTemporaryDir &dir)
                  editor()->Text().toLatin1() == lines.join('\n') ? "yes" : "NO");
 }
 
+// Opens the file and the Replace window, set to replace every comma by a semicolon.
+void openReplaceAll(const QString &path)
+{
+    freshEditor();
+    document()->load(path);
+    paintNow(editor());
+    frmMain().win()->mnuReplace->trigger();
+    FrmSearchWindow *r = frmMain().win()->frmReplace;
+    r->txtFind->setText(QStringLiteral(","));
+    r->txtReplace->setText(QStringLiteral(";"));
+}
+
+void clickReplaceAll()
+{
+    QTest::mouseClick(frmMain().win()->frmReplace->cmdReplaceAll, Qt::LeftButton);
+    paintNow(editor());
+}
+
+// Replace All of every comma in 10 MB of value lists (about 5 million) by a
+// semicolon through the real Replace window, the Undo that takes it back in
+// one step, and the memory the replacement takes at its peak.
+void replaceAllAtScale(const QTemporaryDir &dir)
+{
+    const QString path = dir.filePath(QStringLiteral("values10.vyx"));
+    const QByteArray bytes = makeValueListText(10 * 1024 * 1024);
+    writeFile(path, bytes);
+    std::vector<double> replace, undo;
+    QString status;
+    bool restored = true;
+    for (int i = 0; i < g_runs; ++i) {
+        openReplaceAll(path);
+        QElapsedTimer t;
+        t.start();
+        clickReplaceAll();
+        replace.push_back(elapsedMs(t));
+        status = frmMain().win()->frmReplace->lblStatus->text();
+        t.restart();
+        frmMain().win()->mnuUndo->trigger();
+        paintNow(editor());
+        undo.push_back(elapsedMs(t));
+        restored = restored && editor()->Text().toLatin1() == bytes;
+    }
+    record("replace_all_5m_hits_10mb_ms", "ms", replace);
+    record("undo_replace_all_5m_hits_10mb_ms", "ms", undo);
+    std::fprintf(stderr, "  (replace all: \"%s\"; one undo restores the file: %s)\n",
+                 qPrintable(status), restored ? "yes" : "NO");
+
+    std::vector<double> peak;
+    for (int i = 0; i < g_runs; ++i) {
+        QProcess p;
+        p.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--rss-replace-probe"), path});
+        p.waitForFinished(120000);
+        peak.push_back(p.readAllStandardOutput().trimmed().toDouble());
+    }
+    record("rss_peak_replace_all_10mb_mb", "MB", peak);
+}
+
+// A child process that loads the value lists and reports its peak resident
+// memory while Replace All replaces every comma.
+int rssReplaceProbe(const QString &path)
+{
+    installHelpMenu();
+    openReplaceAll(path);
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+    clear.close();
+    clickReplaceAll();
+    std::printf("%.1f\n", peakResidentMemoryKb() / 1024.0);
+    editor()->document()->setModified(false);
+    return 0;
+}
+
+// BENCH_ONLY=rss,replace_all runs only the parts named, e.g. while working
+// on one of them; all of them run by default.
+bool wanted(const char *part)
+{
+    const QByteArray only = qgetenv("BENCH_ONLY");
+    return only.isEmpty() || only.split(',').contains(part);
+}
+
 // A key typed at the end of a line just under the length limit, for ASCII
 // words and for CJK text, whose shaping is the slower.
 void longLines(const QTemporaryDir &dir)
@@ -550,6 +632,8 @@ int main(int argc, char *argv[])
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(xdg.filePath(QStringLiteral("config"))));
     if (firstArg == "--rss-probe")
         return rssProbe(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    if (firstArg == "--rss-replace-probe")
+        return rssReplaceProbe(QString::fromLocal8Bit(argv[2]));
 
     g_runs = qMax(5, qEnvironmentVariableIntValue("BENCH_RUNS"));
     const QString binary = argc > 1
@@ -559,20 +643,35 @@ int main(int argc, char *argv[])
     installHelpMenu();
 
     std::fprintf(stderr, "VYX Editor benchmark: median of %d runs\n", g_runs);
+    for (int mb : {10, 50}) {
+        writeFile(dir.filePath(QStringLiteral("plain%1.vyx").arg(mb)),
+                  makeDefinitionText(qint64(mb) * 1024 * 1024));
+    }
     const QString file10 = dir.filePath(QStringLiteral("plain10.vyx"));
-    writeFile(file10, makeDefinitionText(10 * 1024 * 1024));
-    startup(binary, file10);
-    for (int mb : {1, 10, 50})
-        loadPlain(dir, mb);
-    for (int mb : {1, 10, 50})
-        backgroundLoad(dir, mb);
-    measureRss(dir);
-    editsOnBigDocuments(dir);
-    definitionColours(dir);
-    searchOnBigDocuments(dir);
-    longLines(dir);
-    for (int mb : {1, 10})
-        loadRtf(dir, mb);
+    if (wanted("startup"))
+        startup(binary, file10);
+    if (wanted("load")) {
+        for (int mb : {1, 10, 50})
+            loadPlain(dir, mb);
+        for (int mb : {1, 10, 50})
+            backgroundLoad(dir, mb);
+    }
+    if (wanted("rss"))
+        measureRss(dir);
+    if (wanted("edits"))
+        editsOnBigDocuments(dir);
+    if (wanted("colours"))
+        definitionColours(dir);
+    if (wanted("search"))
+        searchOnBigDocuments(dir);
+    if (wanted("replace_all"))
+        replaceAllAtScale(dir);
+    if (wanted("long_lines"))
+        longLines(dir);
+    if (wanted("rtf")) {
+        for (int mb : {1, 10})
+            loadRtf(dir, mb);
+    }
 
     std::printf("\n%-32s %10s %10s %10s  %s\n", "figure", "median", "min", "max", "unit");
     for (const Figure &f : g_figures) {

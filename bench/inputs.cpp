@@ -42,6 +42,22 @@ QByteArray makeDefinitionText(qint64 bytes)
     return out;
 }
 
+QByteArray makeValueListText(qint64 bytes)
+{
+    QRandomGenerator rng(20261207);
+    QByteArray out;
+    out.reserve(bytes + 128);
+    while (out.size() < bytes) {
+        out += char('0' + rng.bounded(10));
+        for (int i = 0; i < 29; ++i) {
+            out += ',';
+            out += char('0' + rng.bounded(10));
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
 QByteArray makeRtf(qint64 bytes)
 {
     QRandomGenerator rng(20261207);

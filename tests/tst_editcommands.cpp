@@ -13,9 +13,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -283,6 +285,8 @@ private Q_SLOTS:
         QTest::newRow("all") << doc << "hull" << "Armor" << "" << all << "Armor 4\r\nArmor 5 Armors\r\nArmor" << "Replaced 4 occurrences.";
         QTest::newRow("all-whole-words-case") << doc << "hull" << "x" << "word,case" << all << "x 4\r\nHull 5 hulls\r\nx" << "Replaced 2 occurrences.";
         QTest::newRow("all-growing") << "aa" << "a" << "aa" << "" << all << "aaaa" << "Replaced 2 occurrences.";
+        QTest::newRow("all-many-per-line") << "1,2,3\r\n\r\n4,5\r\n6" << "," << ", " << "" << all << "1, 2, 3\r\n\r\n4, 5\r\n6" << "Replaced 3 occurrences.";
+        QTest::newRow("all-nbsp-kept") << "a\u00A0b a\u00A0b" << "b" << "c" << "" << all << "a\u00A0c a\u00A0c" << "Replaced 2 occurrences.";
         QTest::newRow("all-none") << doc << "mass" << "x" << "" << all << doc << "Cannot find \"mass\"";
         // The first press only finds; the second replaces and finds the next.
         QTest::newRow("replace-twice") << doc << "hull" << "Shield" << "" << QStringList{"cmdReplace", "cmdReplace"} << "Shield 4\r\nHull 5 hulls\r\nhull" << "";
@@ -320,6 +324,109 @@ private Q_SLOTS:
         frmMain().unload();
         TestUtil::flushDeferredDeletes();
         QVERIFY(window.isNull());
+    }
+
+    // Text read from a rich-text file keeps its formatting around the matches.
+    void replaceAllKeepsFormatting()
+    {
+        QVERIFY(
+            frmMain().win()->document->load(QStringLiteral(VYX_TEST_DATA_DIR "/rtf/libreoffice-formatted.rtf")));
+        const QString before = rtf()->Text();
+        FrmSearchWindow *replace = openSearch(Qt::Key_H, QStringLiteral("word"), QString());
+        QVERIFY(replace);
+        QTest::keyClicks(replace->txtReplace, QStringLiteral("term"));
+        QTest::mouseClick(replace->cmdReplaceAll, Qt::LeftButton);
+        QCOMPARE(replace->lblStatus->text(), QStringLiteral("Replaced 2 occurrences."));
+        const QString after = rtf()->Text();
+        QVERIFY(after.startsWith(QStringLiteral("Plain start bold term then italic term end.")));
+        const auto formatOf = [&after](const QString &word) {
+            QTextCursor cursor(frmMain().rtfMain()->document());
+            cursor.setPosition(int(after.indexOf(word)) + 1);
+            return cursor.charFormat();
+        };
+        QCOMPARE(formatOf(QStringLiteral("bold")).fontWeight(), QFont::Bold);
+        QVERIFY(formatOf(QStringLiteral("then")).fontWeight() < QFont::Bold);
+        QVERIFY(formatOf(QStringLiteral("italic")).fontItalic());
+        QTest::keyClick(rtf(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(rtf()->Text(), before);
+    }
+
+    void replaceAllLineLimit_data()
+    {
+        QTest::addColumn<int>("past"); // how far past the limit the replacement would make a line
+        QTest::newRow("at-the-limit") << 0;
+        QTest::newRow("one-past") << 1;
+    }
+
+    // A Replace All that would make a line too long to edit changes nothing and says so.
+    void replaceAllLineLimit()
+    {
+        QFETCH(int, past);
+        const int max = Document::maxLineLength;
+        const QString line = QString(10, u'x') + QString(max - 20 + past, u'y');
+        const QString document = QStringLiteral("x\r\n") + line;
+        rtf()->setText(document);
+        FrmSearchWindow *replace = openSearch(Qt::Key_H, QStringLiteral("x"), QString());
+        QVERIFY(replace);
+        QTest::keyClicks(replace->txtReplace, QStringLiteral("xx"));
+        QString warning;
+        if (past > 0) {
+            TestUtil::whenModalShows([&warning](QWidget *modal) {
+                warning = modal->property("text").toString();
+                modal->close();
+            });
+        }
+        QTest::mouseClick(replace->cmdReplaceAll, Qt::LeftButton);
+        if (past > 0) {
+            QCOMPARE(warning,
+                     QStringLiteral("This would make a line longer than %1 characters, too long "
+                                    "to edit.")
+                         .arg(max));
+            QCOMPARE(rtf()->Text(), document);
+            QVERIFY(!rtf()->document()->isUndoAvailable());
+        } else {
+            QCOMPARE(rtf()->Text(), QString(document).replace(u'x', QStringLiteral("xx")));
+            QCOMPARE(replace->lblStatus->text(), QStringLiteral("Replaced 11 occurrences."));
+        }
+    }
+
+    // Cancel, pressed once the replacing has begun, leaves the text, its undo
+    // steps and its modified state as they were.
+    void replaceAllCancel()
+    {
+        // Enough matches for the work to last well over the 300 ms after
+        // which the progress shows.
+        const QString document = QStringLiteral("1,2,3,4,5,6,7,8,9,0\r\n").repeated(500000);
+        rtf()->setText(document);
+        rtf()->moveCursor(QTextCursor::End);
+        QTest::keyClick(rtf(), Qt::Key_A);
+        rtf()->document()->setModified(false);
+        FrmSearchWindow *replace = openSearch(Qt::Key_H, QStringLiteral(","), QString());
+        QVERIFY(replace);
+        QTest::keyClicks(replace->txtReplace, QStringLiteral(";"));
+
+        QString cancelled; // the accessible name of the window cancelled
+        QTimer poll;
+        poll.setInterval(5);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto *progress = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget());
+            // The first 20 % is the finding of the matches.
+            if (!progress || !progress->isVisible() || progress->value() <= 20)
+                return;
+            cancelled = progress->accessibleName();
+            QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
+            poll.stop();
+        });
+        poll.start();
+        QTest::mouseClick(replace->cmdReplaceAll, Qt::LeftButton);
+        QCOMPARE(cancelled, QStringLiteral("Replace All"));
+        QCOMPARE(rtf()->Text(), document + QLatin1Char('a'));
+        QVERIFY(!rtf()->document()->isModified());
+        QCOMPARE(rtf()->document()->availableUndoSteps(), 1);
+        QVERIFY(!rtf()->document()->isRedoAvailable());
+        QCOMPARE(replace->lblStatus->text(), QString());
+        QTest::keyClick(rtf(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(rtf()->Text(), document);
     }
 
     void goToLine_data()

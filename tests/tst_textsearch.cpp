@@ -52,7 +52,8 @@ void TestTextSearch::findAndReplaceAll()
         QCOMPARE(found.isNull() ? -1 : found.selectionStart(), start);
         QVERIFY(found.isNull() || isMatch(found, query));
     }
-    replaceAll(&doc, query, QStringLiteral("#"));
+    ReplaceAll replace(&doc, query, QStringLiteral("#"), false);
+    QVERIFY(replace.prepare() && replace.apply());
     QCOMPARE(doc.toPlainText(), replaced);
 }
 

@@ -129,6 +129,8 @@ public:
     // was read or saved (once for each change): offers to reload a document
     // without unsaved changes, and says that Save will ask for one with them.
     void checkDocumentOnDisk();
+    // Says that an edit was refused because it would make a line too long.
+    void refuseLongLine();
     // At start, before the window takes input: offers the unsaved work of
     // editors that ended without saving it. Returns true when a document
     // was recovered and is shown.
@@ -149,8 +151,6 @@ private:
     bool writeDocument(const QString &path);
     void appendSnippet(const QString &snippet, int caretOffset);
     void appendSnippet(const QString &snippet);
-    // Says that an edit was refused because it would make a line too long.
-    void refuseLongLine();
     void rtfMain_Change();
     QAction *addItem(QMenu *menu, const char *name, const QString &caption,
                      const QKeySequence &shortcut, void (FrmMainWindow::*handler)(),

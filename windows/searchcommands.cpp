@@ -1,3 +1,4 @@
+#include "document.h"
 #include "frmmain.h"
 
 #include "richtextbox.h"
@@ -5,6 +6,7 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTextBlock>
 
@@ -69,8 +71,34 @@ void cmdReplaceAll_Click(FrmSearchWindow *window)
     lastSearch = window->query();
     if (lastSearch.text.isEmpty())
         return;
-    const int count
-        = replaceAll(editorOf(window)->rtfMain->document(), lastSearch, window->txtReplace->text());
+    FrmMainWindow *w = editorOf(window);
+    RichTextBox *rtf = w->rtfMain;
+    // Shown once the work looks like lasting longer than the minimum
+    // duration; modal, so that nothing edits the text meanwhile.
+    QProgressDialog progress(QStringLiteral("Replacing..."), QStringLiteral("Cancel"), 0, 100,
+                             window);
+    progress.setObjectName(QStringLiteral("dlgReplaceAllProgress"));
+    progress.setWindowTitle(QStringLiteral("Replace All"));
+    progress.setAccessibleName(progress.windowTitle());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    progress.setValue(0);
+    const auto report = [&progress](int percent) {
+        progress.setValue(percent);
+        return !progress.wasCanceled();
+    };
+    ReplaceAll replace(rtf->document(), lastSearch, window->txtReplace->text(),
+                       rtf->hasFormatting());
+    if (!replace.prepare(report))
+        return;
+    if (replace.longestLine() > Document::maxLineLength) {
+        progress.reset();
+        w->refuseLongLine();
+        return;
+    }
+    if (!replace.apply(report))
+        return;
+    const int count = replace.count();
     if (count == 0)
         window->setStatus(notFound(lastSearch.text));
     else if (count == 1)
