@@ -140,6 +140,11 @@ private Q_SLOTS:
             << "case"
             << "*.vyx" << QStringList()
             << "0 matches in 0 files (1 binary file skipped" + locked + ")";
+        // A folder that cannot be listed is reported, and the search goes on.
+        QTest::newRow("missing-folder")
+            << "needle"
+            << "nowhere"
+            << "*.vyx" << QStringList() << "0 matches in 0 files (1 unreadable folder)";
         // a.vyx and b.vyx include each other; each is searched once.
         QTest::newRow("includes-with-cycle")
             << "needle"
@@ -163,7 +168,8 @@ private Q_SLOTS:
         search.scope
             = options.contains(QLatin1String("includes")) ? Scope::Includes : Scope::Folder;
         search.subfolders = !options.contains(QLatin1String("flat"));
-        search.folder = m_dir.path();
+        search.folder = options.contains(QLatin1String("nowhere")) ? path(QStringLiteral("nowhere"))
+                                                                   : m_dir.path();
         search.patterns = patterns;
         search.documentPath = path(QStringLiteral("inc/a.vyx"));
         search.documentText = QStringLiteral("#include \"b.vyx\"\r\nneedle live\r\n");
