@@ -51,9 +51,10 @@ package: deps
 
 bench: deps
 	@$(MAKE) --no-print-directory build
-	$(CMAKE) --build $(BUILD) -j $(JOBS) --target vyx_bench_editor vyx_bench_codec
+	$(CMAKE) --build $(BUILD) -j $(JOBS) --target vyx_bench_editor vyx_bench_codec vyx_bench_findinfiles
 	./$(BUILD)/bench/vyx_bench_codec --benchmark_min_time=0.5
 	./$(BUILD)/bench/vyx_bench_editor $(BUILD)/vyx-editor
+	./$(BUILD)/bench/vyx_bench_findinfiles
 
 # Fuzzes the rich-text reader, then the plain-text round trip, with libFuzzer
 # (clang, ASan, UBSan) in its own build directory, FUZZ_SECONDS each;

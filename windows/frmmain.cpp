@@ -94,11 +94,13 @@ FrmMainWindow::FrmMainWindow(QWidget *parent)
             openDocument(path);
     });
     buildLoadingPanel();
+    buildFindInFiles();
 
     // The client area is 556 x 436 below the menu bar; the frame is fixed.
     const int menuHeight = menuBar()->sizeHint().height();
     setFixedSize(twips(8340), twips(6540) + menuHeight);
     setGeometry(twips(1995), twips(2010), twips(8340), twips(6540) + menuHeight);
+    m_heightWithoutResults = height();
 
     rtfMain->setFocus();
 }
@@ -162,6 +164,9 @@ void FrmMainWindow::buildMenus()
                   QKeySequence(Qt::SHIFT | Qt::Key_F3), &FrmMainWindow::mnuFindPrevious_Click);
     mnuReplace = addItem(mnuEdit, "mnuReplace", QStringLiteral("Replace..."),
                          QKeySequence(Qt::CTRL | Qt::Key_H), &FrmMainWindow::mnuReplace_Click);
+    mnuFindInFiles = addItem(mnuEdit, "mnuFindInFiles", QStringLiteral("Find in Files..."),
+                             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
+                             &FrmMainWindow::mnuFindInFiles_Click);
     mnuGoToLine = addItem(mnuEdit, "mnuGoToLine", QStringLiteral("Go to Line..."),
                           QKeySequence(Qt::CTRL | Qt::Key_G), &FrmMainWindow::mnuGoToLine_Click);
     mnuSep3 = addSeparator(mnuEdit, "mnuSep3");
@@ -296,6 +301,8 @@ void FrmMainWindow::onLoadStarted()
     for (QWidget *search : std::initializer_list<QWidget *>{frmFind, frmReplace, frmGoToLine})
         if (search)
             search->setEnabled(false);
+    actNextResult->setEnabled(false);
+    actPreviousResult->setEnabled(false);
     prgLoading->setValue(0);
     actCancelLoad->setEnabled(true);
     m_showLoading->start();
@@ -312,6 +319,8 @@ void FrmMainWindow::onLoadEnded()
     for (QWidget *search : std::initializer_list<QWidget *>{frmFind, frmReplace, frmGoToLine})
         if (search)
             search->setEnabled(true);
+    actNextResult->setEnabled(true);
+    actPreviousResult->setEnabled(true);
     // The document shown now, loaded or the earlier one back, has its own history.
     mnuUndo->setEnabled(rtfMain->document()->isUndoAvailable());
     mnuRedo->setEnabled(rtfMain->document()->isRedoAvailable());

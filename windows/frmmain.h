@@ -12,6 +12,8 @@ class JournalStore;
 class RecoveryJournal;
 class DefinitionView;
 class Document;
+class FindResultsDock;
+class FrmFindInFiles;
 class FrmGoToLineWindow;
 class FrmSearchWindow;
 class QAction;
@@ -59,6 +61,7 @@ public:
     QAction *mnuFindNext = nullptr;
     QAction *mnuFindPrevious = nullptr;
     QAction *mnuReplace = nullptr;
+    QAction *mnuFindInFiles = nullptr;
     QAction *mnuGoToLine = nullptr;
     QAction *mnuSep3 = nullptr;
     QAction *mnuSelectAll = nullptr;
@@ -80,6 +83,12 @@ public:
     FrmSearchWindow *frmFind = nullptr;
     FrmSearchWindow *frmReplace = nullptr;
     FrmGoToLineWindow *frmGoToLine = nullptr;
+    FrmFindInFiles *frmFindInFiles = nullptr;
+    // The results of Find in Files, under the text; made on first use.
+    FindResultsDock *dckFindResults = nullptr;
+    // F4 and Shift+F4: the next and previous result, from anywhere in the window.
+    QAction *actNextResult = nullptr;
+    QAction *actPreviousResult = nullptr;
 
     // Shown over the foot of the text while a big file loads: how far it
     // has come, and a way to stop it (also Escape).
@@ -104,6 +113,7 @@ public:
     void mnuFindNext_Click();
     void mnuFindPrevious_Click();
     void mnuReplace_Click();
+    void mnuFindInFiles_Click();
     void mnuGoToLine_Click();
     void mnuSelectAll_Click();
     // The Insert menu's commands: each appends a piece of definition-file
@@ -135,6 +145,9 @@ public:
     // editors that ended without saving it. Returns true when a document
     // was recovered and is shown.
     bool offerRecovery();
+    // Shows a match found in files: selects it in the document when it is
+    // that file, otherwise opens the file (after "Save Changes?") first.
+    void showFindResult(const QString &path, int line, int column, int length);
 
 Q_SIGNALS:
     // The Help menu's items: the windows they open live above this one.
@@ -159,6 +172,12 @@ private:
     void buildLoadingPanel();
     void onLoadStarted();
     void onLoadEnded();
+    void buildFindInFiles();
+    void findInFiles();
+    // The window is of fixed size: it grows by the results panel's height
+    // while the panel is shown under the text, so that the text keeps its size.
+    void fitFindResults();
+    int m_heightWithoutResults = 0;
 
     QTimer *m_showLoading = nullptr;
     // The menu items' states from before a load, given back after it.

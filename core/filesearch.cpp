@@ -1,0 +1,464 @@
+#include "filesearch.h"
+
+#include "definitionsyntax.h"
+#include "textcodec.h"
+#include "textfile.h"
+
+#include <QByteArrayMatcher>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <QStringMatcher>
+#include <QThread>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// The same rule as Find's Whole word: a match is a whole word when no letter
+// or digit touches it on either side. Kept here rather than shared, so that
+// the search of files follows a change to that rule only deliberately.
+bool isWordCharacter(QChar c)
+{
+    return c.isLetterOrNumber();
+}
+
+bool isWholeWord(QStringView text, qsizetype at, qsizetype length)
+{
+    return (at == 0 || !isWordCharacter(text[at - 1]))
+        && (at + length == text.size() || !isWordCharacter(text[at + length]));
+}
+
+bool isLineEnd(QChar c)
+{
+    return c == u'\n' || c == u'\r';
+}
+
+// Calls line for each line of text (CR, LF and CR LF end lines), without its end.
+template<typename F>
+void forEachLine(QStringView text, F line)
+{
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!isLineEnd(text[i]))
+            continue;
+        line(text.mid(start, i - start));
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        line(text.mid(start));
+}
+
+class Searcher
+{
+public:
+    Searcher(const FileSearchOptions &options, const std::atomic<bool> &cancel,
+             const std::function<void(const QList<FileSearchHit> &, int)> &report)
+        : m_options(options)
+        , m_cancel(cancel)
+        , m_report(report)
+        , m_matcher(options.text, options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive)
+    {
+        // Where the text is ASCII and its case matters, a file in a one-byte
+        // encoding (or UTF-8) can only match if its bytes hold the text's
+        // bytes: a quick look at the bytes spares decoding most files.
+        bool ascii = true;
+        for (const QChar c : options.text)
+            ascii = ascii && c.unicode() < 0x80;
+        if (ascii && options.matchCase)
+            m_bytes.setPattern(options.text.toLatin1());
+        m_prefilter = ascii && options.matchCase;
+        if (!options.documentPath.isEmpty())
+            m_documentFile = QFileInfo(options.documentPath).canonicalFilePath();
+    }
+
+    FileSearchSummary run()
+    {
+        const QString &text = m_options.text;
+        if (text.isEmpty() || text.contains(u'\n') || text.contains(u'\r'))
+            return m_summary;
+        if (m_options.scope == FileSearchOptions::Scope::Folder)
+            searchFolder();
+        else
+            searchIncludes();
+        m_summary.cancelled = m_cancel.load();
+        return m_summary;
+    }
+
+private:
+    bool stopped() const { return m_cancel.load(std::memory_order_relaxed) || m_summary.truncated; }
+
+    void searchFolder()
+    {
+        QList<QRegularExpression> patterns;
+        for (const QString &pattern : splitFilePatterns(m_options.patterns))
+            patterns.append(
+                QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern),
+                                   QRegularExpression::CaseInsensitiveOption));
+        const auto wanted = [&patterns](const QString &name) {
+            for (const QRegularExpression &pattern : patterns)
+                if (pattern.match(name).hasMatch())
+                    return true;
+            return false;
+        };
+
+        const QString root = QDir::cleanPath(QDir(m_options.folder).absolutePath());
+        m_base = QDir(root);
+        // Folders are walked depth first in name order. A symlink to a
+        // folder is followed unless that folder (by its canonical path,
+        // which names it whatever links lead there) was walked already, so
+        // a link back up the tree cannot loop.
+        QSet<QString> walked;
+        std::vector<QString> pending{root};
+        while (!pending.empty() && !stopped()) {
+            const QString folder = pending.back();
+            pending.pop_back();
+            const QFileInfo info(folder);
+            const QString canonical = info.canonicalFilePath();
+            if (!info.isDir() || !info.isReadable() || !info.isExecutable()) {
+                m_summary.unreadableFolders.append(folder);
+                continue;
+            }
+            if (walked.contains(canonical))
+                continue;
+            walked.insert(canonical);
+            const QFileInfoList entries = QDir(folder).entryInfoList(
+                QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                QDir::Name | QDir::DirsLast);
+            std::vector<QString> subfolders;
+            for (const QFileInfo &entry : entries) {
+                if (stopped())
+                    return;
+                if (entry.isDir()) {
+                    if (m_options.subfolders)
+                        subfolders.push_back(entry.filePath());
+                } else if (wanted(entry.fileName())) {
+                    searchFile(entry.filePath(), entry.size(), nullptr);
+                }
+            }
+            pending.insert(pending.end(), subfolders.rbegin(), subfolders.rend());
+        }
+    }
+
+    void searchIncludes()
+    {
+        const QString &document = m_options.documentPath;
+        m_base = document.isEmpty() ? QDir() : QFileInfo(document).absoluteDir();
+        QSet<QString> seen;
+        if (!m_documentFile.isEmpty())
+            seen.insert(m_documentFile);
+        // Depth first in the order of the include lines, as the game reads
+        // them; each file once, so that files including each other end.
+        std::vector<QString> pending;
+        const auto follow = [&](const QString &from, QStringView text) {
+            QStringList targets;
+            forEachLine(text, [&](QStringView line) {
+                const DefinitionSyntax::Include include = DefinitionSyntax::include(line);
+                if (!include.isValid())
+                    return;
+                const QString path = DefinitionSyntax::resolveInclude(from, include.name);
+                if (path.isEmpty())
+                    return;
+                const QString canonical = QFileInfo(path).canonicalFilePath();
+                const QString key = canonical.isEmpty() ? path : canonical;
+                if (seen.contains(key))
+                    return;
+                seen.insert(key);
+                targets.append(path);
+            });
+            pending.insert(pending.end(), targets.rbegin(), targets.rend());
+        };
+        searchText(document.isEmpty() ? QString() : QFileInfo(document).absoluteFilePath(),
+                   m_options.documentText);
+        follow(document, m_options.documentText);
+        while (!pending.empty() && !stopped()) {
+            const QString path = pending.back();
+            pending.pop_back();
+            const QFileInfo info(path);
+            if (!info.exists()) {
+                ++m_summary.missingFiles;
+                continue;
+            }
+            QString text;
+            if (searchFile(path, info.size(), &text))
+                follow(path, text);
+        }
+    }
+
+    // Searches one file; with text, decodes it whole even without a match
+    // and hands the text back. False when the file was skipped.
+    bool searchFile(const QString &path, qint64 size, QString *text)
+    {
+        if (!m_documentFile.isEmpty() && QFileInfo(path).fileName() == documentFileName()
+            && QFileInfo(path).canonicalFilePath() == m_documentFile) {
+            searchText(path, m_options.documentText);
+            if (text)
+                *text = m_options.documentText;
+            return true;
+        }
+        if (size > m_options.maxFileSize) {
+            ++m_summary.tooLargeSkipped;
+            return false;
+        }
+        TextFile file;
+        if (!file.read(path, m_options.maxFileSize)) {
+            ++m_summary.unreadableFiles;
+            return false;
+        }
+        const QByteArray &bytes = file.bytes();
+        const bool utf16Bom = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+        const bool hasZero = !bytes.isEmpty() && memchr(bytes.constData(), 0, size_t(bytes.size()));
+        if (!utf16Bom && !hasZero && m_prefilter && !text && m_bytes.indexIn(bytes) < 0) {
+            finishFile({});
+            return true;
+        }
+        const TextFormat format = detectTextFormat(bytes);
+        const bool utf16
+            = format.encoding == TextEncoding::Utf16LE || format.encoding == TextEncoding::Utf16BE;
+        if (hasZero && !utf16) {
+            ++m_summary.binarySkipped;
+            return false;
+        }
+        QString decoded;
+        TextPieces pieces(bytes, format, bytes.size());
+        pieces.next(&decoded);
+        file.releaseBytes();
+        searchText(path, decoded);
+        if (text)
+            *text = std::move(decoded);
+        return true;
+    }
+
+    const QString &documentFileName()
+    {
+        if (m_documentFileName.isNull())
+            m_documentFileName = QFileInfo(m_documentFile).fileName();
+        return m_documentFileName;
+    }
+
+    void searchText(const QString &path, QStringView text)
+    {
+        QList<FileSearchHit> hits;
+        const qsizetype length = m_options.text.size();
+        int line = 1;
+        qsizetype lineStart = 0;
+        qsizetype counted = 0; // line ends before this are counted
+        for (qsizetype at = m_matcher.indexIn(text, 0); at >= 0; at = m_matcher.indexIn(text, at)) {
+            if (m_options.wholeWord && !isWholeWord(text, at, length)) {
+                ++at;
+                continue;
+            }
+            for (; counted < at; ++counted) {
+                const QChar c = text[counted];
+                if (c == u'\n'
+                    || (c == u'\r' && !(counted + 1 < text.size() && text[counted + 1] == u'\n'))) {
+                    ++line;
+                    lineStart = counted + 1;
+                }
+            }
+            ++m_summary.matches;
+            if (hits.isEmpty() || hits.last().line != line) {
+                if (m_summary.matchLines >= m_options.maxLines) {
+                    m_summary.truncated = true;
+                    --m_summary.matches;
+                    break;
+                }
+                ++m_summary.matchLines;
+                qsizetype lineEnd = at + length;
+                while (lineEnd < text.size() && !isLineEnd(text[lineEnd]))
+                    ++lineEnd;
+                FileSearchHit hit;
+                hit.path = path;
+                hit.line = line;
+                hit.lineText = text.mid(lineStart, lineEnd - lineStart).toString();
+                hit.length = int(length);
+                hits.append(hit);
+            }
+            hits.last().columns.append(int(at - lineStart));
+            at += length;
+        }
+        if (!hits.isEmpty()) {
+            const QString shown = path.isEmpty()
+                ? QStringLiteral("(untitled)")
+                : QDir::toNativeSeparators(m_base.relativeFilePath(path));
+            for (FileSearchHit &hit : hits)
+                hit.displayPath = shown;
+            ++m_summary.files;
+        }
+        finishFile(hits);
+    }
+
+    void finishFile(const QList<FileSearchHit> &hits)
+    {
+        ++m_summary.filesSearched;
+        m_report(hits, m_summary.filesSearched);
+    }
+
+    const FileSearchOptions &m_options;
+    const std::atomic<bool> &m_cancel;
+    const std::function<void(const QList<FileSearchHit> &, int)> &m_report;
+    QStringMatcher m_matcher;
+    QByteArrayMatcher m_bytes;
+    bool m_prefilter = false;
+    QString m_documentFile; // canonical
+    QString m_documentFileName;
+    QDir m_base;
+    FileSearchSummary m_summary;
+};
+
+} // namespace
+
+namespace {
+
+QString count(int n, const char *one, const char *many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+} // namespace
+
+QString summaryLine(const FileSearchSummary &summary)
+{
+    QString line = count(summary.matches, "match", "matches") + QStringLiteral(" in ")
+        + count(summary.files, "file", "files");
+    QStringList notes;
+    if (summary.binarySkipped)
+        notes << count(summary.binarySkipped, "binary file", "binary files")
+                + QStringLiteral(" skipped");
+    if (summary.tooLargeSkipped)
+        notes << count(summary.tooLargeSkipped, "file", "files")
+                + QStringLiteral(" too large skipped");
+    if (summary.unreadableFiles)
+        notes << count(summary.unreadableFiles, "unreadable file", "unreadable files")
+                + QStringLiteral(" skipped");
+    if (summary.missingFiles)
+        notes << count(summary.missingFiles, "included file", "included files")
+                + QStringLiteral(" not found");
+    if (!summary.unreadableFolders.isEmpty())
+        notes << count(int(summary.unreadableFolders.size()), "unreadable folder",
+                       "unreadable folders");
+    if (summary.truncated)
+        notes << QStringLiteral("stopped after %1 lines").arg(summary.matchLines);
+    if (summary.cancelled)
+        notes << QStringLiteral("cancelled");
+    if (!notes.isEmpty())
+        line += QStringLiteral(" (%1)").arg(notes.join(QStringLiteral(", ")));
+    return line;
+}
+
+QStringList splitFilePatterns(const QString &patterns)
+{
+    QStringList result;
+    for (const QString &pattern : patterns.split(u';', Qt::SkipEmptyParts)) {
+        const QString trimmed = pattern.trimmed();
+        if (!trimmed.isEmpty())
+            result.append(trimmed);
+    }
+    if (result.isEmpty())
+        result.append(QStringLiteral("*"));
+    return result;
+}
+
+FileSearchSummary searchFiles(
+    const FileSearchOptions &options, const std::atomic<bool> &cancel,
+    const std::function<void(const QList<FileSearchHit> &, int filesSearched)> &report)
+{
+    return Searcher(options, cancel, report).run();
+}
+
+struct FileSearch::Run
+{
+    quint64 id = 0;
+    std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
+    std::unique_ptr<QThread> thread;
+    ~Run()
+    {
+        *cancel = true;
+        if (thread)
+            thread->wait();
+    }
+};
+
+FileSearch::FileSearch(QObject *parent)
+    : QObject(parent)
+{
+}
+
+FileSearch::~FileSearch()
+{
+    m_current = 0;
+    for (const auto &run : m_runs)
+        *run->cancel = true;
+    m_runs.clear();
+}
+
+void FileSearch::start(const FileSearchOptions &options)
+{
+    cancel();
+    auto run = std::make_shared<Run>();
+    static quint64 lastId = 0;
+    run->id = ++lastId;
+    m_current = run->id;
+    m_running = true;
+    const quint64 id = run->id;
+    const std::shared_ptr<std::atomic<bool>> cancelled = run->cancel;
+    run->thread.reset(QThread::create([this, options, id, cancelled] {
+        // Batches go out at most every 50 ms, so that a search with many
+        // hits does not flood the window with events.
+        QList<FileSearchHit> batch;
+        QElapsedTimer sinceSent;
+        sinceSent.start();
+        const auto send = [&](int filesSearched) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, id, hits = std::move(batch), filesSearched] {
+                    if (id != m_current)
+                        return;
+                    if (!hits.isEmpty())
+                        Q_EMIT found(hits);
+                    Q_EMIT progress(filesSearched);
+                },
+                Qt::QueuedConnection);
+            batch.clear();
+            sinceSent.restart();
+        };
+        const FileSearchSummary summary = searchFiles(
+            options, *cancelled, [&](const QList<FileSearchHit> &hits, int filesSearched) {
+                batch.append(hits);
+                if (sinceSent.elapsed() >= 50)
+                    send(filesSearched);
+            });
+        send(summary.filesSearched);
+        QMetaObject::invokeMethod(
+            this,
+            [this, id, summary] {
+                for (qsizetype i = 0; i < m_runs.size(); ++i) {
+                    if (m_runs[i]->id == id) {
+                        m_runs.removeAt(i);
+                        break;
+                    }
+                }
+                if (id != m_current)
+                    return;
+                m_current = 0;
+                m_running = false;
+                Q_EMIT finished(summary);
+            },
+            Qt::QueuedConnection);
+    }));
+    run->thread->setObjectName(QStringLiteral("Find in Files"));
+    m_runs.append(run);
+    run->thread->start();
+}
+
+void FileSearch::cancel()
+{
+    for (const auto &run : m_runs)
+        if (run->id == m_current)
+            *run->cancel = true;
+}
