@@ -657,3 +657,49 @@ QByteArray encodeText(const QString &text, TextEncoding encoding, bool bom,
         *encodingUsed = used;
     return out;
 }
+
+namespace {
+
+// Calls f(start, length) on each run of kept bytes that cannot stand in the
+// encoding (see misplacedKeptByte); stops when f returns false.
+template<typename F>
+void forEachMisplacedRun(QStringView text, TextEncoding encoding, F &&f)
+{
+    if (!isUtf16(encoding))
+        return;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n;) {
+        if (!isEscape(text[i].unicode())) {
+            ++i;
+            continue;
+        }
+        qsizetype end = i;
+        while (end < n && isEscape(text[end].unicode()))
+            ++end;
+        if ((end - i) % 2 != 0 && end < n && !f(i, end - i))
+            return;
+        i = end;
+    }
+}
+
+} // namespace
+
+qsizetype misplacedKeptByte(QStringView text, TextEncoding encoding)
+{
+    qsizetype found = -1;
+    forEachMisplacedRun(text, encoding, [&found](qsizetype start, qsizetype) {
+        found = start;
+        return false;
+    });
+    return found;
+}
+
+QList<std::pair<qsizetype, qsizetype>> misplacedKeptBytes(QStringView text, TextEncoding encoding)
+{
+    QList<std::pair<qsizetype, qsizetype>> runs;
+    forEachMisplacedRun(text, encoding, [&runs](qsizetype start, qsizetype length) {
+        runs.append({start, length});
+        return true;
+    });
+    return runs;
+}

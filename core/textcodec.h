@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // How a document's bytes were (or will be) encoded on disk.
@@ -88,3 +89,12 @@ QString fromWindows1252(QByteArrayView bytes);
 bool toWindows1252(const QString &text, QByteArray *out);
 // True when every character of the text has a byte in the encoding.
 bool fitsEncoding(QStringView text, TextEncoding encoding);
+
+// Where the text holds kept bytes that cannot be written in the encoding as
+// they are, or -1. In UTF-16 a kept byte stands only beside another, as the
+// halves of a code unit, or as the odd byte at the very end: one pasted from
+// a file in another encoding would, written alone, shift every character
+// after it by a byte. In the other encodings any byte stands.
+qsizetype misplacedKeptByte(QStringView text, TextEncoding encoding);
+// Every run of such bytes, as its start and length.
+QList<std::pair<qsizetype, qsizetype>> misplacedKeptBytes(QStringView text, TextEncoding encoding);

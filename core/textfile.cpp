@@ -130,8 +130,8 @@ bool TextFile::read(const QString &path, qint64 maxSize)
     }
     m_bytes = std::move(bytes);
     m_path = path;
-    m_noticed = {};
     m_identity = identityOf(st);
+    m_noticed = m_identity;
     return true;
 }
 
@@ -257,7 +257,8 @@ void TextFile::remember(const QString &path)
 {
     m_path = path;
     m_identity = fileIdentity(path);
-    m_noticed = {};
+    // Nothing new to tell yet: the state told of last is the one known.
+    m_noticed = m_identity;
 }
 
 bool TextFile::changedOnDisk() const
@@ -268,12 +269,19 @@ bool TextFile::changedOnDisk() const
     return now.exists && now != m_identity;
 }
 
+bool TextFile::removedFromDisk() const
+{
+    // Nothing at all by that name: a folder or a pipe put there is another
+    // matter, which writing reports.
+    return !m_path.isEmpty() && m_identity.exists && !QFileInfo::exists(m_path);
+}
+
 bool TextFile::takeUnnoticedChange()
 {
     if (m_path.isEmpty())
         return false;
     const FileIdentity now = fileIdentity(m_path);
-    if (!now.exists || now == m_identity || now == m_noticed)
+    if (now == m_identity || now == m_noticed || (!now.exists && !m_identity.exists))
         return false;
     m_noticed = now;
     return true;
@@ -289,4 +297,5 @@ void TextFile::restore(const QString &path, const FileIdentity &identity)
     clear();
     m_path = path;
     m_identity = identity;
+    m_noticed = identity;
 }

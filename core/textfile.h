@@ -56,7 +56,9 @@ public:
     // True when the file at path() is no longer as it was read or written
     // (replaced, rewritten or removed).
     bool changedOnDisk() const;
-    // True, once for each new state of the file, when it has changed on disk
+    // True when the file was there when read or written and is gone now.
+    bool removedFromDisk() const;
+    // True, once for each new state of the file (removed too), when it has changed on disk
     // and the user has not yet been told of that state.
     bool takeUnnoticedChange();
     // Forgets the file: a new document has none.

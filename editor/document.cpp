@@ -140,6 +140,33 @@ bool Document::saveChangesEncoding() const
     return m_encoding == TextEncoding::Windows1252 && !fitsEncoding(text(), m_encoding);
 }
 
+int Document::misplacedKeptByteLine() const
+{
+    const QString raw = m_doc->toRawText();
+    const qsizetype at = misplacedKeptByte(raw, m_encoding);
+    return at < 0 ? 0 : m_doc->findBlock(int(at)).blockNumber() + 1;
+}
+
+void Document::replaceMisplacedKeptBytes()
+{
+    const auto runs = misplacedKeptBytes(m_doc->toRawText(), m_encoding);
+    QTextCursor edit(m_doc);
+    edit.beginEditBlock();
+    // From the last back, so that the positions of those still to do hold.
+    for (auto it = runs.crbegin(); it != runs.crend(); ++it) {
+        edit.setPosition(int(it->first));
+        edit.setPosition(int(it->first + it->second), QTextCursor::KeepAnchor);
+        edit.insertText(QString(it->second, QChar(QChar::ReplacementCharacter)));
+    }
+    edit.endEditBlock();
+}
+
+bool Document::fileRemovedFromDisk(const QString &path) const
+{
+    return !m_file.path().isEmpty() && m_file.path() == QFileInfo(path).absoluteFilePath()
+        && m_file.removedFromDisk();
+}
+
 bool Document::isDocumentFile(const QString &path) const
 {
     return !m_file.path().isEmpty() && QFileInfo(m_file.path()) == QFileInfo(path);
@@ -156,7 +183,7 @@ bool Document::fileChangedOnDisk(const QString &path)
 bool Document::newFileChangeOnDisk()
 {
     // While a file loads, the file it comes from is not the document's yet.
-    return !m_load && !m_path.isEmpty() && isDocumentFile(m_path) && m_file.takeUnnoticedChange();
+    return !m_load && !m_path.isEmpty() && m_file.path() == m_path && m_file.takeUnnoticedChange();
 }
 
 bool Document::isRichTextSource(const QString &path) const

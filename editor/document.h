@@ -93,10 +93,18 @@ public:
     TextEncoding encoding() const { return m_encoding; }
     bool hasBom() const { return m_bom; }
     void setEncoding(TextEncoding encoding, bool bom);
+    // The line (from 1) of the first kept byte that cannot be written in the
+    // document's encoding as it is (see misplacedKeptByte), or 0.
+    int misplacedKeptByteLine() const;
+    // Replaces each such byte with U+FFFD, as one step that Undo takes back.
+    void replaceMisplacedKeptBytes();
     // True when save() would have to write the document as UTF-8 although
     // it was read as Windows-1252, changing the bytes of its accented letters.
     bool saveChangesEncoding() const;
 
+    // True when path is the document's file, which was on disk when read or
+    // written and is gone now (removed or renamed by another program).
+    bool fileRemovedFromDisk(const QString &path) const;
     // True when path is the document's file and it has changed on disk since
     // it was read or written (another program wrote, replaced or touched
     // it). The user is taken to know of that change from then on.
@@ -112,8 +120,8 @@ public:
     // Brings back a document from its recovery journal: the text as a
     // modified document of the same file, in the same encoding, so that
     // Save writes that file and sees whether it changed since.
-    void restore(const QString &path, const FileIdentity &identity, TextEncoding encoding,
-                 bool bom, const QString &text);
+    void restore(const QString &path, const FileIdentity &identity, TextEncoding encoding, bool bom,
+                 const QString &text);
 
     // True when the text came from a rich-text file, with its formatting.
     bool cameFromRichText() const { return m_richSource; }

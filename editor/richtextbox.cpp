@@ -5,6 +5,7 @@
 #include "textcodec.h"
 
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QScrollBar>
@@ -199,7 +200,9 @@ QMimeData *RichTextBox::createMimeDataFromSelection() const
 
 void RichTextBox::insertFromMimeData(const QMimeData *source)
 {
-    if (!source || !source->hasText())
+    // The widget's own Ctrl+V reaches here even while the text is read-only
+    // (a file loading).
+    if (!source || !source->hasText() || isReadOnly())
         return;
     const QString text = source->text();
     if (!lineLimitAllows(textCursor(), text)) {
@@ -228,11 +231,55 @@ void RichTextBox::keyPressEvent(QKeyEvent *event)
         QApplication::beep(); // a message box per key would be worse
         return;
     }
+    // Deleting a line end joins two lines: refused, like a paste, when the
+    // line that makes would be too long to edit.
+    if (!isReadOnly() && !lineLimitAllows(deletedBy(event), QStringView())) {
+        Q_EMIT lineLimitRefused();
+        return;
+    }
     QPlainTextEdit::keyPressEvent(event);
+}
+
+QTextCursor RichTextBox::deletedBy(const QKeyEvent *event) const
+{
+    QTextCursor cursor = textCursor();
+    if (cursor.hasSelection()) {
+        const bool deletes = event->matches(QKeySequence::Delete)
+            || event->key() == Qt::Key_Backspace || event->matches(QKeySequence::DeleteEndOfWord)
+            || event->matches(QKeySequence::DeleteStartOfWord);
+        return deletes ? cursor : QTextCursor();
+    }
+    QTextCursor::MoveOperation move;
+    if (event->matches(QKeySequence::Delete))
+        move = QTextCursor::NextCharacter;
+    else if (event->matches(QKeySequence::DeleteEndOfWord))
+        move = QTextCursor::NextWord;
+    else if (event->key() == Qt::Key_Backspace && event->modifiers() == Qt::NoModifier)
+        move = QTextCursor::PreviousCharacter;
+    else if (event->matches(QKeySequence::DeleteStartOfWord))
+        move = QTextCursor::PreviousWord;
+    else
+        return QTextCursor();
+    cursor.movePosition(move, QTextCursor::KeepAnchor);
+    return cursor;
+}
+
+void RichTextBox::inputMethodEvent(QInputMethodEvent *event)
+{
+    // What an input method commits goes in as typed text does.
+    if (!event->commitString().isEmpty() && !lineLimitAllows(textCursor(), event->commitString())) {
+        Q_EMIT lineLimitRefused();
+        QInputMethodEvent keepPreedit(QString(), {});
+        QPlainTextEdit::inputMethodEvent(&keepPreedit);
+        return;
+    }
+    QPlainTextEdit::inputMethodEvent(event);
 }
 
 bool RichTextBox::lineLimitAllows(const QTextCursor &cursor, QStringView text) const
 {
+    if (cursor.isNull())
+        return true;
     // Only the lines around the cursor can grow. Cheap for the usual short
     // block: its text is copied, never the document's.
     const QTextBlock first = document()->findBlock(cursor.selectionStart());

@@ -61,6 +61,7 @@ protected:
     QMimeData *createMimeDataFromSelection() const override;
     void insertFromMimeData(const QMimeData *source) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
 
     // Runs a content replacement as one change, raising Change once after it.
     template<typename F>
@@ -68,6 +69,8 @@ protected:
 
 private:
     struct EarlierView;
+    // What the deleting key would delete (a null cursor for another key).
+    QTextCursor deletedBy(const QKeyEvent *event) const;
     void onContentsChange(int position, int charsRemoved, int charsAdded);
     void onDocumentReplaced();
     void onLoadStarted();

@@ -10,11 +10,12 @@ QString applicationTitle()
 namespace {
 
 QMessageBox::StandardButton ask(QWidget *parent, const QString &prompt,
-                                QMessageBox::StandardButtons buttons)
+                                QMessageBox::StandardButtons buttons,
+                                QMessageBox::StandardButton defaultButton = QMessageBox::Yes)
 {
     QMessageBox box(QMessageBox::Question, applicationTitle(), prompt, buttons, parent);
     box.setObjectName(QStringLiteral("msgQuestion"));
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(defaultButton);
     if (buttons & QMessageBox::Cancel)
         box.setEscapeButton(QMessageBox::Cancel);
     const auto answer = QMessageBox::StandardButton(box.exec());
@@ -25,9 +26,10 @@ QMessageBox::StandardButton ask(QWidget *parent, const QString &prompt,
 
 } // namespace
 
-QMessageBox::StandardButton askYesNo(QWidget *parent, const QString &prompt)
+QMessageBox::StandardButton askYesNo(QWidget *parent, const QString &prompt,
+                                     QMessageBox::StandardButton defaultButton)
 {
-    return ask(parent, prompt, QMessageBox::Yes | QMessageBox::No);
+    return ask(parent, prompt, QMessageBox::Yes | QMessageBox::No, defaultButton);
 }
 
 QMessageBox::StandardButton askYesNoCancel(QWidget *parent, const QString &prompt)

@@ -4,11 +4,13 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextDocument>
 
 class TestDocument : public QObject
@@ -18,6 +20,8 @@ private Q_SLOTS:
     void overlongLinesAreRefused_data();
     void overlongLinesAreRefused();
     void editsKeepToTheLineLimit();
+    void joinsKeepToTheLineLimit_data();
+    void joinsKeepToTheLineLimit();
     void randomBytesRoundTrip();
 };
 
@@ -85,6 +89,55 @@ void TestDocument::editsKeepToTheLineLimit()
     QVERIFY(!document.save(dir.filePath(QStringLiteral("long.vyx"))));
     QVERIFY(document.errorString().startsWith(QStringLiteral("Line 2 ")));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("long.vyx"))));
+}
+
+void TestDocument::joinsKeepToTheLineLimit_data()
+{
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<int>(
+        "caret"); // where the edit happens: 0 the end of line 1, 1 the start of line 2
+    QTest::addColumn<bool>("fits"); // the two lines of 20,000 characters are 10 when it fits
+    QTest::newRow("Delete at the end of a line") << "Del" << 0 << false;
+    QTest::newRow("Backspace at the start of the next") << "Backspace" << 1 << false;
+    QTest::newRow("Ctrl+Delete at the end of a line") << "Ctrl+Del" << 0 << false;
+    QTest::newRow("Ctrl+Backspace at the start of the next") << "Ctrl+Backspace" << 1 << false;
+    QTest::newRow("Delete of a selection across the line end") << "select Del" << 0 << false;
+    QTest::newRow("an input method's commit") << "commit" << 0 << false;
+    QTest::newRow("Delete joining short lines") << "Del" << 0 << true;
+}
+
+// A line end deleted, or what an input method commits, never makes a line
+// longer than the editor opens: such an edit is refused, and said so.
+void TestDocument::joinsKeepToTheLineLimit()
+{
+    QFETCH(QString, edit);
+    QFETCH(int, caret);
+    QFETCH(bool, fits);
+    Document document;
+    RichTextBox box;
+    box.setModel(&document);
+    box.show();
+    QSignalSpy refused(&box, &RichTextBox::lineLimitRefused);
+    const QString line(fits ? 10 : 20000, u'x');
+    const QString text = line + QStringLiteral("\r\n") + line;
+    box.setText(text);
+    QTextCursor cursor(box.document()->findBlockByNumber(caret));
+    if (caret == 0)
+        cursor.movePosition(QTextCursor::EndOfBlock);
+    if (edit.startsWith("select")) {
+        cursor.movePosition(QTextCursor::Left);
+        cursor.movePosition(QTextCursor::Right, QTextCursor::KeepAnchor, 2);
+    }
+    box.setTextCursor(cursor);
+    if (edit == "commit") {
+        QInputMethodEvent commit;
+        commit.setCommitString(QString(Document::maxLineLength, u'y'));
+        QApplication::sendEvent(&box, &commit);
+    } else {
+        QTest::keySequence(&box, QKeySequence(edit.section(u' ', -1)));
+    }
+    QCOMPARE(refused.count(), fits ? 0 : 1);
+    QCOMPARE(box.Text() == text, !fits);
 }
 
 namespace {

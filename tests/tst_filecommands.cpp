@@ -11,6 +11,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
@@ -134,10 +135,17 @@ QString TestFileCommands::run(const QString &script)
             }
         } else if (verb == "disk") { // another program writes the file
             TestUtil::writeBytes(path(rest.section(u' ', 0, 0)), rest.section(u' ', 1).toUtf8());
+        } else if (verb == "gone") { // another program removes the file
+            QFile::remove(path(rest));
+        } else if (verb == "pastekept") { // a kept byte, in hex, from a file in another encoding
+            rtf()->moveCursor(QTextCursor::End);
+            QApplication::clipboard()->setText(QChar(0xDC00 + rest.toInt(nullptr, 16)));
+            rtf()->paste();
         } else if (verb == "look") {
             m_seen << includeMarks();
         }
-        if (verb == "type" || verb == "disk" || verb == "look")
+        if (verb == "type" || verb == "disk" || verb == "look" || verb == "gone"
+            || verb == "pastekept")
             continue;
         m_answers = rest.split(u' ', Qt::SkipEmptyParts);
         const QString file = verb == "cmdline" ? m_answers.takeFirst() : QString();
@@ -202,6 +210,8 @@ void TestFileCommands::armNext()
         }
         const QString answer = m_answers.takeFirst();
         armNext(); // before answering: the answer may bring up the next window
+        if (answer == "Return") // the default button
+            return QTest::keyClick(modal, Qt::Key_Return);
         const auto button = QMessageBox::StandardButton(buttonNames.keysToValue(answer.toLatin1()));
         if (QAbstractButton *press = box ? box->button(button) : nullptr)
             return press->click();
@@ -239,6 +249,11 @@ void TestFileCommands::sequences_data()
     row("open: missing folder asked again", "open b.vyx|type !|saveas missing/a.vyx Ok -", nullptr, "bee", "bee!", B);
     row("new after BOM: windows-1252", "open c.vyx|new|type \u00E9 \u2014|saveas a.vyx", "\xE9 \x97", "bee", "\u00E9 \u2014", A);
     row("changed on disk: no keeps it", "open b.vyx|type !|disk b.vyx other|save No", nullptr, "other", "bee!", B);
+    row("changed on disk: Return writes nothing", "open b.vyx|type !|disk b.vyx other|save Return", nullptr, "other", "bee!", B);
+    row("removed on disk: no writes nothing", "open b.vyx|type !|gone b.vyx|save No", nullptr, "", "bee!", B);
+    row("removed on disk: yes creates it", "open b.vyx|type !|gone b.vyx|save Yes", nullptr, "bee!", "bee!", B);
+    row("removed on disk: told on coming back", "open b.vyx|gone b.vyx|activate Ok|activate", nullptr, "", "bee", B);
+    row("caption: a name with Qt's placeholder", "disk s[*]2.vyx x|cmdline s[*]2.vyx", nullptr, "bee", "x", "s[*]2.vyx");
     row("changed on disk, unmodified: reloaded", "open b.vyx|disk b.vyx other|activate Yes", nullptr, "other", "other", B);
     row("changed on disk, modified: told once", "open b.vyx|type !|disk b.vyx other|activate Ok|activate|save Yes", nullptr, "bee!", "bee!", B);
     row("own saves: never asked", "open b.vyx|type !|save|type ?|save|saveas b.vyx Yes|save", nullptr, "bee!?", "bee!?", "DIR/b.vyx");
@@ -259,11 +274,13 @@ void TestFileCommands::sequences()
     QTEST(bytes("b.vyx"), "b");
     QTEST(rtf()->Text(), "text");
     QCOMPARE(frmMain().caption(), caption.replace("DIR/", m_dir->path() + u'/'));
-    if (script.contains("disk")) // the question names the file
+    if (script.contains("disk b") || script.contains("gone")) // the question names the file
         QVERIFY(m_seen.join(u' ').contains(u'"' + QDir::toNativeSeparators(path("b.vyx")) + u'"'));
-    // Saving replaces the file but keeps its permissions.
-    QCOMPARE(QFile::permissions(path("b.vyx")) & ~(QFile::ReadUser | QFile::WriteUser),
-             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    // Saving replaces the file but keeps its permissions (a file created
+    // anew has the default ones).
+    if (!script.contains("gone"))
+        QCOMPARE(QFile::permissions(path("b.vyx")) & ~(QFile::ReadUser | QFile::WriteUser),
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
 }
 
 void TestFileCommands::saveChanges_data()
@@ -384,6 +401,8 @@ void TestFileCommands::roundTrip_data()
     row("separators and frame marks", "a\xE2\x80\xA8" "b\xE2\x80\xA9" "c\xEF\xB7\x90\xEF\xB7\x91", nullptr, "save", "a\xE2\x80\xA8" "b\xE2\x80\xA9" "c\xEF\xB7\x90\xEF\xB7\x91");
     row("utf-16le bom", QByteArray("\xFF\xFEz\0\r\0\n\0", 8), "z\n", "save", QByteArray("\xFF\xFEz\0\r\0\n\0", 8));
     row("utf-16le bom, odd length", QByteArray("\xFF\xFEz\0\n\0!", 7), nullptr, "save", QByteArray("\xFF\xFEz\0\r\0\n\0!", 9));
+    row("utf-16le, a kept byte pasted: no writes nothing", QByteArray("\xFF\xFEz\0", 4), nullptr, "pastekept E9|type y|save No", QByteArray("\xFF\xFEz\0", 4));
+    row("utf-16le, a kept byte pasted: yes writes U+FFFD", QByteArray("\xFF\xFEz\0", 4), nullptr, "pastekept E9|type y|save Yes", QByteArray("\xFF\xFEz\0\xFD\xFFy\0", 8));
     row("utf-16le without bom", QByteArray("o\0\r\0\n\0l\0", 8), "o\nl", "type !|save", QByteArray("o\0\r\0\n\0l\0!\0", 10));
     row("utf-16be without bom", QByteArray("\0o\0\n\0l", 6), "o\nl", "save", QByteArray("\0o\0\r\0\n\0l", 8));
     row("cjk line of 30000 characters", QByteArray("\xE6\xBC\xA2").repeated(30000), nullptr, "save", QByteArray("\xE6\xBC\xA2").repeated(30000));
@@ -638,6 +657,7 @@ void TestFileCommands::interruptedLoad()
         w->fraLoading->show();
         QTest::mouseClick(w->cmdCancelLoad, Qt::LeftButton);
     } else if (action == "keys") {
+        QApplication::clipboard()->setText(QStringLiteral("clip"));
         QTest::keyClicks(rtf(), "xy");
         for (const QKeySequence &key : QKeySequence::listFromString(
                  "Return; Del; Ctrl+X; Ctrl+V; Ctrl+S; Ctrl+N; Ctrl+O; Ctrl+Z"))

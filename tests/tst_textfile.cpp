@@ -202,20 +202,22 @@ void TestTextFile::changesOnDisk_data()
 {
     QTest::addColumn<QString>("change");
     QTest::addColumn<bool>("changed");
-    QTest::newRow("none") << "" << false;
-    QTest::newRow("saved by the editor") << "save" << false;
-    QTest::newRow("rewritten") << "rewrite" << true;
-    QTest::newRow("touched") << "touch" << true;
-    QTest::newRow("replaced") << "replace" << true;
-    QTest::newRow("removed") << "remove" << false;
+    QTest::addColumn<bool>("news");
+    QTest::newRow("none") << "" << false << false;
+    QTest::newRow("saved by the editor") << "save" << false << false;
+    QTest::newRow("rewritten") << "rewrite" << true << true;
+    QTest::newRow("touched") << "touch" << true << true;
+    QTest::newRow("replaced") << "replace" << true << true;
+    QTest::newRow("removed") << "remove" << false << true;
 }
 
 // Another program's change counts, and is news once; the editor's own save
-// and a removed file do not.
+// does not. A removed file is news too, but no change to write over.
 void TestTextFile::changesOnDisk()
 {
     QFETCH(QString, change);
     QFETCH(bool, changed);
+    QFETCH(bool, news);
     const QString a = path("a.vyx");
     const timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
     TextFile file;
@@ -229,7 +231,8 @@ void TestTextFile::changesOnDisk()
                 && ::rename(name(path("b.vyx")), name(a)) == 0));
     QVERIFY(change != "remove" || QFile::remove(a));
     QCOMPARE(file.changedOnDisk(), changed);
-    QCOMPARE(file.takeUnnoticedChange(), changed);
+    QCOMPARE(file.removedFromDisk(), change == "remove");
+    QCOMPARE(file.takeUnnoticedChange(), news);
     QCOMPARE(file.takeUnnoticedChange(), false);
     QCOMPARE(file.changedOnDisk(), changed);
 }

@@ -1,8 +1,8 @@
 #include "commondialog.h"
 #include "document.h"
 #include "frmmain.h"
-#include "recoveryjournal.h"
 #include "messagebox.h"
+#include "recoveryjournal.h"
 #include "richtextbox.h"
 
 #include <QDir>
@@ -40,13 +40,40 @@ bool FrmMainWindow::writeDocument(const QString &path)
             return false;
         }
     }
+    // Return must not throw away another program's work: No is the default.
     if (document->fileChangedOnDisk(path)
         && askYesNo(window,
                     QObject::tr("%1 has been changed by another program since it was opened or "
                                 "saved here.\n\nOverwrite those changes with the text shown?")
+                        .arg(quoted(path)),
+                    QMessageBox::No)
+            != QMessageBox::Yes)
+        return false;
+    if (document->fileRemovedFromDisk(path)
+        && askYesNo(window,
+                    QObject::tr("%1 is no longer on disk: another program has removed or renamed "
+                                "it since it was opened or saved here.\n\nCreate it again with "
+                                "the text shown?")
                         .arg(quoted(path)))
             != QMessageBox::Yes)
         return false;
+    if (const int line = document->misplacedKeptByteLine()) {
+        if (askYesNo(window,
+                     QObject::tr("Line %1 holds bytes from a file in another encoding, which "
+                                 "%2 in %3 cannot hold as they are: written alone, they would "
+                                 "shift every character after them.\n\nWrite each such byte as "
+                                 "the replacement character \u00AB\uFFFD\u00BB instead? No "
+                                 "writes nothing.")
+                         .arg(line)
+                         .arg(quoted(path),
+                              document->encoding() == TextEncoding::Utf16BE
+                                  ? QStringLiteral("UTF-16 BE")
+                                  : QStringLiteral("UTF-16 LE")),
+                     QMessageBox::No)
+            != QMessageBox::Yes)
+            return false;
+        document->replaceMisplacedKeptBytes();
+    }
     if (document->saveChangesEncoding()
         && askYesNo(window,
                     QObject::tr("The text has characters that Windows-1252 cannot hold, so %1 "
@@ -122,6 +149,14 @@ void FrmMainWindow::checkDocumentOnDisk()
         return;
     const QString path = document->filePath();
     QWidget *window = this;
+    if (document->fileRemovedFromDisk(path)) {
+        showWarning(window,
+                    QObject::tr("%1 is no longer on disk: another program has removed or renamed "
+                                "it. Your text here is kept; Save will ask before creating the "
+                                "file again.")
+                        .arg(quoted(path)));
+        return;
+    }
     if (!document->isModified()) {
         if (askYesNo(window,
                      QObject::tr("%1 has been changed by another program.\n\nReload it?")

@@ -60,6 +60,10 @@ void cmdReplace_Click(FrmSearchWindow *window)
     RichTextBox *rtf = editorOf(window)->rtfMain;
     QTextCursor selection = rtf->textCursor();
     if (isMatch(selection, lastSearch)) {
+        if (!rtf->lineLimitAllows(selection, window->txtReplace->text())) {
+            editorOf(window)->refuseLongLine();
+            return;
+        }
         selection.insertText(window->txtReplace->text());
         rtf->setTextCursor(selection);
     }
