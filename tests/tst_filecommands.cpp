@@ -56,6 +56,7 @@ private Q_SLOTS:
     void includes_data(); void includes();
     void backgroundLoadEqualsOneStep_data(); void backgroundLoadEqualsOneStep();
     void interruptedLoad_data(); void interruptedLoad();
+    void backIntoABigFile();
     // clang-format on
 
 private:
@@ -530,6 +531,7 @@ void TestFileCommands::includes_data()
     row("modified: no goes on", "cmdline main.vyx|type x|menu key 0 No", {on, askSave}, "b.vyx", "bee");
     row("back: cancel stays", "cmdline main.vyx|ctrlclick 0|type !|back Cancel", {askSave}, "b.vyx", "bee!");
     row("back: not after another open", "cmdline main.vyx|ctrlclick 0|cmdline c.vyx|back", {}, "c.vyx", "sea");
+    row("back: not from a new document", "cmdline main.vyx|ctrlclick 0|new|back", {}, "b.vyx", "");
     row("missing: marked, disabled", "cmdline main.vyx|look|menu click 2|ctrlclick 2", {"llml", "\"gone.vyx\" not found|off"}, "main.vyx", mainText);
     row("missing: created, found on activation", "cmdline main.vyx|look|disk gone.vyx new|look|activate|look|ctrlclick 2", {"llml", "llml", "llll"}, "gone.vyx", "new");
     row("not an include line", "cmdline main.vyx|menu click 3", {off}, "main.vyx", mainText);
@@ -628,6 +630,28 @@ void TestFileCommands::interruptedLoad_data()
     QTest::newRow("exit: asked about the earlier document") << 1 << "exit No";
     QTest::newRow("exit cancelled: the load goes on") << 1 << "exit Cancel";
     QTest::newRow("close box") << 2 << "close No";
+}
+
+// Back into a file too big to load at once lands on the include's line once
+// the file is in, and links wait while it loads.
+void TestFileCommands::backIntoABigFile()
+{
+    QVERIFY(TestUtil::writeBytes(
+        path("big.vyx"), "#include \"c.vyx\"\n" + filler(4 * piece) + "\n#include \"b.vyx\""));
+    doc()->setLoadStepMs(0);
+    QCOMPARE(run("cmdline big.vyx"), QString());
+    QTRY_VERIFY(!doc()->isLoading());
+    const int line = rtf()->document()->blockCount() - 1;
+    rtf()->setTextCursor(QTextCursor(rtf()->document()->findBlockByNumber(line)));
+    rtf()->ensureCursorVisible();
+    QCOMPARE(run(QStringLiteral("ctrlclick %1|back").arg(line)), QString());
+    QCOMPARE(frmMain().caption(), QStringLiteral("big.vyx"));
+    QVERIFY(doc()->isLoading());
+    rtf()->viewport()->repaint();
+    QCOMPARE(run("ctrlclick 0"), QString()); // an include shown while loading: not followed
+    QCOMPARE(frmMain().caption(), QStringLiteral("big.vyx"));
+    QTRY_VERIFY(!doc()->isLoading());
+    QCOMPARE(rtf()->textCursor().blockNumber(), line);
 }
 
 // An interrupted load leaves the earlier document as it was: the text, its undo history, its
