@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
@@ -64,6 +65,9 @@ private Q_SLOTS:
             "mnuSelectAll Select All Ctrl+A on",
             "mnuInsert &Insert", "mnuInclude Include Line - on", "mnuItemSeparator Item Separator - on",
             "mnuSep4 -", "mnuDoubleSlash // - on", "mnuHash # - on",
+            "mnuView &View", "mnuWordWrap Word Wrap - on [ ]", "mnuLineNumbers Line Numbers - on [x]",
+            "mnuStatusBar Status Bar - on [x]", "mnuSep6 -", "mnuZoomIn Zoom In Ctrl++, Ctrl+= on",
+            "mnuZoomOut Zoom Out Ctrl+- on", "mnuResetZoom Reset Zoom Ctrl+0 off",
             "mnuHelp &Help", "mnuHowToUse How to use... - on", "mnuSep5 -", "mnuAbout About VYX Editor 1.0 - on",
         };
         // clang-format on
@@ -71,7 +75,7 @@ private Q_SLOTS:
         for (QAction *top : frmMain().win()->menuBar()->actions()) {
             actual << top->objectName() + QLatin1Char(' ') + top->text();
             for (QAction *a : top->menu()->actions()) {
-                QVERIFY(!a->isCheckable() && a->isVisible());
+                QVERIFY(a->isVisible());
                 if (a->isSeparator()) {
                     actual << a->objectName() + QStringLiteral(" -");
                     continue;
@@ -82,7 +86,8 @@ private Q_SLOTS:
                 actual << QStringList{a->objectName(), a->text(),
                                       keys.isEmpty() ? "-" : keys.join(", "),
                                       a->isEnabled() ? "on" : "off"}
-                              .join(' ');
+                              .join(' ')
+                       + (a->isCheckable() ? (a->isChecked() ? " [x]" : " [ ]") : "");
             }
         }
         QCOMPARE(actual, expected);
@@ -96,8 +101,11 @@ private Q_SLOTS:
         QVERIFY(
             !(w->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         QCOMPARE(w->minimumSize(), w->maximumSize());
-        QCOMPARE(w->centralWidget()->size(), QSize(556, 436));
-        QCOMPARE(w->rtfMain->geometry(), QRect(8, 8, 537, 417));
+        // The status bar takes its room from the text.
+        const int bar = w->statusBar()->height();
+        QVERIFY(w->statusBar()->isVisible() && bar > 0);
+        QCOMPARE(w->centralWidget()->size(), QSize(556, 436 - bar));
+        QCOMPARE(w->rtfMain->geometry(), QRect(8, 8, 537, 417 - bar));
         QCOMPARE(w->rtfMain->font().pointSizeF(), 9.75);
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->rtfMain));
         QCOMPARE(w->rtfMain->Text(), QString());

@@ -7,6 +7,7 @@
 #include "metrics.h"
 #include "richtextbox.h"
 #include "searchwindows.h"
+#include "statusbar.h"
 #include "version.h"
 
 #include <QAction>
@@ -91,6 +92,9 @@ FrmMainWindow::FrmMainWindow(QWidget *parent)
             openDocument(path);
     });
     buildLoadingPanel();
+    sbrStatus = new StatusBar(rtfMain, document, this);
+    setStatusBar(sbrStatus);
+    applyView();
 
     // The client area is 556 x 436 below the menu bar; the frame is fixed.
     const int menuHeight = menuBar()->sizeHint().height();
@@ -176,6 +180,8 @@ void FrmMainWindow::buildMenus()
     mnuHash = addItem(mnuInsert, "mnuHash", QStringLiteral("#"), QKeySequence(),
                       &FrmMainWindow::mnuHash_Click);
 
+    buildViewMenu();
+
     mnuHelp = addMenu(bar, "mnuHelp", QStringLiteral("&Help"));
     mnuHowToUse = addItem(mnuHelp, "mnuHowToUse", QStringLiteral("How to use..."), QKeySequence(),
                           &FrmMainWindow::howToUseRequested);
@@ -234,9 +240,6 @@ void FrmMainWindow::buildLoadingPanel()
     fraLoading->setAccessibleName(QStringLiteral("Loading"));
     fraLoading->setFrameShape(QFrame::StyledPanel);
     fraLoading->setAutoFillBackground(true);
-    const QRect text = rtfMain->geometry();
-    const int height = twips(375);
-    fraLoading->setGeometry(text.left() + 1, text.bottom() - height, text.width() - 2, height);
 
     prgLoading = new QProgressBar(fraLoading);
     prgLoading->setObjectName(QStringLiteral("prgLoading"));
