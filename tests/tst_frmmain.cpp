@@ -87,7 +87,7 @@ private Q_SLOTS:
                                       keys.isEmpty() ? "-" : keys.join(", "),
                                       a->isEnabled() ? "on" : "off"}
                               .join(' ')
-                       + (a->isCheckable() ? (a->isChecked() ? " [x]" : " [ ]") : "");
+                        + (a->isCheckable() ? (a->isChecked() ? " [x]" : " [ ]") : "");
             }
         }
         QCOMPARE(actual, expected);
@@ -146,6 +146,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("shift");
         QTest::addColumn<QString>("menu"); // empty: no menu opens
         QTest::newRow("alt+f") << int(Qt::Key_F) << false << "mnuFile";
+        QTest::newRow("alt+v") << int(Qt::Key_V) << false << "mnuView";
         QTest::newRow("alt+q") << int(Qt::Key_Q) << false << "";
         QTest::newRow("alt+shift+x") << int(Qt::Key_X) << true << "";
     }

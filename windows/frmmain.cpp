@@ -180,6 +180,7 @@ void FrmMainWindow::buildMenus()
     mnuHash = addItem(mnuInsert, "mnuHash", QStringLiteral("#"), QKeySequence(),
                       &FrmMainWindow::mnuHash_Click);
 
+    mnuView = addMenu(bar, "mnuView", QStringLiteral("&View"));
     buildViewMenu();
 
     mnuHelp = addMenu(bar, "mnuHelp", QStringLiteral("&Help"));

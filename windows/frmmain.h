@@ -168,6 +168,7 @@ private:
                      bool enabled = true);
     void buildMenus();
     void buildLoadingPanel();
+    // Fills the View menu as the settings of the last run say.
     void buildViewMenu();
     // Shows the text as the View menu's items and the zoom say.
     void applyView();

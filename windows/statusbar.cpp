@@ -44,10 +44,12 @@ QLabel *addLabel(QStatusBar *bar, const char *name, bool permanent)
     auto *label = new QLabel(bar);
     label->setObjectName(QLatin1String(name));
     label->setTextFormat(Qt::PlainText);
+    // In line with the text's edges above.
+    label->setContentsMargins(6, 0, 6, 0);
     if (permanent)
         bar->addPermanentWidget(label);
     else
-        bar->addWidget(label);
+        bar->addWidget(label, 1);
     return label;
 }
 
@@ -164,8 +166,8 @@ qsizetype StatusBar::selectedCharacters(const QTextCursor &cursor)
     };
     qsizetype count;
     if (m_counted.anchor == anchor && (m_counted.position > anchor) == (position > anchor)) {
-        const qsizetype moved = characters(qMin(position, m_counted.position),
-                                           qMax(position, m_counted.position));
+        const qsizetype moved
+            = characters(qMin(position, m_counted.position), qMax(position, m_counted.position));
         count = qAbs(position - anchor) > qAbs(m_counted.position - anchor)
             ? m_counted.characters + moved
             : m_counted.characters - moved;

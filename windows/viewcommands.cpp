@@ -10,7 +10,6 @@
 #include <QAction>
 #include <QFrame>
 #include <QMenu>
-#include <QMenuBar>
 #include <QSettings>
 
 namespace {
@@ -28,20 +27,15 @@ const QString zoomKey = QStringLiteral("View/Zoom");
 
 void FrmMainWindow::buildViewMenu()
 {
-    mnuView = menuBar()->addMenu(QStringLiteral("&View"));
-    mnuView->setObjectName(QStringLiteral("mnuView"));
-    mnuView->menuAction()->setObjectName(QStringLiteral("mnuView"));
-    mnuView->setAccessibleName(QStringLiteral("View"));
-
     const QSettings settings;
-    const auto addCheck = [this, &settings](const char *name, const QString &caption,
-                                            const QString &key, bool on,
-                                            void (FrmMainWindow::*handler)()) {
-        QAction *item = addItem(mnuView, name, caption, QKeySequence(), handler);
-        item->setCheckable(true);
-        item->setChecked(settings.value(key, on).toBool());
-        return item;
-    };
+    const auto addCheck
+        = [this, &settings](const char *name, const QString &caption, const QString &key, bool on,
+                            void (FrmMainWindow::*handler)()) {
+              QAction *item = addItem(mnuView, name, caption, QKeySequence(), handler);
+              item->setCheckable(true);
+              item->setChecked(settings.value(key, on).toBool());
+              return item;
+          };
     // Definition files are line-oriented: long lines are shown whole, with a
     // scroll bar, unless the user asks for them wrapped.
     mnuWordWrap = addCheck("mnuWordWrap", QStringLiteral("Word Wrap"), wordWrapKey, false,
