@@ -5,6 +5,7 @@
 #include "textcodec.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
@@ -112,6 +113,10 @@ void RichTextBox::onDocumentReplaced()
         m_earlier->readOnly = isReadOnly();
         m_earlier->flags = textInteractionFlags();
     }
+    // A file of n bytes has at most n + 1 lines: the gutter takes its width
+    // for those at once, not digit by digit as the lines come in.
+    if (m_model->isLoading())
+        m_linesRoom = QFileInfo(m_model->filePath()).size() + 1;
     disconnect(old, nullptr, this, nullptr);
     setDocument(m_model->textDocument());
     attachDocument(document());
@@ -320,7 +325,7 @@ int RichTextBox::lineNumberWidth() const
     // Room for at least three digits, so that the text does not shift
     // while a short document grows.
     int digits = 3;
-    for (int lines = blockCount(); lines >= 1000; lines /= 10)
+    for (qint64 lines = qMax<qint64>(blockCount(), m_linesRoom); lines >= 1000; lines /= 10)
         ++digits;
     QFont bold = font();
     bold.setBold(true);
@@ -330,6 +335,13 @@ int RichTextBox::lineNumberWidth() const
 
 void RichTextBox::updateLineNumberMargin()
 {
+    // Each change of the gutter's width changes the text area's, which lays
+    // out every line anew and keeps a layout object for each: on a big
+    // document (one being loaded, too) the gutter stays as wide as it may
+    // ever need to be. A small one gives the room back.
+    if (document()->characterCount() <= Document::loadPieceBytes
+        && !(m_model && m_model->isLoading()))
+        m_linesRoom = 0;
     const int width = lineNumberWidth();
     if (viewportMargins().left() != width)
         setViewportMargins(width, 0, 0, 0);

@@ -97,6 +97,8 @@ private:
     // plain; fewer steps (undone) mean the formatting is back. -1: none.
     int m_plainAtStep = -1;
     LineNumberArea *m_lineNumbers = nullptr;
+    // The most lines the gutter keeps room for while the document is big.
+    qint64 m_linesRoom = 0;
     // The line whose number is drawn as the current one.
     int m_caretLine = 0;
     // Wheel turns too small for a zoom step yet (touchpads send many).

@@ -137,7 +137,8 @@ private Q_SLOTS:
         QCOMPARE(w->sbrStatus->lblEncoding->text(), encoding);
     }
 
-    // A big file shows its progress while it loads, then its encoding.
+    // A big file shows its progress while it loads, then its encoding. The
+    // gutter keeps its width meanwhile: a change would lay out every line anew.
     void loadProgress()
     {
         FrmMainWindow *w = frmMain().win();
@@ -146,12 +147,16 @@ private Q_SLOTS:
         QVERIFY(TestUtil::writeBytes(path, QByteArray("\xC3\xA9 1 2 3\n").repeated(300000)));
         QVERIFY(w->openDocument(path));
         QVERIFY(w->document->isLoading());
+        const int textWidth = w->rtfMain->viewport()->width();
         QVERIFY(w->sbrStatus->lblLoading->isVisible());
         QVERIFY(!w->sbrStatus->lblEncoding->isVisible());
         QVERIFY(w->sbrStatus->lblLoading->text().startsWith(QStringLiteral("Loading... ")));
         QTRY_VERIFY(!w->document->isLoading());
         QVERIFY(!w->sbrStatus->lblLoading->isVisible());
         QCOMPARE(w->sbrStatus->lblEncoding->text(), QStringLiteral("UTF-8"));
+        QCOMPARE(w->rtfMain->viewport()->width(), textWidth);
+        w->mnuNew->trigger(); // a small document gives the room back
+        QVERIFY(w->rtfMain->viewport()->width() > textWidth);
     }
 
     // Each part of the status bar is read by its text. A label with no name
