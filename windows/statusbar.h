@@ -32,13 +32,14 @@ private:
     void showPosition();
     void showEncoding();
     void showLoadProgress(int percent);
-    void onLoadEnded();
+    void onLoadEnded(bool completed);
     void onTextReplaced();
     void onContentsChange(int position, int charsRemoved, int charsAdded);
     // Characters (code points) of the selection, counting a line break as one.
     qsizetype selectedCharacters(const QTextCursor &cursor);
     // True when the text between the positions has a character Windows-1252 lacks.
     bool needsUtf8(int from, int to) const;
+    static bool needsUtf8(const QString &text);
     void checkWholeText();
 
     RichTextBox *m_text;
@@ -55,6 +56,11 @@ private:
     // character Windows-1252 lacks; followed edit by edit, since looking at
     // all of a big document on every key would be too slow.
     bool m_needsUtf8 = false;
+    // Whether the text may hold a character outside the BMP (a surrogate
+    // pair, one character in two code units). Not in a Windows-1252 or
+    // ASCII file, the usual case; followed edit by edit like the above,
+    // so that Select All on a big document costs nothing to count.
+    bool m_mayHavePairs = false;
     // After a removal from such a document: a look at the whole text, once
     // typing pauses.
     QTimer *m_recheck = nullptr;
