@@ -40,6 +40,8 @@ bool answersOnTerminal(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    // The View settings live in ~/.config/vyx-editor/.
+    QCoreApplication::setOrganizationName(QStringLiteral("vyx-editor"));
     QCoreApplication::setApplicationName(QStringLiteral(VYX_PRODUCT_NAME));
     QCoreApplication::setApplicationVersion(QStringLiteral(VYX_PRODUCT_VERSION));
 

@@ -24,6 +24,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -519,6 +520,12 @@ void definitionColours(const QTemporaryDir &dir)
     }
     freshEditor();
     openFully(path50);
+    // As the editor starts: with line numbers and the status bar.
+    FrmMainWindow *w = frmMain().win();
+    if (!w->mnuLineNumbers->isChecked())
+        w->mnuLineNumbers->trigger();
+    if (!w->mnuStatusBar->isChecked())
+        w->mnuStatusBar->trigger();
     paintNow(editor());
     for (const bool on : {false, true}) {
         definitionView()->setColoursEnabled(on);
@@ -530,6 +537,29 @@ void definitionColours(const QTemporaryDir &dir)
                    paintNow(editor());
                });
     }
+    // What the line numbers cost, the colours on.
+    w->mnuLineNumbers->trigger();
+    QTest::keyClick(editor(), Qt::Key_End, Qt::ControlModifier);
+    paintNow(editor());
+    timeIt("page_up_at_end_50mb_numbers_off_ms", nullptr, [] {
+        QTest::keyClick(editor(), Qt::Key_PageUp);
+        paintNow(editor());
+    });
+    w->mnuLineNumbers->trigger();
+    // The status bar counts the characters of the selection; an edit makes
+    // it count afresh.
+    timeIt(
+        "select_all_50mb_ms",
+        [] {
+            editor()->moveCursor(QTextCursor::End);
+            QTest::keyClick(editor(), Qt::Key_X);
+            QTest::keyClick(editor(), Qt::Key_Backspace);
+            paintNow(editor());
+        },
+        [w] {
+            w->mnuSelectAll->trigger();
+            paintNow(editor());
+        });
 }
 
 void loadRtf(const QTemporaryDir &dir, int mb)
@@ -630,6 +660,8 @@ int main(int argc, char *argv[])
     QTemporaryDir xdg;
     qputenv("XDG_STATE_HOME", QFile::encodeName(xdg.filePath(QStringLiteral("state"))));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(xdg.filePath(QStringLiteral("config"))));
+    // The View settings the benchmark sets stay out of the user's own.
+    QStandardPaths::setTestModeEnabled(true);
     if (firstArg == "--rss-probe")
         return rssProbe(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     if (firstArg == "--rss-replace-probe")

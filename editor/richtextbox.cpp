@@ -6,12 +6,15 @@
 
 #include <QApplication>
 #include <QInputMethodEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
+#include <QWheelEvent>
 
 // How the control showed the document before a load: given back with it
 // when the load is cancelled.
@@ -23,10 +26,49 @@ struct RichTextBox::EarlierView
     Qt::TextInteractionFlags flags;
 };
 
+// The gutter with the line numbers: a strip of the control's frame beside
+// the viewport, painted by the control, which knows where its lines are.
+class RichTextBox::LineNumberArea : public QWidget
+{
+public:
+    explicit LineNumberArea(RichTextBox *text)
+        : QWidget(text)
+        , m_text(text)
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override { m_text->paintLineNumbers(event); }
+
+private:
+    RichTextBox *m_text;
+};
+
 RichTextBox::RichTextBox(QWidget *parent)
     : QPlainTextEdit(parent)
 {
+    m_lineNumbers = new LineNumberArea(this);
+    m_lineNumbers->setObjectName(QStringLiteral("lineNumbers"));
+    // Nothing visible names the strip of numbers.
+    m_lineNumbers->setAccessibleName(QStringLiteral("Line numbers"));
+    // The viewport tells what of it moved or changed; the gutter follows
+    // exactly that, so scrolling a page costs a page of numbers.
+    connect(this, &QPlainTextEdit::updateRequest, m_lineNumbers, [this](const QRect &rect, int dy) {
+        if (dy)
+            m_lineNumbers->scroll(0, dy);
+        else
+            m_lineNumbers->update(0, rect.y(), m_lineNumbers->width(), rect.height());
+    });
+    connect(this, &QPlainTextEdit::blockCountChanged, this, &RichTextBox::updateLineNumberMargin);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, m_lineNumbers, [this] {
+        const int line = textCursor().blockNumber();
+        if (line != m_caretLine) {
+            m_caretLine = line;
+            m_lineNumbers->update();
+        }
+    });
     attachDocument(document());
+    updateLineNumberMargin();
 }
 
 RichTextBox::~RichTextBox() = default;
@@ -72,12 +114,17 @@ void RichTextBox::onDocumentReplaced()
         m_earlier->readOnly = isReadOnly();
         m_earlier->flags = textInteractionFlags();
     }
+    // A file of n bytes has at most n + 1 lines: the gutter takes its width
+    // for those at once, not digit by digit as the lines come in.
+    if (m_model->isLoading())
+        m_linesRoom = QFileInfo(m_model->filePath()).size() + 1;
     disconnect(old, nullptr, this, nullptr);
     setDocument(m_model->textDocument());
     attachDocument(document());
     // The scroll bars settle on what the document holds now (their showing
     // is queued), before a load puts the rest in.
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    updateLineNumberMargin();
     Q_EMIT documentReplaced();
 }
 
@@ -289,4 +336,112 @@ bool RichTextBox::lineLimitAllows(const QTextCursor &cursor, QStringView text) c
     const QString before = first.text().left(cursor.selectionStart() - first.position());
     const QString after = last.text().mid(cursor.selectionEnd() - last.position());
     return longestLine(QString(before + text.toString() + after)) <= Document::maxLineLength;
+}
+
+void RichTextBox::wheelEvent(QWheelEvent *event)
+{
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        m_zoomWheel = 0;
+        QPlainTextEdit::wheelEvent(event);
+        return;
+    }
+    // One notch of a wheel is 120; a touchpad sends it in small parts.
+    m_zoomWheel += event->angleDelta().y();
+    const int steps = m_zoomWheel / QWheelEvent::DefaultDeltasPerStep;
+    m_zoomWheel %= QWheelEvent::DefaultDeltasPerStep;
+    if (steps)
+        Q_EMIT zoomRequested(steps);
+    event->accept();
+}
+
+void RichTextBox::setLineNumbersVisible(bool visible)
+{
+    m_lineNumbers->setVisible(visible);
+    updateLineNumberMargin();
+}
+
+bool RichTextBox::lineNumbersVisible() const
+{
+    return !m_lineNumbers->isHidden();
+}
+
+int RichTextBox::lineNumberWidth() const
+{
+    if (!lineNumbersVisible())
+        return 0;
+    // Room for at least three digits, so that the text does not shift
+    // while a short document grows.
+    int digits = 3;
+    for (qint64 lines = qMax<qint64>(blockCount(), m_linesRoom); lines >= 1000; lines /= 10)
+        ++digits;
+    QFont bold = font();
+    bold.setBold(true);
+    return QFontMetrics(bold).horizontalAdvance(QLatin1Char('9')) * digits
+        + 2 * QFontMetrics(font()).averageCharWidth();
+}
+
+void RichTextBox::updateLineNumberMargin()
+{
+    // Each change of the gutter's width changes the text area's, which lays
+    // out every line anew and keeps a layout object for each: on a big
+    // document (one being loaded, too) the gutter stays as wide as it may
+    // ever need to be. A small one gives the room back.
+    if (document()->characterCount() <= Document::loadPieceBytes
+        && !(m_model && m_model->isLoading()))
+        m_linesRoom = 0;
+    const int width = lineNumberWidth();
+    if (viewportMargins().left() != width)
+        setViewportMargins(width, 0, 0, 0);
+    const QRect frame = contentsRect();
+    m_lineNumbers->setGeometry(frame.left(), frame.top(), width, frame.height());
+}
+
+void RichTextBox::resizeEvent(QResizeEvent *event)
+{
+    QPlainTextEdit::resizeEvent(event);
+    updateLineNumberMargin();
+}
+
+void RichTextBox::changeEvent(QEvent *event)
+{
+    QPlainTextEdit::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        updateLineNumberMargin();
+}
+
+void RichTextBox::paintLineNumbers(QPaintEvent *event)
+{
+    QPainter painter(m_lineNumbers);
+    const QPalette &colours = palette();
+    painter.fillRect(event->rect(), colours.color(QPalette::Base));
+    // Fainter than the text but still easy to read: the text's colour mixed
+    // 60:40 with the background stays above a contrast of 4.5 on the usual
+    // palettes, where the theme's placeholder colour often does not.
+    const QColor text = colours.color(QPalette::Text);
+    const QColor base = colours.color(QPalette::Base);
+    const QColor muted = QColor::fromRgbF(text.redF() * 0.6f + base.redF() * 0.4f,
+                                          text.greenF() * 0.6f + base.greenF() * 0.4f,
+                                          text.blueF() * 0.6f + base.blueF() * 0.4f);
+    QFont bold = font();
+    bold.setBold(true);
+    const int right = m_lineNumbers->width() - QFontMetrics(font()).averageCharWidth();
+    const int lineHeight = fontMetrics().height();
+
+    // Only the lines on screen: a page of numbers, whatever the document's size.
+    QTextBlock block = firstVisibleBlock();
+    int number = block.blockNumber();
+    qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
+    while (block.isValid() && top <= event->rect().bottom()) {
+        const qreal height = blockBoundingRect(block).height();
+        if (block.isVisible() && top + height >= event->rect().top()) {
+            const bool current = number == m_caretLine;
+            painter.setPen(current ? text : muted);
+            painter.setFont(current ? bold : font());
+            painter.drawText(QRectF(0, top, right, lineHeight), Qt::AlignRight | Qt::AlignTop,
+                             QString::number(number + 1));
+        }
+        top += height;
+        block = block.next();
+        ++number;
+    }
 }

@@ -47,6 +47,10 @@ public:
     // line longer than the document's limit.
     bool lineLimitAllows(const QTextCursor &cursor, QStringView text) const;
 
+    // The numbers of the lines in a gutter left of the text; on at first.
+    void setLineNumbersVisible(bool visible);
+    bool lineNumbersVisible() const;
+
 Q_SIGNALS:
     // Raised once after every change of the content, whoever made it.
     void Change();
@@ -56,12 +60,17 @@ Q_SIGNALS:
     // A paste or drop was refused because it would make a line longer than
     // the limit; the window says so.
     void lineLimitRefused();
+    // Ctrl with the mouse wheel: bigger (steps > 0) or smaller text wanted.
+    void zoomRequested(int steps);
 
 protected:
     QMimeData *createMimeDataFromSelection() const override;
     void insertFromMimeData(const QMimeData *source) override;
     void keyPressEvent(QKeyEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
     // Runs a content replacement as one change, raising Change once after it.
     template<typename F>
@@ -71,6 +80,10 @@ private:
     struct EarlierView;
     // What the deleting key would delete (a null cursor for another key).
     QTextCursor deletedBy(const QKeyEvent *event) const;
+    class LineNumberArea;
+    int lineNumberWidth() const;
+    void updateLineNumberMargin();
+    void paintLineNumbers(QPaintEvent *event);
     void onContentsChange(int position, int charsRemoved, int charsAdded);
     void onDocumentReplaced();
     void onLoadStarted();
@@ -86,4 +99,11 @@ private:
     // The undo step count right after an insertion made a formatted document
     // plain; fewer steps (undone) mean the formatting is back. -1: none.
     int m_plainAtStep = -1;
+    LineNumberArea *m_lineNumbers = nullptr;
+    // The most lines the gutter keeps room for while the document is big.
+    qint64 m_linesRoom = 0;
+    // The line whose number is drawn as the current one.
+    int m_caretLine = 0;
+    // Wheel turns too small for a zoom step yet (touchpads send many).
+    int m_zoomWheel = 0;
 };

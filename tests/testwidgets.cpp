@@ -4,8 +4,21 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QWidget>
+
+namespace {
+
+// The editor window keeps its View settings with QSettings: every widget
+// test reads and writes a test location, never the user's own.
+void useTestLocations()
+{
+    QStandardPaths::setTestModeEnabled(true);
+}
+Q_CONSTRUCTOR_FUNCTION(useTestLocations)
+
+} // namespace
 
 namespace TestUtil {
 

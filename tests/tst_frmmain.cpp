@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
@@ -65,6 +66,9 @@ private Q_SLOTS:
             "mnuSelectAll Select All Ctrl+A on",
             "mnuInsert &Insert", "mnuInclude Include Line - on", "mnuItemSeparator Item Separator - on",
             "mnuSep4 -", "mnuDoubleSlash // - on", "mnuHash # - on",
+            "mnuView &View", "mnuWordWrap Word Wrap - on [ ]", "mnuLineNumbers Line Numbers - on [x]",
+            "mnuStatusBar Status Bar - on [x]", "mnuSep6 -", "mnuZoomIn Zoom In Ctrl++, Ctrl+= on",
+            "mnuZoomOut Zoom Out Ctrl+- on", "mnuResetZoom Reset Zoom Ctrl+0 off",
             "mnuHelp &Help", "mnuHowToUse How to use... - on", "mnuSep5 -", "mnuAbout About VYX Editor 1.0 - on",
         };
         // clang-format on
@@ -72,7 +76,7 @@ private Q_SLOTS:
         for (QAction *top : frmMain().win()->menuBar()->actions()) {
             actual << top->objectName() + QLatin1Char(' ') + top->text();
             for (QAction *a : top->menu()->actions()) {
-                QVERIFY(!a->isCheckable() && a->isVisible());
+                QVERIFY(a->isVisible());
                 if (a->isSeparator()) {
                     actual << a->objectName() + QStringLiteral(" -");
                     continue;
@@ -83,7 +87,8 @@ private Q_SLOTS:
                 actual << QStringList{a->objectName(), a->text(),
                                       keys.isEmpty() ? "-" : keys.join(", "),
                                       a->isEnabled() ? "on" : "off"}
-                              .join(' ');
+                              .join(' ')
+                        + (a->isCheckable() ? (a->isChecked() ? " [x]" : " [ ]") : "");
             }
         }
         QCOMPARE(actual, expected);
@@ -97,8 +102,11 @@ private Q_SLOTS:
         QVERIFY(
             !(w->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         QCOMPARE(w->minimumSize(), w->maximumSize());
-        QCOMPARE(w->centralWidget()->size(), QSize(556, 436));
-        QCOMPARE(w->rtfMain->geometry(), QRect(8, 8, 537, 417));
+        // The status bar takes its room from the text.
+        const int bar = w->statusBar()->height();
+        QVERIFY(w->statusBar()->isVisible() && bar > 0);
+        QCOMPARE(w->centralWidget()->size(), QSize(556, 436 - bar));
+        QCOMPARE(w->rtfMain->geometry(), QRect(8, 8, 537, 417 - bar));
         QCOMPARE(w->rtfMain->font().pointSizeF(), 9.75);
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->rtfMain));
         QCOMPARE(w->rtfMain->Text(), QString());
@@ -139,6 +147,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("shift");
         QTest::addColumn<QString>("menu"); // empty: no menu opens
         QTest::newRow("alt+f") << int(Qt::Key_F) << false << "mnuFile";
+        QTest::newRow("alt+v") << int(Qt::Key_V) << false << "mnuView";
         QTest::newRow("alt+q") << int(Qt::Key_Q) << false << "";
         QTest::newRow("alt+shift+x") << int(Qt::Key_X) << true << "";
     }

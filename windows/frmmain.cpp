@@ -9,6 +9,7 @@
 #include "metrics.h"
 #include "richtextbox.h"
 #include "searchwindows.h"
+#include "statusbar.h"
 #include "version.h"
 
 #include <QAction>
@@ -95,6 +96,9 @@ FrmMainWindow::FrmMainWindow(QWidget *parent)
     });
     buildLoadingPanel();
     buildFindInFiles();
+    sbrStatus = new StatusBar(rtfMain, document, this);
+    setStatusBar(sbrStatus);
+    applyView();
 
     // The client area is 556 x 436 below the menu bar; the frame is fixed.
     const int menuHeight = menuBar()->sizeHint().height();
@@ -184,6 +188,9 @@ void FrmMainWindow::buildMenus()
     mnuHash = addItem(mnuInsert, "mnuHash", QStringLiteral("#"), QKeySequence(),
                       &FrmMainWindow::mnuHash_Click);
 
+    mnuView = addMenu(bar, "mnuView", QStringLiteral("&View"));
+    buildViewMenu();
+
     mnuHelp = addMenu(bar, "mnuHelp", QStringLiteral("&Help"));
     mnuHowToUse = addItem(mnuHelp, "mnuHowToUse", QStringLiteral("How to use..."), QKeySequence(),
                           &FrmMainWindow::howToUseRequested);
@@ -242,9 +249,6 @@ void FrmMainWindow::buildLoadingPanel()
     fraLoading->setAccessibleName(QStringLiteral("Loading"));
     fraLoading->setFrameShape(QFrame::StyledPanel);
     fraLoading->setAutoFillBackground(true);
-    const QRect text = rtfMain->geometry();
-    const int height = twips(375);
-    fraLoading->setGeometry(text.left() + 1, text.bottom() - height, text.width() - 2, height);
 
     prgLoading = new QProgressBar(fraLoading);
     prgLoading->setObjectName(QStringLiteral("prgLoading"));

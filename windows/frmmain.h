@@ -23,6 +23,7 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 class RichTextBox;
+class StatusBar;
 
 // The editor window while it is loaded: the document, the editing control
 // that shows it, the file dialog and the menu tree, built from their
@@ -73,6 +74,15 @@ public:
     QAction *mnuDoubleSlash = nullptr;
     QAction *mnuHash = nullptr;
 
+    QMenu *mnuView = nullptr;
+    QAction *mnuWordWrap = nullptr;
+    QAction *mnuLineNumbers = nullptr;
+    QAction *mnuStatusBar = nullptr;
+    QAction *mnuSep6 = nullptr;
+    QAction *mnuZoomIn = nullptr;
+    QAction *mnuZoomOut = nullptr;
+    QAction *mnuResetZoom = nullptr;
+
     QMenu *mnuHelp = nullptr;
     QAction *mnuHowToUse = nullptr;
     QAction *mnuSep5 = nullptr;
@@ -96,6 +106,9 @@ public:
     QProgressBar *prgLoading = nullptr;
     QPushButton *cmdCancelLoad = nullptr;
     QAction *actCancelLoad = nullptr;
+
+    // Where the caret is, the encoding and line ends Save writes, load progress.
+    StatusBar *sbrStatus = nullptr;
 
     // The File menu's commands.
     void mnuNew_Click();
@@ -122,6 +135,14 @@ public:
     void mnuItemSeparator_Click();
     void mnuDoubleSlash_Click();
     void mnuHash_Click();
+    // The View menu's commands: how the text is shown, remembered for the
+    // next start.
+    void mnuWordWrap_Click();
+    void mnuLineNumbers_Click();
+    void mnuStatusBar_Click();
+    void mnuZoomIn_Click();
+    void mnuZoomOut_Click();
+    void mnuResetZoom_Click();
 
     // Asks "Save Changes?" when the document has unsaved changes. Returns true
     // when the caller may go on and drop the text: nothing to save, the user
@@ -170,6 +191,14 @@ private:
                      bool enabled = true);
     void buildMenus();
     void buildLoadingPanel();
+    // Fills the View menu as the settings of the last run say.
+    void buildViewMenu();
+    // Shows the text as the View menu's items and the zoom say.
+    void applyView();
+    void saveView() const;
+    void zoomBy(int steps);
+    // The text fills the client area above the status bar, when shown.
+    void layOutText();
     void onLoadStarted();
     void onLoadEnded();
     void buildFindInFiles();
@@ -182,6 +211,8 @@ private:
     QTimer *m_showLoading = nullptr;
     // The menu items' states from before a load, given back after it.
     QHash<QAction *, bool> m_enabledBeforeLoad;
+    // Points added to the text's size by zooming.
+    int m_zoom = 0;
 };
 
 // The editor's state object: lives for the whole run, while its window comes
