@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QPlainTextEdit>
+#include <QUrl>
 
 #include <memory>
 
@@ -56,9 +58,13 @@ Q_SIGNALS:
     // A paste or drop was refused because it would make a line longer than
     // the limit; the window says so.
     void lineLimitRefused();
+    // Files were dropped on the control (from a file manager, say): they are
+    // for the window to open, not text to insert.
+    void filesDropped(const QList<QUrl> &files);
 
 protected:
     QMimeData *createMimeDataFromSelection() const override;
+    bool canInsertFromMimeData(const QMimeData *source) const override;
     void insertFromMimeData(const QMimeData *source) override;
     void keyPressEvent(QKeyEvent *event) override;
 

@@ -4,11 +4,12 @@
 #include "definitionview.h"
 #include "document.h"
 #include "journal.h"
-#include "recoveryjournal.h"
 #include "messagebox.h"
 #include "metrics.h"
+#include "recoveryjournal.h"
 #include "richtextbox.h"
 #include "searchwindows.h"
+#include "textcodec.h"
 #include "version.h"
 
 #include <QAction>
@@ -20,6 +21,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTimer>
 
 namespace {
@@ -77,6 +79,10 @@ FrmMainWindow::FrmMainWindow(QWidget *parent)
     journal = new RecoveryJournal(document, rtfMain, frmMain().journalStore(), this);
     connect(rtfMain, &RichTextBox::Change, this, &FrmMainWindow::rtfMain_Change);
     connect(rtfMain, &RichTextBox::lineLimitRefused, this, &FrmMainWindow::refuseLongLine);
+    // Queued: the drop is over, and the drag source released, before
+    // "Save Changes?" may ask.
+    connect(rtfMain, &RichTextBox::filesDropped, this, &FrmMainWindow::openDroppedFiles,
+            Qt::QueuedConnection);
     rtfMain->installEventFilter(this);
 
     // The open and save dialogs offer text files and VYX files, starting on
@@ -100,6 +106,11 @@ FrmMainWindow::FrmMainWindow(QWidget *parent)
     const int menuHeight = menuBar()->sizeHint().height();
     setFixedSize(twips(8340), twips(6540) + menuHeight);
     setGeometry(twips(1995), twips(2010), twips(8340), twips(6540) + menuHeight);
+    // Where the window was last left; showing it moves it back onto the
+    // screen if it no longer fits there (see fitOnScreen).
+    const QVariant place = QSettings().value(QStringLiteral("MainWindow/position"));
+    if (place.canConvert<QPoint>())
+        setGeometry(QRect(place.toPoint(), size()));
     m_heightWithoutResults = height();
 
     rtfMain->setFocus();
@@ -134,6 +145,7 @@ void FrmMainWindow::buildMenus()
     // Ctrl+S belongs to "Save As...": the editor's users know it that way.
     mnuSaveAs = addItem(mnuFile, "mnuSaveAs", QStringLiteral("Save As..."),
                         QKeySequence(Qt::CTRL | Qt::Key_S), &FrmMainWindow::mnuSaveAs_Click);
+    buildFileHistoryMenus();
     mnuSep = addSeparator(mnuFile, "mnuSep");
     mnuExit = addItem(mnuFile, "mnuExit", QStringLiteral("Exit"), QKeySequence(),
                       &FrmMainWindow::mnuExit_Click);
@@ -192,6 +204,37 @@ void FrmMainWindow::buildMenus()
                        QKeySequence(), &FrmMainWindow::aboutRequested);
 }
 
+void FrmMainWindow::buildFileHistoryMenus()
+{
+    mnuRecentFiles = mnuFile->addMenu(QStringLiteral("Recent Files"));
+    mnuRecentFiles->setObjectName(QStringLiteral("mnuRecentFiles"));
+    mnuRecentFiles->menuAction()->setObjectName(QStringLiteral("mnuRecentFiles"));
+    mnuClearRecentFiles
+        = addItem(mnuRecentFiles, "mnuClearRecentFiles", QStringLiteral("Clear Recent Files"),
+                  QKeySequence(), &FrmMainWindow::mnuClearRecentFiles_Click);
+    fillRecentFiles();
+
+    mnuReopenEncoding = mnuFile->addMenu(QStringLiteral("Reopen with Encoding"));
+    mnuReopenEncoding->setObjectName(QStringLiteral("mnuReopenEncoding"));
+    mnuReopenEncoding->menuAction()->setObjectName(QStringLiteral("mnuReopenEncoding"));
+    const auto addEncodings = [this](const QStringList &names) {
+        for (const QString &name : names) {
+            QAction *item = mnuReopenEncoding->addAction(name);
+            item->setObjectName(QStringLiteral("mnuEncoding_") + name);
+            connect(item, &QAction::triggered, this, [this, name] { reopenWithEncoding(name); });
+        }
+    };
+    addEncodings(detectedEncodingNames());
+    mnuReopenEncoding->addSeparator();
+    addEncodings(legacyEncodingNames());
+    mnuReopenEncoding->menuAction()->setEnabled(false);
+    connect(document, &Document::filePathChanged, this, [this](const QString &path) {
+        mnuReopenEncoding->menuAction()->setEnabled(!path.isEmpty());
+    });
+    // The status bar names document->encodingLabel(), following
+    // Document::encodingChanged.
+}
+
 // Ctrl+X and Ctrl+C typed in the text are the control's own, acting on the
 // selection; like the menu's Cut and Copy they make Paste available.
 bool FrmMainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -202,6 +245,15 @@ bool FrmMainWindow::eventFilter(QObject *watched, QEvent *event)
             mnuPaste->setEnabled(true);
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void FrmMainWindow::hideEvent(QHideEvent *event)
+{
+    if (!event->spontaneous()) {
+        QSettings().setValue(QStringLiteral("MainWindow/position"), geometry().topLeft());
+        rememberPlace();
+    }
+    QMainWindow::hideEvent(event);
 }
 
 void FrmMainWindow::changeEvent(QEvent *event)
@@ -316,6 +368,7 @@ void FrmMainWindow::onLoadEnded()
     for (auto it = m_enabledBeforeLoad.cbegin(); it != m_enabledBeforeLoad.cend(); ++it)
         it.key()->setEnabled(it.value());
     m_enabledBeforeLoad.clear();
+    mnuReopenEncoding->menuAction()->setEnabled(!document->filePath().isEmpty());
     for (QWidget *search : std::initializer_list<QWidget *>{frmFind, frmReplace, frmGoToLine})
         if (search)
             search->setEnabled(true);
