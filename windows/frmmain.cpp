@@ -209,6 +209,7 @@ void FrmMainWindow::buildFileHistoryMenus()
     mnuRecentFiles = mnuFile->addMenu(QStringLiteral("Recent Files"));
     mnuRecentFiles->setObjectName(QStringLiteral("mnuRecentFiles"));
     mnuRecentFiles->menuAction()->setObjectName(QStringLiteral("mnuRecentFiles"));
+    mnuRecentFiles->setAccessibleName(mnuRecentFiles->title());
     mnuClearRecentFiles
         = addItem(mnuRecentFiles, "mnuClearRecentFiles", QStringLiteral("Clear Recent Files"),
                   QKeySequence(), &FrmMainWindow::mnuClearRecentFiles_Click);
@@ -217,6 +218,7 @@ void FrmMainWindow::buildFileHistoryMenus()
     mnuReopenEncoding = mnuFile->addMenu(QStringLiteral("Reopen with Encoding"));
     mnuReopenEncoding->setObjectName(QStringLiteral("mnuReopenEncoding"));
     mnuReopenEncoding->menuAction()->setObjectName(QStringLiteral("mnuReopenEncoding"));
+    mnuReopenEncoding->setAccessibleName(mnuReopenEncoding->title());
     const auto addEncodings = [this](const QStringList &names) {
         for (const QString &name : names) {
             QAction *item = mnuReopenEncoding->addAction(name);
