@@ -177,9 +177,12 @@ void FrmMainWindow::rememberPlace()
 
 void FrmMainWindow::fillRecentFiles()
 {
+    // The item chosen may be the one running: it goes once that is over.
     for (QAction *item : mnuRecentFiles->actions()) {
-        if (item != mnuClearRecentFiles)
-            delete item;
+        if (item != mnuClearRecentFiles) {
+            mnuRecentFiles->removeAction(item);
+            item->deleteLater();
+        }
     }
     const QStringList files = FileHistory::recentFiles();
     QList<QAction *> items;
