@@ -1,6 +1,7 @@
 #include "metrics.h"
 
 #include <QGuiApplication>
+#include <QLayout>
 #include <QMainWindow>
 #include <QScreen>
 #include <QStringList>
@@ -100,13 +101,16 @@ void fitOnScreen(QWidget *window)
     if (client.size() != window->size()) {
         auto *main = qobject_cast<QMainWindow *>(window);
         QWidget *container = main && main->centralWidget() ? main->centralWidget() : window;
+        // A window not yet shown has not yet given its client area its size.
+        if (window->layout())
+            window->layout()->setGeometry(window->rect());
         const QSize designed = container->size();
-        const QSize shrink = window->size() - client.size();
         if (window->minimumSize() == window->maximumSize())
             window->setFixedSize(client.size());
         else
             window->resize(client.size());
-        container->resize(designed - shrink);
+        if (window->layout())
+            window->layout()->setGeometry(window->rect());
         followSmallerSize(container, designed);
     }
     window->setGeometry(client);
