@@ -1,3 +1,4 @@
+#include "commandline.h"
 #include "frmmain.h"
 #include "helpmenu.h"
 #include "memory.h"
@@ -12,15 +13,6 @@
 
 namespace {
 
-void describe(QCommandLineParser &parser)
-{
-    parser.setApplicationDescription(QStringLiteral("Editor for VYX object definition files."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The file to open."),
-                                 QStringLiteral("[FILE]"));
-}
-
 // --help and --version only print: answer them without a display, so that
 // they also work on a terminal without a desktop. Anything else, including
 // the toolkit's own options (-platform...), is parsed once QApplication has
@@ -31,7 +23,7 @@ bool answersOnTerminal(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
-    describe(parser);
+    describeCommandLine(parser);
     return parser.parse(args)
         && (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version")));
 }
@@ -44,11 +36,12 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("vyx-editor"));
     QCoreApplication::setApplicationName(QStringLiteral(VYX_PRODUCT_NAME));
     QCoreApplication::setApplicationVersion(QStringLiteral(VYX_PRODUCT_VERSION));
+    QCoreApplication::setOrganizationName(QStringLiteral("vyx-editor"));
 
     if (answersOnTerminal(argc, argv)) {
         QCoreApplication app(argc, argv);
         QCommandLineParser parser;
-        describe(parser);
+        describeCommandLine(parser);
         parser.process(app); // prints and exits
         return 0;
     }
@@ -60,13 +53,15 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("vyx-editor"));
 
     QCommandLineParser parser;
-    describe(parser);
+    describeCommandLine(parser);
     parser.process(app);
-    const QStringList files = parser.positionalArguments();
-    if (files.size() > 1) {
-        std::fputs(qPrintable(QStringLiteral("%1: one file at a time, please.\n%2")
-                                  .arg(QCoreApplication::applicationName(), parser.helpText())),
-                   stderr);
+    FileToOpen file;
+    QString error;
+    if (!fileToOpen(parser, &file, &error)) {
+        std::fputs(
+            qPrintable(QStringLiteral("%1: %2\n%3")
+                           .arg(QCoreApplication::applicationName(), error, parser.helpText())),
+            stderr);
         return 1;
     }
 
@@ -79,7 +74,7 @@ int main(int argc, char *argv[])
     installStartupTrace(frmMain().window());
     // A file named on the command line opens as if chosen in the open
     // dialog; if it cannot be read, the user is told over an empty editor.
-    if (!files.isEmpty() && !recovered)
-        frmMain().win()->openDocument(files.first());
+    if (!file.path.isEmpty() && !recovered)
+        frmMain().win()->openDocument(file.path, file.line);
     return QApplication::exec();
 }

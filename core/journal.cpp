@@ -17,7 +17,8 @@
 namespace {
 
 constexpr quint32 journalMagic = 0x56594a31; // "VYJ1"
-constexpr quint32 journalVersion = 1;
+// 2 adds the legacy encoding after the text; journals of 1 still read.
+constexpr quint32 journalVersion = 2;
 const QLatin1String journalSuffix(".journal");
 
 } // namespace
@@ -29,7 +30,8 @@ QByteArray serializeJournal(const JournalEntry &e)
     out.setVersion(QDataStream::Qt_6_4);
     out << journalMagic << journalVersion << e.path << e.identity.exists << e.identity.device
         << e.identity.inode << e.identity.size << e.identity.mtimeNs << qint32(e.encoding) << e.bom
-        << qint32(e.caret) << e.changed << e.text << journalMagic;
+        << qint32(e.caret) << e.changed << e.text << e.legacyEncoding << e.legacyExact
+        << journalMagic;
     return bytes;
 }
 
@@ -40,11 +42,14 @@ bool parseJournal(const QByteArray &bytes, JournalEntry *e)
     quint32 magic = 0, version = 0, endMagic = 0;
     qint32 encoding = 0, caret = 0;
     in >> magic >> version;
-    if (magic != journalMagic || version != journalVersion)
+    if (magic != journalMagic || version < 1 || version > journalVersion)
         return false;
     in >> e->path >> e->identity.exists >> e->identity.device >> e->identity.inode
         >> e->identity.size >> e->identity.mtimeNs >> encoding >> e->bom >> caret >> e->changed
-        >> e->text >> endMagic;
+        >> e->text;
+    if (version >= 2)
+        in >> e->legacyEncoding >> e->legacyExact;
+    in >> endMagic;
     if (in.status() != QDataStream::Ok || endMagic != journalMagic
         || encoding < int(TextEncoding::Auto) || encoding > int(TextEncoding::Utf16BE))
         return false;

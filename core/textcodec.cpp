@@ -703,3 +703,78 @@ QList<std::pair<qsizetype, qsizetype>> misplacedKeptBytes(QStringView text, Text
     });
     return runs;
 }
+
+QStringList detectedEncodingNames()
+{
+    return {QStringLiteral("UTF-8"), QStringLiteral("UTF-16 LE"), QStringLiteral("UTF-16 BE"),
+            QStringLiteral("Windows-1252")};
+}
+
+QStringList legacyEncodingNames()
+{
+    return {QStringLiteral("Shift_JIS"),    QStringLiteral("GBK"),
+            QStringLiteral("GB18030"),      QStringLiteral("Big5"),
+            QStringLiteral("EUC-KR"),       QStringLiteral("KOI8-R"),
+            QStringLiteral("Windows-1250"), QStringLiteral("Windows-1251"),
+            QStringLiteral("ISO-8859-1"),   QStringLiteral("ISO-8859-2"),
+            QStringLiteral("ISO-8859-5"),   QStringLiteral("ISO-8859-15")};
+}
+
+QString encodingName(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf8:
+        return QStringLiteral("UTF-8");
+    case TextEncoding::Utf16LE:
+        return QStringLiteral("UTF-16 LE");
+    case TextEncoding::Utf16BE:
+        return QStringLiteral("UTF-16 BE");
+    case TextEncoding::Auto:
+    case TextEncoding::Windows1252:
+        break;
+    }
+    return QStringLiteral("Windows-1252");
+}
+
+bool encodingForName(const QString &name, TextEncoding *encoding)
+{
+    for (const TextEncoding e : {TextEncoding::Utf8, TextEncoding::Utf16LE, TextEncoding::Utf16BE,
+                                 TextEncoding::Windows1252}) {
+        if (encodingName(e) == name) {
+            *encoding = e;
+            return true;
+        }
+    }
+    return false;
+}
+
+QString decodeLegacy(QByteArrayView bytes, const QString &codec, bool *exact)
+{
+    QStringDecoder decoder(codec.toLatin1().constData(), QStringConverter::Flag::Stateless);
+    if (!decoder.isValid()) {
+        *exact = false;
+        return QString();
+    }
+    const QString text = decoder.decode(bytes);
+    QByteArray back;
+    // Checked on the bytes themselves: some decoders map several byte
+    // sequences to one character, which only the way back shows.
+    *exact = !decoder.hasError() && !anyDocumentCannotHold(text) && encodeLegacy(text, codec, &back)
+        && back == bytes;
+    return text;
+}
+
+bool encodeLegacy(QStringView text, const QString &codec, QByteArray *out)
+{
+    QStringEncoder encoder(codec.toLatin1().constData(), QStringConverter::Flag::Stateless);
+    if (!encoder.isValid())
+        return false;
+    *out = encoder.encode(text);
+    if (encoder.hasError())
+        return false;
+    // Qt's own Latin-1 encoder puts '?' for a character it lacks without an
+    // error: only decoding the bytes again tells.
+    QStringDecoder decoder(codec.toLatin1().constData(), QStringConverter::Flag::Stateless);
+    const QString back = decoder.decode(*out);
+    return back == text && !decoder.hasError();
+}

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // How a document's bytes were (or will be) encoded on disk.
 enum class TextEncoding {
@@ -98,3 +99,22 @@ bool fitsEncoding(QStringView text, TextEncoding encoding);
 qsizetype misplacedKeptByte(QStringView text, TextEncoding encoding);
 // Every run of such bytes, as its start and length.
 QList<std::pair<qsizetype, qsizetype>> misplacedKeptBytes(QStringView text, TextEncoding encoding);
+// The encodings a file can be read again in by name (File > Reopen with
+// Encoding): first those the editor detects by itself, then legacy ones,
+// which Qt converts through ICU.
+QStringList detectedEncodingNames();
+QStringList legacyEncodingNames();
+// The name a user knows an encoding by ("UTF-8", "Windows-1252"); Auto is
+// named as what it writes when every character fits, Windows-1252.
+QString encodingName(TextEncoding encoding);
+// The detected encoding of that name; false when it names none of them.
+bool encodingForName(const QString &name, TextEncoding *encoding);
+
+// A legacy encoding: decodes bytes whole and tells whether the bytes come
+// back exactly when the text is encoded again (a character decoded as a
+// replacement, two byte sequences for one character, or a character the
+// editing control cannot hold as itself all make it not exact).
+QString decodeLegacy(QByteArrayView bytes, const QString &codec, bool *exact);
+// Encodes text in a legacy encoding; false when a character has no bytes
+// there (*out is then partial).
+bool encodeLegacy(QStringView text, const QString &codec, QByteArray *out);

@@ -56,6 +56,11 @@ struct Document::Load
     TextFormat format;
     RtfContent rtf;
     std::unique_ptr<RtfInserter> inserter;
+    // A legacy encoding is decoded whole by Qt, then put in a slice at a time.
+    QString legacyCodec;
+    QString legacyText;
+    qsizetype legacyPos = 0;
+    bool legacyExact = false;
     QTextCursor cursor;
 
     QTextDocument *earlier = nullptr;
@@ -66,6 +71,8 @@ struct Document::Load
     {
         if (inserter)
             return rtf.text.isEmpty() ? 100 : int(inserter->inserted() * 100 / rtf.text.size());
+        if (!legacyCodec.isEmpty())
+            return legacyText.isEmpty() ? 100 : int(legacyPos * 100 / legacyText.size());
         return pieces->bytesTotal() == 0 ? 100
                                          : int(pieces->bytesDone() * 100 / pieces->bytesTotal());
     }
@@ -133,6 +140,22 @@ void Document::setEncoding(TextEncoding encoding, bool bom)
 {
     m_encoding = encoding;
     m_bom = bom;
+    m_legacyCodec.clear();
+    m_legacyExact = false;
+    Q_EMIT encodingChanged();
+}
+
+QString Document::encodingLabel() const
+{
+    return m_legacyCodec.isEmpty() ? encodingName(m_encoding) : m_legacyCodec;
+}
+
+bool Document::cannotWriteBackExactly() const
+{
+    if (m_legacyCodec.isEmpty())
+        return false;
+    QByteArray bytes;
+    return !m_legacyExact || !encodeLegacy(text(), m_legacyCodec, &bytes);
 }
 
 bool Document::saveChangesEncoding() const
@@ -200,7 +223,8 @@ void Document::forgetFile()
 }
 
 void Document::restore(const QString &path, const FileIdentity &identity, TextEncoding encoding,
-                       bool bom, const QString &text)
+                       bool bom, const QString &text, const QString &legacyEncoding,
+                       bool legacyExact)
 {
     cancelLoad();
     m_doc->setPlainText(text);
@@ -211,6 +235,11 @@ void Document::restore(const QString &path, const FileIdentity &identity, TextEn
         m_file.restore(path, identity);
     m_richSource = false;
     setEncoding(encoding, bom);
+    if (legacyEncodingNames().contains(legacyEncoding)) {
+        m_legacyCodec = legacyEncoding;
+        m_legacyExact = legacyExact;
+        Q_EMIT encodingChanged();
+    }
     setFilePath(path);
 }
 
@@ -223,6 +252,18 @@ bool Document::load(const QString &path, bool richText)
 }
 
 bool Document::beginLoad(const QString &path, bool richText)
+{
+    return startLoad(path, richText, QString());
+}
+
+bool Document::beginReload(const QString &encodingName)
+{
+    if (m_path.isEmpty() || isLoading())
+        return false;
+    return startLoad(m_path, false, encodingName);
+}
+
+bool Document::startLoad(const QString &path, bool richText, const QString &encodingName)
 {
     cancelLoad();
     m_errorString.clear();
@@ -247,7 +288,22 @@ bool Document::beginLoad(const QString &path, bool richText)
             = tr("It has a line longer than %1 characters, too long to edit.").arg(maxLineLength);
         return true;
     };
-    if (richText && looksLikeRtf(bytes)) {
+    TextEncoding chosen = TextEncoding::Auto;
+    if (legacyEncodingNames().contains(encodingName)) {
+        load->legacyCodec = encodingName;
+        load->legacyText = decodeLegacy(bytes, encodingName, &load->legacyExact);
+        load->file.releaseBytes();
+        if (refuseLongLines(longestLine(load->legacyText)))
+            return false;
+    } else if (encodingForName(encodingName, &chosen)) {
+        // The byte order mark of the encoding chosen, if the file has one,
+        // stays a mark rather than a character.
+        const TextFormat found = detectTextFormat(bytes);
+        load->format = {chosen, found.bom && found.encoding == chosen};
+        if (refuseLongLines(longestLine(bytes, load->format)))
+            return false;
+        load->pieces = std::make_unique<TextPieces>(bytes, load->format, loadPieceBytes);
+    } else if (richText && looksLikeRtf(bytes)) {
         load->rtf = readRtf(bytes);
         load->file.releaseBytes();
         if (refuseLongLines(longestLine(load->rtf.text)))
@@ -325,6 +381,18 @@ bool Document::loadStep(qsizetype pieces)
     for (qsizetype i = 0; i < pieces && more; ++i) {
         if (l.inserter) {
             more = l.inserter->insertSome(l.cursor, loadPieceBytes);
+        } else if (!l.legacyCodec.isEmpty()) {
+            // A slice never ends inside a character or between CR and LF,
+            // which would make two line ends of one.
+            qsizetype end = qMin(l.legacyText.size(), l.legacyPos + loadPieceBytes);
+            while (end < l.legacyText.size() && end > l.legacyPos + 1
+                   && (l.legacyText.at(end - 1) == u'\r'
+                       || l.legacyText.at(end - 1).isHighSurrogate()))
+                --end;
+            l.cursor.insertText(
+                QStringView(l.legacyText).mid(l.legacyPos, end - l.legacyPos).toString());
+            l.legacyPos = end;
+            more = end < l.legacyText.size();
         } else {
             QString piece;
             if (l.pieces->next(&piece))
@@ -355,10 +423,15 @@ void Document::completeLoad()
     m_doc->setUndoRedoEnabled(true);
     m_doc->setModified(false);
     m_richSource = done->inserter != nullptr;
-    if (done->inserter)
+    if (done->inserter || !done->legacyCodec.isEmpty())
         setEncoding(TextEncoding::Auto, false);
     else
         setEncoding(done->format.encoding, done->format.bom);
+    if (!done->legacyCodec.isEmpty()) {
+        m_legacyCodec = done->legacyCodec;
+        m_legacyExact = done->legacyExact;
+        Q_EMIT encodingChanged();
+    }
     done->pieces.reset();
     done->file.releaseBytes();
     m_file = std::move(done->file);
@@ -394,6 +467,14 @@ QByteArray Document::encodedText(TextEncoding *used) const
     TextEncoding encoding = m_encoding;
     bool bom = m_bom;
     QByteArray out;
+    if (!m_legacyCodec.isEmpty()) {
+        // Legacy files are small; a multi-byte encoding is encoded whole
+        // rather than cut between slices.
+        *used = encoding;
+        if (!encodeLegacy(withLineEnds(raw, QLatin1String("\r\n")), m_legacyCodec, &out))
+            return QByteArray();
+        return out;
+    }
     out.reserve(raw.size() + raw.size() / 32);
     qsizetype pos = 0;
     do {
@@ -435,6 +516,10 @@ bool Document::save(const QString &path)
                                 .arg(maxLineLength);
             return false;
         }
+    }
+    if (cannotWriteBackExactly()) {
+        m_errorString = tr("The text cannot be written back exactly in %1.").arg(m_legacyCodec);
+        return false;
     }
     TextEncoding used = m_encoding;
     const QByteArray bytes = encodedText(&used);

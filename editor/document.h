@@ -67,6 +67,10 @@ public:
     // cannot be read (a folder, a pipe or device, too large, a line too
     // long); errorString() then says why.
     bool beginLoad(const QString &path, bool richText = true);
+    // Reads the document's file again as plain text in the encoding of that
+    // name (one of detectedEncodingNames() or legacyEncodingNames()), as
+    // beginLoad() does; false, nothing changed, when it cannot.
+    bool beginReload(const QString &encodingName);
     // The same, complete when it returns.
     bool load(const QString &path, bool richText = true);
     bool isLoading() const { return m_load != nullptr; }
@@ -90,14 +94,25 @@ public:
     void forgetFile();
 
     // The encoding the document is written in, as found by the last load.
+    // A document read in a legacy encoding has Auto here and the legacy
+    // encoding's name in legacyEncoding().
     TextEncoding encoding() const { return m_encoding; }
     bool hasBom() const { return m_bom; }
+    // Sets a detected encoding; a legacy one is dropped.
     void setEncoding(TextEncoding encoding, bool bom);
     // The line (from 1) of the first kept byte that cannot be written in the
     // document's encoding as it is (see misplacedKeptByte), or 0.
     int misplacedKeptByteLine() const;
     // Replaces each such byte with U+FFFD, as one step that Undo takes back.
     void replaceMisplacedKeptBytes();
+    QString legacyEncoding() const { return m_legacyCodec; }
+    // The encoding's name as the user knows it: "UTF-8", "Shift_JIS"...
+    QString encodingLabel() const;
+    // True when save() cannot give back the file's bytes in its legacy
+    // encoding: they did not come back exactly when read, or the text now
+    // has a character the encoding lacks. save() then refuses; written as
+    // UTF-8 (setEncoding) it can go.
+    bool cannotWriteBackExactly() const;
     // True when save() would have to write the document as UTF-8 although
     // it was read as Windows-1252, changing the bytes of its accented letters.
     bool saveChangesEncoding() const;
@@ -121,7 +136,10 @@ public:
     // modified document of the same file, in the same encoding, so that
     // Save writes that file and sees whether it changed since.
     void restore(const QString &path, const FileIdentity &identity, TextEncoding encoding, bool bom,
-                 const QString &text);
+                 const QString &text, const QString &legacyEncoding = QString(),
+                 bool legacyExact = false);
+    // Whether the bytes read in the legacy encoding came back exactly.
+    bool legacyExact() const { return m_legacyExact; }
 
     // True when the text came from a rich-text file, with its formatting.
     bool cameFromRichText() const { return m_richSource; }
@@ -137,12 +155,15 @@ Q_SIGNALS:
     void loadEnded(bool completed);
     // filePath() changed.
     void filePathChanged(const QString &path);
+    // encodingLabel() may have changed (a load, a reload, a save as UTF-8).
+    void encodingChanged();
 
 private:
     struct Load;
     // True when path names the file the document was read from or saved to.
     bool isDocumentFile(const QString &path) const;
     QTextDocument *newTextDocument();
+    bool startLoad(const QString &path, bool richText, const QString &encodingName);
     void setFilePath(const QString &path);
     // The content as the bytes save() writes, and the encoding they are in.
     QByteArray encodedText(TextEncoding *used) const;
@@ -165,6 +186,8 @@ private:
     bool m_richSource = false;
     TextEncoding m_encoding = TextEncoding::Auto;
     bool m_bom = false;
+    QString m_legacyCodec;
+    bool m_legacyExact = false;
     QString m_errorString;
 };
 

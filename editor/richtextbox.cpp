@@ -245,8 +245,36 @@ QMimeData *RichTextBox::createMimeDataFromSelection() const
     return mime;
 }
 
+namespace {
+
+// The local files a drag carries; a file manager also offers them as text
+// (their URLs), which is not what the user means to drop.
+QList<QUrl> droppedFiles(const QMimeData *source)
+{
+    QList<QUrl> files;
+    if (source && source->hasUrls()) {
+        for (const QUrl &url : source->urls()) {
+            if (url.isLocalFile())
+                files.append(url);
+        }
+    }
+    return files;
+}
+
+} // namespace
+
+bool RichTextBox::canInsertFromMimeData(const QMimeData *source) const
+{
+    return !droppedFiles(source).isEmpty() || QPlainTextEdit::canInsertFromMimeData(source);
+}
+
 void RichTextBox::insertFromMimeData(const QMimeData *source)
 {
+    const QList<QUrl> files = droppedFiles(source);
+    if (!files.isEmpty()) {
+        Q_EMIT filesDropped(files);
+        return;
+    }
     // The widget's own Ctrl+V reaches here even while the text is read-only
     // (a file loading).
     if (!source || !source->hasText() || isReadOnly())

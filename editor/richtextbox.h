@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QPlainTextEdit>
+#include <QUrl>
 
 #include <memory>
 
@@ -62,9 +64,13 @@ Q_SIGNALS:
     void lineLimitRefused();
     // Ctrl with the mouse wheel: bigger (steps > 0) or smaller text wanted.
     void zoomRequested(int steps);
+    // Files were dropped on the control (from a file manager, say): they are
+    // for the window to open, not text to insert.
+    void filesDropped(const QList<QUrl> &files);
 
 protected:
     QMimeData *createMimeDataFromSelection() const override;
+    bool canInsertFromMimeData(const QMimeData *source) const override;
     void insertFromMimeData(const QMimeData *source) override;
     void keyPressEvent(QKeyEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;

@@ -1,5 +1,7 @@
 #include "form.h"
 
+#include "metrics.h"
+
 #include <QCloseEvent>
 #include <QWidget>
 
@@ -29,6 +31,8 @@ void Form::load()
 void Form::show()
 {
     load();
+    if (!m_window->isVisible())
+        fitOnScreen(m_window);
     m_window->show();
     m_window->raise();
     m_window->activateWindow();

@@ -2,6 +2,8 @@
 
 #include "version.h"
 
+#include <QPushButton>
+
 QString applicationTitle()
 {
     return QStringLiteral(VYX_PRODUCT_NAME);
@@ -35,6 +37,17 @@ QMessageBox::StandardButton askYesNo(QWidget *parent, const QString &prompt,
 QMessageBox::StandardButton askYesNoCancel(QWidget *parent, const QString &prompt)
 {
     return ask(parent, prompt, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+}
+
+bool askAcceptCancel(QWidget *parent, const QString &prompt, const QString &accept)
+{
+    QMessageBox box(QMessageBox::Question, applicationTitle(), prompt, QMessageBox::Cancel, parent);
+    box.setObjectName(QStringLiteral("msgQuestion"));
+    QPushButton *button = box.addButton(accept, QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == button;
 }
 
 void showWarning(QWidget *parent, const QString &message)

@@ -13,5 +13,8 @@ QString applicationTitle();
 QMessageBox::StandardButton askYesNo(QWidget *parent, const QString &prompt,
                                      QMessageBox::StandardButton defaultButton = QMessageBox::Yes);
 QMessageBox::StandardButton askYesNoCancel(QWidget *parent, const QString &prompt);
+// A question whose one way forward is named by accept (rather than Yes),
+// beside Cancel, the default; true when accept was chosen.
+bool askAcceptCancel(QWidget *parent, const QString &prompt, const QString &accept);
 // A failure report with the warning icon.
 void showWarning(QWidget *parent, const QString &message);

@@ -21,3 +21,14 @@ inline QRect twipsRect(int left, int top, int width, int height)
 // The font every text-bearing control uses: Verdana 9.75 pt, or its
 // registered substitute (DejaVu Sans) where Verdana is not installed.
 QFont standardFont(bool bold = false);
+
+class QWidget;
+
+// Where a window's frame goes on a screen's available area: where it is,
+// when it fits there; otherwise no larger than the area and moved onto it.
+QRect placeOnScreen(const QRect &frame, const QRect &available);
+// Makes a window fit the screen it opens on, whatever the scale: placed by
+// placeOnScreen, with a fixed size kept fixed at the smaller size. The
+// controls, placed by hand, follow a smaller window: one that spans more
+// than half of it shrinks with it, one in its far half moves with its edge.
+void fitOnScreen(QWidget *window);

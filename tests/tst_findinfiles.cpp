@@ -46,6 +46,8 @@ private Q_SLOTS:
             frmMain().unload();
         }
         TestUtil::flushDeferredDeletes();
+        // The place left in a file would be restored in the next case.
+        QSettings().clear();
     }
 
     // Enter on a row opens its file at the match, after "Save Changes?" for

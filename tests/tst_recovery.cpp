@@ -10,6 +10,8 @@
 #include <QAction>
 #include <QDir>
 #include <QMessageBox>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -56,6 +58,7 @@ void TestRecovery::initTestCase()
 
 void TestRecovery::init()
 {
+    QStandardPaths::setTestModeEnabled(true);
     QVERIFY(TestUtil::writeBytes(path("b.vyx"), "bee\r\n"));
     frmMain().show();
     QVERIFY(QTest::qWaitForWindowExposed(frmMain().window()));
@@ -69,6 +72,8 @@ void TestRecovery::cleanup()
         frmMain().unload();
     }
     TestUtil::flushDeferredDeletes();
+    // The place left in a file would be restored in the next case.
+    QSettings().clear();
     for (const QString &name : journals())
         QFile::remove(m_state.filePath("vyx-editor/" + name));
 }

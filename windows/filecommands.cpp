@@ -1,5 +1,6 @@
 #include "commondialog.h"
 #include "document.h"
+#include "filehistory.h"
 #include "frmmain.h"
 #include "messagebox.h"
 #include "recoveryjournal.h"
@@ -7,7 +8,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QUrl>
 
 namespace {
 
@@ -74,6 +79,16 @@ bool FrmMainWindow::writeDocument(const QString &path)
             return false;
         document->replaceMisplacedKeptBytes();
     }
+    if (document->cannotWriteBackExactly()) {
+        if (!askAcceptCancel(window,
+                             QObject::tr("%1 cannot be written back exactly in %2: some of its "
+                                         "bytes or characters have no place there.\n\nSave it "
+                                         "as UTF-8 instead?")
+                                 .arg(quoted(path), document->encodingLabel()),
+                             QStringLiteral("UTF-8")))
+            return false;
+        document->setEncoding(TextEncoding::Utf8, false);
+    }
     if (document->saveChangesEncoding()
         && askYesNo(window,
                     QObject::tr("The text has characters that Windows-1252 cannot hold, so %1 "
@@ -88,6 +103,8 @@ bool FrmMainWindow::writeDocument(const QString &path)
                     QObject::tr("Cannot save %1: %2").arg(quoted(path), document->errorString()));
         return false;
     }
+    FileHistory::addRecentFile(document->filePath());
+    fillRecentFiles();
     return true;
 }
 
@@ -114,12 +131,13 @@ bool FrmMainWindow::save()
     return writeDocument(path);
 }
 
-bool FrmMainWindow::openDocument(const QString &path)
+bool FrmMainWindow::openDocument(const QString &path, int line)
 {
     const QFileInfo info(path);
     const QString fullPath = info.absoluteFilePath();
     const QString earlierCaption = frmMain().caption();
     const QString earlierLastopen = frmMain().strLastopen;
+    rememberPlace();
     if (!document->beginLoad(fullPath)) {
         showWarning(
             this, QObject::tr("Cannot open %1: %2").arg(quoted(fullPath), document->errorString()));
@@ -133,14 +151,138 @@ bool FrmMainWindow::openDocument(const QString &path)
         connect(
             document, &Document::loadEnded, this,
             [=](bool completed) {
-                if (completed)
+                if (completed) {
+                    placeCaret(fullPath, line);
                     return;
+                }
                 frmMain().setCaption(earlierCaption);
                 frmMain().strLastopen = earlierLastopen;
             },
             Qt::SingleShotConnection);
+    } else {
+        placeCaret(fullPath, line);
     }
     return true;
+}
+
+void FrmMainWindow::placeCaret(const QString &path, int line)
+{
+    FileHistory::addRecentFile(path);
+    fillRecentFiles();
+    QTextDocument *doc = rtfMain->document();
+    if (line > 0) {
+        const QTextBlock block = doc->findBlockByNumber(qMin(line, doc->blockCount()) - 1);
+        rtfMain->setTextCursor(QTextCursor(block));
+        rtfMain->centerCursor();
+        return;
+    }
+    FileHistory::Place place;
+    // The place is used only where its line still is.
+    if (!FileHistory::place(path, &place) || place.line >= doc->blockCount())
+        return;
+    const QTextBlock block = doc->findBlockByNumber(place.line);
+    QTextCursor caret(block);
+    caret.setPosition(block.position() + qMin(place.column, block.length() - 1));
+    rtfMain->setTextCursor(caret);
+    rtfMain->verticalScrollBar()->setValue(place.topLine);
+    rtfMain->horizontalScrollBar()->setValue(place.left);
+}
+
+void FrmMainWindow::rememberPlace()
+{
+    const QString path = document->filePath();
+    if (path.isEmpty() || document->isLoading())
+        return;
+    const QTextCursor caret = rtfMain->textCursor();
+    FileHistory::Place place;
+    place.line = caret.blockNumber();
+    place.column = caret.positionInBlock();
+    place.topLine = rtfMain->verticalScrollBar()->value();
+    place.left = rtfMain->horizontalScrollBar()->value();
+    FileHistory::rememberPlace(path, place);
+}
+
+void FrmMainWindow::fillRecentFiles()
+{
+    // The item chosen may be the one running: it goes once that is over.
+    for (QAction *item : mnuRecentFiles->actions()) {
+        if (item != mnuClearRecentFiles) {
+            mnuRecentFiles->removeAction(item);
+            item->deleteLater();
+        }
+    }
+    const QStringList files = FileHistory::recentFiles();
+    QList<QAction *> items;
+    for (int i = 0; i < files.size(); ++i) {
+        // &1 to &9, then 1&0.
+        const QString number = i < 9 ? QStringLiteral("&%1").arg(i + 1) : QStringLiteral("1&0");
+        auto *item
+            = new QAction(number + u' ' + QDir::toNativeSeparators(files[i]), mnuRecentFiles);
+        item->setObjectName(QStringLiteral("mnuRecentFile%1").arg(i + 1));
+        const QString path = files[i];
+        connect(item, &QAction::triggered, this, [this, path] { openRecentFile(path); });
+        items.append(item);
+    }
+    if (!items.isEmpty()) {
+        auto *separator = new QAction(mnuRecentFiles);
+        separator->setSeparator(true);
+        separator->setObjectName(QStringLiteral("mnuRecentFilesSep"));
+        items.append(separator);
+    }
+    mnuRecentFiles->insertActions(mnuClearRecentFiles, items);
+    mnuClearRecentFiles->setEnabled(!files.isEmpty());
+}
+
+void FrmMainWindow::mnuClearRecentFiles_Click()
+{
+    FileHistory::clearRecentFiles();
+    fillRecentFiles();
+}
+
+void FrmMainWindow::openRecentFile(const QString &path)
+{
+    if (!QFileInfo(path).isFile()) {
+        FileHistory::removeRecentFile(path);
+        fillRecentFiles();
+        showWarning(this,
+                    QObject::tr("%1 no longer exists. It has been removed from the recent files.")
+                        .arg(quoted(path)));
+        return;
+    }
+    if (confirmDiscardChanges())
+        openDocument(path);
+}
+
+void FrmMainWindow::openDroppedFiles(const QList<QUrl> &files)
+{
+    if (files.isEmpty() || document->isLoading())
+        return;
+    if (confirmDiscardChanges())
+        openDocument(files.first().toLocalFile());
+}
+
+void FrmMainWindow::reopenWithEncoding(const QString &encodingName)
+{
+    const QString path = document->filePath();
+    if (path.isEmpty() || document->isLoading() || !confirmDiscardChanges())
+        return;
+    rememberPlace();
+    if (!document->beginReload(encodingName)) {
+        showWarning(this,
+                    QObject::tr("Cannot open %1: %2").arg(quoted(path), document->errorString()));
+        return;
+    }
+    if (document->isLoading()) {
+        connect(
+            document, &Document::loadEnded, this,
+            [this, path](bool completed) {
+                if (completed)
+                    placeCaret(path, 0);
+            },
+            Qt::SingleShotConnection);
+    } else {
+        placeCaret(path, 0);
+    }
 }
 
 void FrmMainWindow::checkDocumentOnDisk()
@@ -176,6 +318,7 @@ void FrmMainWindow::mnuNew_Click()
     if (!confirmDiscardChanges())
         return;
     document->cancelLoad();
+    rememberPlace();
     rtfMain->setText(QString());
     document->forgetFile();
     rtfMain->document()->setModified(false);

@@ -4,12 +4,13 @@
 #include "definitionview.h"
 #include "document.h"
 #include "journal.h"
-#include "recoveryjournal.h"
 #include "messagebox.h"
 #include "metrics.h"
+#include "recoveryjournal.h"
 #include "richtextbox.h"
 #include "searchwindows.h"
 #include "statusbar.h"
+#include "textcodec.h"
 #include "version.h"
 
 #include <QAction>
@@ -21,6 +22,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTimer>
 
 namespace {
@@ -78,6 +80,10 @@ FrmMainWindow::FrmMainWindow(QWidget *parent)
     journal = new RecoveryJournal(document, rtfMain, frmMain().journalStore(), this);
     connect(rtfMain, &RichTextBox::Change, this, &FrmMainWindow::rtfMain_Change);
     connect(rtfMain, &RichTextBox::lineLimitRefused, this, &FrmMainWindow::refuseLongLine);
+    // Queued: the drop is over, and the drag source released, before
+    // "Save Changes?" may ask.
+    connect(rtfMain, &RichTextBox::filesDropped, this, &FrmMainWindow::openDroppedFiles,
+            Qt::QueuedConnection);
     rtfMain->installEventFilter(this);
 
     // The open and save dialogs offer text files and VYX files, starting on
@@ -104,6 +110,11 @@ FrmMainWindow::FrmMainWindow(QWidget *parent)
     const int menuHeight = menuBar()->sizeHint().height();
     setFixedSize(twips(8340), twips(6540) + menuHeight);
     setGeometry(twips(1995), twips(2010), twips(8340), twips(6540) + menuHeight);
+    // Where the window was last left; showing it moves it back onto the
+    // screen if it no longer fits there (see fitOnScreen).
+    const QVariant place = QSettings().value(QStringLiteral("MainWindow/position"));
+    if (place.canConvert<QPoint>())
+        setGeometry(QRect(place.toPoint(), size()));
     m_heightWithoutResults = height();
 
     rtfMain->setFocus();
@@ -138,6 +149,7 @@ void FrmMainWindow::buildMenus()
     // Ctrl+S belongs to "Save As...": the editor's users know it that way.
     mnuSaveAs = addItem(mnuFile, "mnuSaveAs", QStringLiteral("Save As..."),
                         QKeySequence(Qt::CTRL | Qt::Key_S), &FrmMainWindow::mnuSaveAs_Click);
+    buildFileHistoryMenus();
     mnuSep = addSeparator(mnuFile, "mnuSep");
     mnuExit = addItem(mnuFile, "mnuExit", QStringLiteral("Exit"), QKeySequence(),
                       &FrmMainWindow::mnuExit_Click);
@@ -199,6 +211,39 @@ void FrmMainWindow::buildMenus()
                        QKeySequence(), &FrmMainWindow::aboutRequested);
 }
 
+void FrmMainWindow::buildFileHistoryMenus()
+{
+    mnuRecentFiles = mnuFile->addMenu(QStringLiteral("Recent Files"));
+    mnuRecentFiles->setObjectName(QStringLiteral("mnuRecentFiles"));
+    mnuRecentFiles->menuAction()->setObjectName(QStringLiteral("mnuRecentFiles"));
+    mnuRecentFiles->setAccessibleName(mnuRecentFiles->title());
+    mnuClearRecentFiles
+        = addItem(mnuRecentFiles, "mnuClearRecentFiles", QStringLiteral("Clear Recent Files"),
+                  QKeySequence(), &FrmMainWindow::mnuClearRecentFiles_Click);
+    fillRecentFiles();
+
+    mnuReopenEncoding = mnuFile->addMenu(QStringLiteral("Reopen with Encoding"));
+    mnuReopenEncoding->setObjectName(QStringLiteral("mnuReopenEncoding"));
+    mnuReopenEncoding->menuAction()->setObjectName(QStringLiteral("mnuReopenEncoding"));
+    mnuReopenEncoding->setAccessibleName(mnuReopenEncoding->title());
+    const auto addEncodings = [this](const QStringList &names) {
+        for (const QString &name : names) {
+            QAction *item = mnuReopenEncoding->addAction(name);
+            item->setObjectName(QStringLiteral("mnuEncoding_") + name);
+            connect(item, &QAction::triggered, this, [this, name] { reopenWithEncoding(name); });
+        }
+    };
+    addEncodings(detectedEncodingNames());
+    mnuReopenEncoding->addSeparator();
+    addEncodings(legacyEncodingNames());
+    mnuReopenEncoding->menuAction()->setEnabled(false);
+    connect(document, &Document::filePathChanged, this, [this](const QString &path) {
+        mnuReopenEncoding->menuAction()->setEnabled(!path.isEmpty());
+    });
+    // The status bar names document->encodingLabel(), following
+    // Document::encodingChanged.
+}
+
 // Ctrl+X and Ctrl+C typed in the text are the control's own, acting on the
 // selection; like the menu's Cut and Copy they make Paste available.
 bool FrmMainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -209,6 +254,15 @@ bool FrmMainWindow::eventFilter(QObject *watched, QEvent *event)
             mnuPaste->setEnabled(true);
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void FrmMainWindow::hideEvent(QHideEvent *event)
+{
+    if (!event->spontaneous()) {
+        QSettings().setValue(QStringLiteral("MainWindow/position"), geometry().topLeft());
+        rememberPlace();
+    }
+    QMainWindow::hideEvent(event);
 }
 
 void FrmMainWindow::changeEvent(QEvent *event)
@@ -320,6 +374,7 @@ void FrmMainWindow::onLoadEnded()
     for (auto it = m_enabledBeforeLoad.cbegin(); it != m_enabledBeforeLoad.cend(); ++it)
         it.key()->setEnabled(it.value());
     m_enabledBeforeLoad.clear();
+    mnuReopenEncoding->menuAction()->setEnabled(!document->filePath().isEmpty());
     for (QWidget *search : std::initializer_list<QWidget *>{frmFind, frmReplace, frmGoToLine})
         if (search)
             search->setEnabled(true);

@@ -22,6 +22,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QTimer;
+class QUrl;
 class RichTextBox;
 class StatusBar;
 
@@ -47,6 +48,11 @@ public:
     QAction *mnuOpen = nullptr;
     QAction *mnuSave = nullptr;
     QAction *mnuSaveAs = nullptr;
+    // The files last opened or saved, then Clear Recent Files.
+    QMenu *mnuRecentFiles = nullptr;
+    QAction *mnuClearRecentFiles = nullptr;
+    // The document's file read again in an encoding the user names.
+    QMenu *mnuReopenEncoding = nullptr;
     QAction *mnuSep = nullptr;
     QAction *mnuExit = nullptr;
 
@@ -116,6 +122,15 @@ public:
     void mnuSave_Click();
     void mnuSaveAs_Click();
     void mnuExit_Click();
+    void mnuClearRecentFiles_Click();
+    // A file of the Recent Files list: opened after "Save Changes?"; one
+    // that no longer exists is named to the user and leaves the list.
+    void openRecentFile(const QString &path);
+    // Reads the document's file again in the encoding of that name, after
+    // "Save Changes?"; the caret stays where it was.
+    void reopenWithEncoding(const QString &encodingName);
+    // Files dropped on the window: the first is opened as by Open.
+    void openDroppedFiles(const QList<QUrl> &files);
     // The Edit menu's commands.
     void mnuCut_Click();
     void mnuCopy_Click();
@@ -155,7 +170,10 @@ public:
     // and it becomes the document's file and the open dialog's start place;
     // on failure the user is told why and nothing changes. A big file goes
     // on loading after this returns; cancelled, it leaves all as it was.
-    bool openDocument(const QString &path);
+    // Once in, the caret goes to the start of line (from 1; clamped to the
+    // last line), or with line 0 back where it was when the file was last
+    // left, and the file heads the recent files.
+    bool openDocument(const QString &path, int line = 0);
     // Tells the user when the document's file has changed on disk since it
     // was read or saved (once for each change): offers to reload a document
     // without unsaved changes, and says that Save will ask for one with them.
@@ -178,6 +196,7 @@ Q_SIGNALS:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     bool save();
@@ -190,6 +209,12 @@ private:
                      const QKeySequence &shortcut, void (FrmMainWindow::*handler)(),
                      bool enabled = true);
     void buildMenus();
+    void buildFileHistoryMenus();
+    void fillRecentFiles();
+    // Keeps the caret and scroll of the document's file for its next opening.
+    void rememberPlace();
+    // Puts the caret at the start of line (from 1), or where path was left.
+    void placeCaret(const QString &path, int line);
     void buildLoadingPanel();
     // Fills the View menu as the settings of the last run say.
     void buildViewMenu();

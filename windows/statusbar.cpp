@@ -89,6 +89,7 @@ StatusBar::StatusBar(RichTextBox *text, Document *document, QWidget *parent)
     connect(document, &Document::loadEnded, this, &StatusBar::onLoadEnded);
     // Save and New change the encoding, and both leave the text unmodified.
     connect(document, &Document::filePathChanged, this, &StatusBar::showEncoding);
+    connect(document, &Document::encodingChanged, this, &StatusBar::showEncoding);
     onTextReplaced();
 }
 
@@ -229,6 +230,11 @@ void StatusBar::onContentsChange(int position, int charsRemoved, int charsAdded)
 
 void StatusBar::showEncoding()
 {
+    // An encoding the user chose by name (File > Reopen with Encoding).
+    if (!m_document->legacyEncoding().isEmpty()) {
+        lblEncoding->setText(m_document->legacyEncoding());
+        return;
+    }
     TextEncoding encoding = m_document->encoding();
     bool bom = m_document->hasBom();
     if (encoding == TextEncoding::Auto) {

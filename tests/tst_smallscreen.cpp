@@ -1,0 +1,89 @@
+#include "frmabout.h"
+#include "frmhowtouse.h"
+#include "frmmain.h"
+#include "metrics.h"
+#include "richtextbox.h"
+#include "testutil.h"
+
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTest>
+
+// The windows at scale 2.5 on a laptop's 1366 x 768 screen: 546 x 307 logical pixels, less
+// than the height of any of them as designed.
+class TestSmallScreen : public QObject
+{
+    Q_OBJECT
+public:
+    static void initMain()
+    {
+        qputenv("QT_SCALE_FACTOR", "2.5");
+        qputenv("QT_QPA_PLATFORM",
+                "offscreen:configfile=" VYX_TEST_DATA_DIR "/screen-1366x768.json");
+    }
+
+private Q_SLOTS:
+    void placeOnScreen_data()
+    {
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QRect>("placed");
+        const QRect screen(0, 0, 1366, 768);
+        QTest::newRow("fits: kept") << QRect(133, 134, 556, 480) << QRect(133, 134, 556, 480);
+        QTest::newRow("19 px off the bottom")
+            << QRect(133, 307, 556, 480) << QRect(133, 288, 556, 480);
+        QTest::newRow("off the left") << QRect(-900, 10, 556, 480) << QRect(0, 10, 556, 480);
+        QTest::newRow("taller than the screen")
+            << QRect(133, 134, 556, 900) << QRect(133, 0, 556, 768);
+        QTest::newRow("left on another screen")
+            << QRect(3000, 2000, 556, 480) << QRect(810, 288, 556, 480);
+    }
+    void placeOnScreen()
+    {
+        QFETCH(QRect, frame);
+        QFETCH(QRect, placed);
+        QCOMPARE(::placeOnScreen(frame, QRect(0, 0, 1366, 768)), placed);
+    }
+
+    // Each window inside the screen, its buttons and text inside the window.
+    void windowsFit_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QPoint>("remembered"); // the editor's place from an earlier start
+        QTest::newRow("editor") << "editor" << QPoint();
+        QTest::newRow("editor left off the screen") << "editor" << QPoint(5000, 4000);
+        QTest::newRow("How to use") << "help" << QPoint();
+        QTest::newRow("About") << "about" << QPoint();
+    }
+    void windowsFit()
+    {
+        QFETCH(QString, window);
+        QFETCH(QPoint, remembered);
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+        if (!remembered.isNull())
+            QSettings().setValue("MainWindow/position", remembered);
+        Form &form = window == "editor" ? static_cast<Form &>(frmMain())
+            : window == "help"          ? static_cast<Form &>(frmHowToUse())
+                                        : static_cast<Form &>(frmAbout());
+        form.show();
+        QWidget *w = form.window();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        const QRect screen = w->screen()->availableGeometry();
+        QCOMPARE(screen.size(), QSize(546, 307));
+        QVERIFY2(screen.contains(w->frameGeometry()), qPrintable(window));
+        QCOMPARE(w->minimumSize() == w->maximumSize(), window != "help");
+        for (QWidget *control : w->findChildren<QWidget *>()) {
+            if (control->isVisible()
+                && (qobject_cast<QPushButton *>(control) || control->objectName() == "rtfMain"))
+                QVERIFY2(w->rect().contains(QRect(control->mapTo(w, QPoint()), control->size())),
+                         qPrintable(control->objectName()));
+        }
+        form.unload();
+        TestUtil::flushDeferredDeletes();
+    }
+};
+
+QTEST_MAIN(TestSmallScreen)
+#include "tst_smallscreen.moc"
