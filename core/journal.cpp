@@ -84,8 +84,8 @@ bool JournalStore::ensureFolder()
     if (!QDir().mkpath(m_folder))
         return false;
     // Unsaved work is private: only the user may list or read it.
-    return QFile::setPermissions(m_folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                               | QFileDevice::ExeOwner);
+    return QFile::setPermissions(
+        m_folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 bool JournalStore::lock(const QString &id)
@@ -103,8 +103,8 @@ bool JournalStore::lock(const QString &id)
 
 QStringList JournalStore::claimOrphans()
 {
-    const QFileInfoList files = QDir(m_folder).entryInfoList(
-        {QLatin1String("*") + journalSuffix}, QDir::Files, QDir::Time);
+    const QFileInfoList files = QDir(m_folder).entryInfoList({QLatin1String("*") + journalSuffix},
+                                                             QDir::Files, QDir::Time);
     QStringList ids;
     for (const QFileInfo &file : files) {
         const QString id = file.completeBaseName();

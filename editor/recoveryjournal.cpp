@@ -35,13 +35,13 @@ void RecoveryJournal::watchDocument()
     disconnect(m_contentsWatch);
     disconnect(m_modifiedWatch);
     QTextDocument *doc = m_model->textDocument();
-    m_contentsWatch = connect(doc, &QTextDocument::contentsChange, this,
-                              [this](int, int removed, int added) {
-                                  if (removed || added)
-                                      onChange();
-                              });
-    m_modifiedWatch
-        = connect(doc, &QTextDocument::modificationChanged, this, &RecoveryJournal::onModifiedChanged);
+    m_contentsWatch
+        = connect(doc, &QTextDocument::contentsChange, this, [this](int, int removed, int added) {
+              if (removed || added)
+                  onChange();
+          });
+    m_modifiedWatch = connect(doc, &QTextDocument::modificationChanged, this,
+                              &RecoveryJournal::onModifiedChanged);
     // A cancelled load brings back a document that may hold unsaved work.
     onChange();
 }

@@ -5,8 +5,8 @@
 #include "textcodec.h"
 
 #include <QApplication>
-#include <QInputMethodEvent>
 #include <QFileInfo>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>

@@ -126,10 +126,10 @@ void TestRecovery::journalKeptPrivately()
     QCOMPARE(QDir(m_files.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"b.vyx"});
     struct stat folder, file;
     QCOMPARE(::stat(QFile::encodeName(m_state.filePath("vyx-editor")).constData(), &folder), 0);
-    QCOMPARE(::stat(QFile::encodeName(m_state.filePath("vyx-editor/" + journals().first()))
-                        .constData(),
-                    &file),
-             0);
+    QCOMPARE(
+        ::stat(QFile::encodeName(m_state.filePath("vyx-editor/" + journals().first())).constData(),
+               &file),
+        0);
     QCOMPARE(folder.st_mode & 07777, 0700u);
     QCOMPARE(file.st_mode & 07777, 0600u);
 }
@@ -177,8 +177,10 @@ void TestRecovery::recoverKeepsBytes_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QByteArray>("saved"); // after recovery, as Save writes it
-    QTest::newRow("UTF-8 with BOM and a kept byte")
-        << QByteArray("\xEF\xBB\xBF" "caf\xC3\xA9 \xFF\r\n") << QByteArray("\xEF\xBB\xBF" "xcaf\xC3\xA9 \xFF\r\n");
+    QTest::newRow("UTF-8 with BOM and a kept byte") << QByteArray("\xEF\xBB\xBF"
+                                                                  "caf\xC3\xA9 \xFF\r\n")
+                                                    << QByteArray("\xEF\xBB\xBF"
+                                                                  "xcaf\xC3\xA9 \xFF\r\n");
     QTest::newRow("UTF-16 LE with BOM")
         << QByteArray("\xFF\xFEz\0\r\0\n\0", 8) << QByteArray("\xFF\xFEx\0z\0\r\0\n\0", 10);
     QTest::newRow("untitled") << QByteArray() << QByteArray("x");

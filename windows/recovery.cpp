@@ -14,8 +14,8 @@ namespace {
 
 QString describe(const JournalEntry &entry)
 {
-    const QString name = entry.path.isEmpty() ? QStringLiteral("Untitled")
-                                              : QFileInfo(entry.path).fileName();
+    const QString name
+        = entry.path.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(entry.path).fileName();
     return QStringLiteral("%1, last changed %2")
         .arg(name, QLocale().toString(entry.changed, QLocale::ShortFormat));
 }
@@ -80,8 +80,9 @@ bool FrmMainWindow::offerRecovery()
         if (choice == Choice::Later)
             break;
         if (choice == Choice::Discard) {
-            if (askYesNo(parent, QStringLiteral("Delete the unsaved work of %1 for good?")
-                                     .arg(lines.first()))
+            if (askYesNo(
+                    parent,
+                    QStringLiteral("Delete the unsaved work of %1 for good?").arg(lines.first()))
                 != QMessageBox::Yes)
                 continue;
             store->remove(id);
