@@ -263,22 +263,21 @@ bool Document::beginReload(const QString &encodingName)
     return startLoad(m_path, false, encodingName);
 }
 
-bool Document::startLoad(const QString &path, bool richText, const QString &encodingName)
+std::unique_ptr<Document::Load> Document::prepareLoad(const QString &path, bool richText,
+                                                      const QString &encodingName)
 {
-    cancelLoad();
-    m_errorString.clear();
     const qint64 cap = maxFileSize();
     const QFileInfo info(path);
     if (info.isFile() && info.size() > cap) {
         m_errorString = tr("The file is larger than %1 MB, the most the memory available now "
                            "can hold.")
                             .arg(cap / (1024 * 1024));
-        return false;
+        return nullptr;
     }
     auto load = std::make_unique<Load>();
     if (!load->file.read(path, cap)) {
         m_errorString = load->file.errorString();
-        return false;
+        return nullptr;
     }
     const QByteArray &bytes = load->file.bytes();
     const auto refuseLongLines = [this](qsizetype longest) {
@@ -294,27 +293,37 @@ bool Document::startLoad(const QString &path, bool richText, const QString &enco
         load->legacyText = decodeLegacy(bytes, encodingName, &load->legacyExact);
         load->file.releaseBytes();
         if (refuseLongLines(longestLine(load->legacyText)))
-            return false;
+            return nullptr;
     } else if (encodingForName(encodingName, &chosen)) {
         // The byte order mark of the encoding chosen, if the file has one,
         // stays a mark rather than a character.
         const TextFormat found = detectTextFormat(bytes);
         load->format = {chosen, found.bom && found.encoding == chosen};
         if (refuseLongLines(longestLine(bytes, load->format)))
-            return false;
+            return nullptr;
         load->pieces = std::make_unique<TextPieces>(bytes, load->format, loadPieceBytes);
     } else if (richText && looksLikeRtf(bytes)) {
         load->rtf = readRtf(bytes);
         load->file.releaseBytes();
         if (refuseLongLines(longestLine(load->rtf.text)))
-            return false;
+            return nullptr;
         load->inserter = std::make_unique<RtfInserter>(load->rtf);
     } else {
         load->format = detectTextFormat(bytes);
         if (refuseLongLines(longestLine(bytes, load->format)))
-            return false;
+            return nullptr;
         load->pieces = std::make_unique<TextPieces>(bytes, load->format, loadPieceBytes);
     }
+    return load;
+}
+
+bool Document::startLoad(const QString &path, bool richText, const QString &encodingName)
+{
+    cancelLoad();
+    m_errorString.clear();
+    std::unique_ptr<Load> load = prepareLoad(path, richText, encodingName);
+    if (!load)
+        return false;
 
     // The file goes into a document of its own, so that the one shown now
     // survives untouched until the load completes.

@@ -163,6 +163,13 @@ private:
     // True when path names the file the document was read from or saved to.
     bool isDocumentFile(const QString &path) const;
     QTextDocument *newTextDocument();
+    // Reads the file and sets up what turns its bytes into text: decoded in
+    // the encoding named (or the one detected), or read as rich text. Null,
+    // with errorString() set, when the file cannot be opened.
+    std::unique_ptr<Load> prepareLoad(const QString &path, bool richText,
+                                      const QString &encodingName);
+    // Shows the file's first piece in a fresh text document and goes on in
+    // the background.
     bool startLoad(const QString &path, bool richText, const QString &encodingName);
     void setFilePath(const QString &path);
     // The content as the bytes save() writes, and the encoding they are in.
