@@ -329,8 +329,8 @@ private Q_SLOTS:
     // Text read from a rich-text file keeps its formatting around the matches.
     void replaceAllKeepsFormatting()
     {
-        QVERIFY(
-            frmMain().win()->document->load(QStringLiteral(VYX_TEST_DATA_DIR "/rtf/libreoffice-formatted.rtf")));
+        QVERIFY(frmMain().win()->document->load(
+            QStringLiteral(VYX_TEST_DATA_DIR "/rtf/libreoffice-formatted.rtf")));
         const QString before = rtf()->Text();
         FrmSearchWindow *replace = openSearch(Qt::Key_H, QStringLiteral("word"), QString());
         QVERIFY(replace);
