@@ -1,5 +1,6 @@
 #include "definitionview.h"
 
+#include "contrast.h"
 #include "definitionsyntax.h"
 #include "document.h"
 #include "richtextbox.h"
@@ -14,25 +15,10 @@
 #include <QTextDocument>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
 using DefinitionSyntax::Kind;
-
-// Relative luminance and contrast ratio as the WCAG define them.
-double luminance(const QColor &c)
-{
-    const auto channel
-        = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
-}
-
-double contrast(const QColor &a, const QColor &b)
-{
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
 
 // The colour of the given hue closest to it that reads on the background
 // with a contrast of at least 4.5 : 1, made darker on a light background and
@@ -42,15 +28,16 @@ QColor readable(QColor colour, const QColor &background)
 {
     constexpr double target = 4.55;
     colour.setAlpha(255);
-    if (contrast(colour, background) >= target)
+    if (contrastRatio(colour, background) >= target)
         return colour;
-    const bool darken = contrast(Qt::black, background) >= contrast(Qt::white, background);
+    const bool darken
+        = contrastRatio(Qt::black, background) >= contrastRatio(Qt::white, background);
     float h, s, l;
     colour.getHslF(&h, &s, &l);
     float bad = l, good = darken ? 0.f : 1.f;
     for (int i = 0; i < 24; ++i) {
         const float mid = (bad + good) / 2;
-        (contrast(QColor::fromHslF(h, s, mid), background) >= target ? good : bad) = mid;
+        (contrastRatio(QColor::fromHslF(h, s, mid), background) >= target ? good : bad) = mid;
     }
     return QColor::fromHslF(h, s, good);
 }
@@ -301,79 +288,94 @@ bool DefinitionView::eventFilter(QObject *watched, QEvent *event)
     QWidget *viewport = m_viewport;
     switch (event->type()) {
     case QEvent::Paint:
-        if (watched == viewport)
-            colourShownLines();
-        break;
     case QEvent::PaletteChange:
-        if (watched == m_edit) {
-            updateFormats();
-            recolourNow();
-        }
-        break;
     case QEvent::ActivationChange:
-        // Another program may have created or removed files meanwhile.
-        if (watched == parent() && static_cast<QWidget *>(watched)->isActiveWindow()) {
-            m_exists.clear();
-            recolourNow();
-        }
+        keepColours(watched, event->type());
         break;
-    case QEvent::MouseMove: {
-        // The pointer shows which names Ctrl+click follows.
-        auto *mouse = static_cast<QMouseEvent *>(event);
-        const bool onName = watched == viewport && mouse->modifiers() == Qt::ControlModifier
-            && !includeTargetUnder(mouse->position().toPoint()).isEmpty();
-        if (watched == viewport && onName != m_pointerOnName) {
-            m_pointerOnName = onName;
-            viewport->setCursor(onName ? Qt::PointingHandCursor : Qt::IBeamCursor);
-        }
-        break;
-    }
+    case QEvent::MouseMove:
     case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease: {
-        auto *mouse = static_cast<QMouseEvent *>(event);
-        if (watched != viewport || mouse->button() != Qt::LeftButton)
-            break;
-        if (event->type() == QEvent::MouseButtonRelease) {
-            if (!std::exchange(m_pressedOnName, false))
-                break;
-        } else if (mouse->modifiers() != Qt::ControlModifier) {
-            break;
-        }
-        const QString target = includeTargetUnder(mouse->position().toPoint());
-        if (target.isEmpty())
-            break;
-        if (event->type() == QEvent::MouseButtonPress)
-            m_pressedOnName = true;
-        else if (includeExists(target, true))
-            follow(target, m_edit->cursorForPosition(mouse->position().toPoint()).blockNumber());
-        return true;
-    }
-    case QEvent::KeyPress: {
-        // Shift+F10 opens the context menu as the Menu key does, at the caret.
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (watched == m_edit && key->key() == Qt::Key_F10
-            && key->modifiers() == Qt::ShiftModifier) {
-            const QPoint at = m_edit->cursorRect().center();
-            QContextMenuEvent menu(QContextMenuEvent::Keyboard, at,
-                                   m_edit->viewport()->mapToGlobal(at));
-            showContextMenu(&menu, false);
+    case QEvent::MouseButtonRelease:
+        if (watched == viewport && mouseOnInclude(static_cast<QMouseEvent *>(event)))
             return true;
-        }
         break;
-    }
-    case QEvent::ContextMenu: {
-        auto *menu = static_cast<QContextMenuEvent *>(event);
-        if (watched == viewport || watched == m_edit) {
-            showContextMenu(menu,
-                            watched == viewport && menu->reason() == QContextMenuEvent::Mouse);
+    case QEvent::KeyPress:
+    case QEvent::ContextMenu:
+        if (openContextMenu(watched, event))
             return true;
-        }
         break;
-    }
     default:
         break;
     }
     return QObject::eventFilter(watched, event);
+}
+
+// Lines are coloured as they are painted, in the palette's colours.
+void DefinitionView::keepColours(QObject *watched, QEvent::Type type)
+{
+    QWidget *viewport = m_viewport;
+    if (type == QEvent::Paint && watched == viewport) {
+        colourShownLines();
+    } else if (type == QEvent::PaletteChange && watched == m_edit) {
+        updateFormats();
+        recolourNow();
+    } else if (type == QEvent::ActivationChange && watched == parent()
+               && static_cast<QWidget *>(watched)->isActiveWindow()) {
+        // Another program may have created or removed files meanwhile.
+        m_exists.clear();
+        recolourNow();
+    }
+}
+
+// Ctrl+click on an include's name follows it when the button is released
+// there; the pointer shows which names Ctrl+click follows. True when the
+// event was the click's.
+bool DefinitionView::mouseOnInclude(QMouseEvent *mouse)
+{
+    const QPoint pos = mouse->position().toPoint();
+    if (mouse->type() == QEvent::MouseMove) {
+        const bool onName
+            = mouse->modifiers() == Qt::ControlModifier && !includeTargetUnder(pos).isEmpty();
+        if (onName != m_pointerOnName) {
+            m_pointerOnName = onName;
+            m_viewport->setCursor(onName ? Qt::PointingHandCursor : Qt::IBeamCursor);
+        }
+        return false;
+    }
+    if (mouse->button() != Qt::LeftButton)
+        return false;
+    const bool press = mouse->type() == QEvent::MouseButtonPress;
+    if (press ? mouse->modifiers() != Qt::ControlModifier : !std::exchange(m_pressedOnName, false))
+        return false;
+    const QString target = includeTargetUnder(pos);
+    if (target.isEmpty())
+        return false;
+    if (press)
+        m_pressedOnName = true;
+    else if (includeExists(target, true))
+        follow(target, m_edit->cursorForPosition(pos).blockNumber());
+    return true;
+}
+
+// The text's context menu, with the include items, from a right click, the
+// Menu key, or Shift+F10, which opens it as the Menu key does, at the caret.
+bool DefinitionView::openContextMenu(QObject *watched, QEvent *event)
+{
+    QWidget *viewport = m_viewport;
+    if (event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (watched != m_edit || key->key() != Qt::Key_F10 || key->modifiers() != Qt::ShiftModifier)
+            return false;
+        const QPoint at = m_edit->cursorRect().center();
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, at,
+                               m_edit->viewport()->mapToGlobal(at));
+        showContextMenu(&menu, false);
+        return true;
+    }
+    if (watched != viewport && watched != m_edit)
+        return false;
+    auto *menu = static_cast<QContextMenuEvent *>(event);
+    showContextMenu(menu, watched == viewport && menu->reason() == QContextMenuEvent::Mouse);
+    return true;
 }
 
 void DefinitionView::showContextMenu(QContextMenuEvent *event, bool atMouse)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QEvent>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -10,6 +11,7 @@
 class Document;
 class QAction;
 class QContextMenuEvent;
+class QMouseEvent;
 class QTextBlock;
 class QTextDocument;
 class RichTextBox;
@@ -71,6 +73,9 @@ private:
     bool includeExists(const QString &path, bool fresh = false);
     QString includeTarget(const QTextBlock &block);
     QString includeTargetUnder(const QPoint &pos);
+    void keepColours(QObject *watched, QEvent::Type type);
+    bool mouseOnInclude(QMouseEvent *mouse);
+    bool openContextMenu(QObject *watched, QEvent *event);
     void showContextMenu(QContextMenuEvent *event, bool atMouse);
     void follow(const QString &target, int line);
     void goBack();

@@ -4,10 +4,8 @@
 
 namespace Clipboard {
 
-// Empties the system clipboard.
-void clear();
-// Puts text on the clipboard as plain text only. Line ends become the
-// platform's own (LF here), so that other programs get no stray CRs.
+// Puts text on the clipboard as plain text only; callers pass it with the
+// platform's own line ends (LF here), so that other programs get no stray CRs.
 void setText(const QString &text);
 
 } // namespace Clipboard

@@ -10,6 +10,8 @@ namespace TestUtil {
 // Runs `answer` on the next modal widget (message box, file dialog) that
 // becomes active, from the event loop the modal widget itself runs.
 void whenModalShows(std::function<void(QWidget *)> answer, int timeoutMs = 5000);
+// True while the answer given to modal runs: it has been answered and is on its way out.
+bool isBeingAnswered(QWidget *modal);
 
 // Deletes the windows that unloaded forms left for the event loop.
 void flushDeferredDeletes();

@@ -1,5 +1,6 @@
 #include "frmmain.h"
 
+#include "contrast.h"
 #include "document.h"
 #include "helpmenu.h"
 #include "metrics.h"
@@ -17,19 +18,6 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
-
-// Contrast ratio as the WCAG define it.
-static double contrast(const QColor &a, const QColor &b)
-{
-    const auto luminance = [](const QColor &c) {
-        const auto ch = [](double v) {
-            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * ch(c.redF()) + 0.7152 * ch(c.greenF()) + 0.0722 * ch(c.blueF());
-    };
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
 
 class TestFrmMain : public QObject
 {
@@ -228,8 +216,8 @@ private Q_SLOTS:
                 const QColor fore = r.format.foreground().color(),
                              under = r.format.underlineColor();
                 seen << fore.name() + under.name() + QString::number(r.format.fontWeight());
-                QVERIFY(contrast(fore, base) >= 4.5);
-                QVERIFY(!under.isValid() || contrast(under, base) >= 4.5);
+                QVERIFY(contrastRatio(fore, base) >= 4.5);
+                QVERIFY(!under.isValid() || contrastRatio(under, base) >= 4.5);
             }
         }
         QCOMPARE(seen.size(), kinds);

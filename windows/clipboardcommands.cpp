@@ -15,7 +15,6 @@ void FrmMainWindow::mnuCut_Click()
 // file's entire content to paste it elsewhere in one go.
 void FrmMainWindow::mnuCopy_Click()
 {
-    Clipboard::clear();
     Clipboard::setText(rtfMain->textWithLineEnds(QLatin1String("\n")));
     mnuPaste->setEnabled(true);
 }
