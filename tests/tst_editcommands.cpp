@@ -91,7 +91,6 @@ private Q_SLOTS:
         QTest::newRow("separator, word selected") << last << 5 << 10 << QStringList{"mnuItemSeparator"} << last + separator;
         QTest::newRow("slashes, selected backwards") << last << 10 << 2 << QStringList{"mnuDoubleSlash"} << last + "//";
         QTest::newRow("hash, all selected") << last << 0 << 18 << QStringList{"mnuHash"} << last + "#";
-        QTest::newRow("include twice") << QString() << 0 << 0 << QStringList{"mnuInclude", "mnuInclude"} << includeLine + includeLine;
         QTest::newRow("slashes, separator") << "abc" << 1 << 1 << QStringList{"mnuDoubleSlash", "mnuItemSeparator"} << "abc//" + separator;
         // clang-format on
     }
@@ -475,7 +474,6 @@ private Q_SLOTS:
         QTest::addColumn<char>("key"); // Ctrl+ the key opens the window
         QTest::addColumn<QString>("status");
         QTest::newRow("find") << 'F' << "Cannot find \"plasma\"";
-        QTest::newRow("replace") << 'H' << "Cannot find \"plasma\"";
         QTest::newRow("go-to-line") << 'G' << "From 1 to 40";
     }
 

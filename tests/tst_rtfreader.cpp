@@ -92,7 +92,6 @@ void TestRtfReader::reads_data()
     row("ansicpg65001", "{\\rtf1\\ansi\\ansicpg65001 \\'c3\\'a9}", QStringLiteral("\u00E9"));
     row("escapes", "{\\rtf1 \\\\ \\{ \\}}", "\\ { }");
     row("hex-1252-by-default", "{\\rtf1 caf\\'e9x \\'80}", QStringLiteral("caf\u00E9x \u20AC"));
-    row("big5-ascii-trail-byte", "{\\rtf1\\ansi\\ansicpg950 \\'a4@}", QStringLiteral("\u4E00"));
     row("hex-ansicpg1251", "{\\rtf1\\ansi\\ansicpg1251 \\'e6\\'c0}",
         QStringLiteral("\u0436\u0410"));
     row("cp932-ascii-trail-bytes", "{\\rtf1\\ansi\\ansicpg932 \\'83e\\'83X\\'83g}",
