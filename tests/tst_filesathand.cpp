@@ -210,18 +210,12 @@ void TestFilesAtHand::drop_data()
     QTest::addColumn<QString>("answer"); // to "Save Changes?"
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("text");
-    QTest::newRow("a file") << false << true << ""
-                            << "b.vyx"
-                            << "bee";
-    QTest::newRow("a file over changes, No") << true << true << "No"
-                                             << "b.vyx"
-                                             << "bee";
-    QTest::newRow("a file over changes, Cancel") << true << true << "Cancel"
-                                                 << "a.vyx"
-                                                 << "xone";
-    QTest::newRow("text") << false << false << ""
-                          << "a.vyx"
-                          << "droppedone";
+    // clang-format off
+    QTest::newRow("a file") << false << true << "" << "b.vyx" << "bee";
+    QTest::newRow("a file over changes, No") << true << true << "No" << "b.vyx" << "bee";
+    QTest::newRow("a file over changes, Cancel") << true << true << "Cancel" << "a.vyx" << "xone";
+    QTest::newRow("text") << false << false << "" << "a.vyx" << "droppedone";
+    // clang-format on
 }
 
 void TestFilesAtHand::drop()
@@ -304,25 +298,14 @@ void TestFilesAtHand::legacyEncoding_data()
     QTest::addColumn<QString>("typed"); // at the start, before Save
     QTest::addColumn<QString>("answer"); // to the refusal; empty when Save asks nothing
     QTest::addColumn<QByteArray>("saved");
-    QTest::newRow("Shift_JIS") << QByteArray("\x93\xfa\x96\x7b\r\n") << "Shift_JIS"
-                               << QString::fromUtf8("日本\r\n") << ""
-                               << "" << QByteArray("\x93\xfa\x96\x7b\r\n");
-    QTest::newRow("KOI8-R, a letter typed")
-        << QByteArray("\xf0\xd2\xc9\xd7\xc5\xd4") << "KOI8-R" << QString::fromUtf8("Привет")
-        << QString::fromUtf8("Ж") << "" << QByteArray("\xf6\xf0\xd2\xc9\xd7\xc5\xd4");
-    QTest::newRow("Shift_JIS, a byte that does not come back, Cancel")
-        << QByteArray("\x93\xfa\xff") << "Shift_JIS" << QString::fromUtf8("日\x1a") << ""
-        << "Cancel" << QByteArray("\x93\xfa\xff");
-    QTest::newRow("Shift_JIS, a byte that does not come back, UTF-8")
-        << QByteArray("\x93\xfa\xff") << "Shift_JIS" << QString::fromUtf8("日\x1a") << ""
-        << "UTF-8" << QByteArray("\xe6\x97\xa5\x1a");
-    QTest::newRow("ISO-8859-1, a character it lacks typed, Cancel")
-        << QByteArray("caf\xe9") << "ISO-8859-1" << QString::fromUtf8("café")
-        << QString::fromUtf8("€") << "Cancel" << QByteArray("caf\xe9");
-    QTest::newRow("UTF-16 LE chosen") << QByteArray("a\0b\0", 4) << "UTF-16 LE"
-                                      << "ab"
-                                      << ""
-                                      << "" << QByteArray("a\0b\0", 4);
+    // clang-format off
+    QTest::newRow("Shift_JIS") << QByteArray("\x93\xfa\x96\x7b\r\n") << "Shift_JIS" << QString::fromUtf8("日本\r\n") << "" << "" << QByteArray("\x93\xfa\x96\x7b\r\n");
+    QTest::newRow("KOI8-R, a letter typed") << QByteArray("\xf0\xd2\xc9\xd7\xc5\xd4") << "KOI8-R" << QString::fromUtf8("Привет") << QString::fromUtf8("Ж") << "" << QByteArray("\xf6\xf0\xd2\xc9\xd7\xc5\xd4");
+    QTest::newRow("Shift_JIS, a byte that does not come back, Cancel") << QByteArray("\x93\xfa\xff") << "Shift_JIS" << QString::fromUtf8("日\x1a") << "" << "Cancel" << QByteArray("\x93\xfa\xff");
+    QTest::newRow("Shift_JIS, a byte that does not come back, UTF-8") << QByteArray("\x93\xfa\xff") << "Shift_JIS" << QString::fromUtf8("日\x1a") << "" << "UTF-8" << QByteArray("\xe6\x97\xa5\x1a");
+    QTest::newRow("ISO-8859-1, a character it lacks typed, Cancel") << QByteArray("caf\xe9") << "ISO-8859-1" << QString::fromUtf8("café") << QString::fromUtf8("€") << "Cancel" << QByteArray("caf\xe9");
+    QTest::newRow("UTF-16 LE chosen") << QByteArray("a\0b\0", 4) << "UTF-16 LE" << "ab" << "" << "" << QByteArray("a\0b\0", 4);
+    // clang-format on
 }
 
 void TestFilesAtHand::legacyEncoding()
