@@ -165,6 +165,10 @@ bool Document::saveChangesEncoding() const
 
 int Document::misplacedKeptByteLine() const
 {
+    // Only UTF-16 has bytes that cannot stand alone; the text is not copied
+    // for the others.
+    if (m_encoding != TextEncoding::Utf16LE && m_encoding != TextEncoding::Utf16BE)
+        return 0;
     const QString raw = m_doc->toRawText();
     const qsizetype at = misplacedKeptByte(raw, m_encoding);
     return at < 0 ? 0 : m_doc->findBlock(int(at)).blockNumber() + 1;
