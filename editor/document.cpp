@@ -541,6 +541,12 @@ bool Document::save(const QString &path)
         return false;
     }
     m_richSource = false;
+    // Written with bytes above ASCII, the file is Windows-1252 from now on:
+    // a character it lacks later makes Save ask before going to UTF-8, as
+    // for any Windows-1252 file, instead of silently changing those bytes.
+    if (used == TextEncoding::Auto
+        && std::any_of(bytes.cbegin(), bytes.cend(), [](char b) { return uchar(b) >= 0x80; }))
+        used = TextEncoding::Windows1252;
     if (used != m_encoding)
         setEncoding(used, false);
     m_doc->setModified(false);

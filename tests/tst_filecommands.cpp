@@ -276,6 +276,7 @@ void TestFileCommands::sequences_data()
     row("changed on disk, unmodified: reloaded", "open b.vyx|disk b.vyx other|activate Yes", nullptr, "other", "other", B);
     row("changed on disk, modified: told once", "open b.vyx|type !|disk b.vyx other|activate Ok|activate|save Yes", nullptr, "bee!", "bee!", B);
     row("own saves: never asked", "open b.vyx|type !|save|type ?|save|saveas b.vyx Yes|save", nullptr, "bee!?", "bee!?", "DIR/b.vyx");
+    row("windows-1252 gets cyrillic, new: yes, no stops", "open c.vyx|new|type \u00E9|saveas a.vyx|type \u0436|new Yes No", "\xE9", "bee", "\u00E9\u0436", A);
     row("new: utf-8 when needed", "type \u00E9\u0436|saveas a.vyx", "\xC3\xA9\xD0\xB6", "bee", "\u00E9\u0436", A);
     row("rtf source, new: yes, cancel keeps it", "disk b.vyx {\\rtf1 bee}|cmdline b.vyx|type !|new Yes Cancel", nullptr, "{\\rtf1 bee}", "bee!", B);
     row("changed on disk, new: yes, no keeps it", "open b.vyx|type !|disk b.vyx other|new Yes No", nullptr, "other", "bee!", B);

@@ -99,6 +99,7 @@ private Q_SLOTS:
         };
         const QStringList before = state();
         whileShown(about, [&](QWidget *window) {
+            QCOMPARE(window->windowTitle(), QStringLiteral("About VYX Editor 1.0..."));
             QTest::keyClick(w->windowHandle(), 'x');
             QTest::keyClick(w->windowHandle(), Qt::Key_A, Qt::ControlModifier);
             if (closeBox)
