@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRadioButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -88,6 +89,7 @@ private Q_SLOTS:
         QTest::keyClick(rtf(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
         FrmFindInFiles *find = win()->frmFindInFiles;
         QVERIFY(find && find->isVisible());
+        QVERIFY(find->optFolder->isChecked()); // the folder is searched unless told otherwise
         find->txtFolder->setText(m_dir.path());
         find->txtFindWhat->setText(QStringLiteral("Zeta"));
         QTest::keyClick(find->txtFindWhat, Qt::Key_Return);
