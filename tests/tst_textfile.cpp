@@ -80,19 +80,24 @@ void TestTextFile::writeKeepsTheFile_data()
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QByteArray>("attr"); // an extended attribute set on a.vyx, with its value
     QTest::addColumn<QByteArray>("value");
+    // True when a new file is written and renamed over the old one, so that
+    // no half-written file ever stands under the name; false when the file
+    // has to be overwritten in place to stay what it is.
+    QTest::addColumn<bool>("replaced");
     const QByteArray none;
-    QTest::newRow("plain") << "" << none << none;
-    QTest::newRow("symlink b to a") << "symlink" << none << none;
-    QTest::newRow("hard link b") << "link" << none << none;
-    QTest::newRow("mode") << "0640" << none << none;
-    QTest::newRow("special bits") << "07640" << none << none;
-    QTest::newRow("owner and group") << "chown" << none << none;
-    QTest::newRow("user xattr") << "" << QByteArray("user.vyx") << QByteArray("tag");
+    QTest::newRow("plain") << "" << none << none << true;
+    QTest::newRow("symlink b to a") << "symlink" << none << none << true;
+    QTest::newRow("hard link b") << "link" << none << none << false;
+    QTest::newRow("mode") << "0640" << none << none << true;
+    QTest::newRow("special bits") << "07640" << none << none << false;
+    QTest::newRow("owner and group") << "chown" << none << none << false;
+    QTest::newRow("user xattr") << "" << QByteArray("user.vyx") << QByteArray("tag") << true;
     // The owner, user 12345, the group, the mask and others, as the kernel stores them.
     QTest::newRow("acl") << "" << QByteArray("system.posix_acl_access")
                          << QByteArray::fromHex(
                                 "02000000 01000600ffffffff 0200040039300000"
-                                "04000400ffffffff 10000400ffffffff 20000000ffffffff");
+                                "04000400ffffffff 10000400ffffffff 20000000ffffffff")
+                         << true;
 }
 
 // Every name of the file sees the new text; what the file is stays, and
@@ -102,6 +107,7 @@ void TestTextFile::writeKeepsTheFile()
     QFETCH(QString, setup);
     QFETCH(QByteArray, attr);
     QFETCH(QByteArray, value);
+    QFETCH(bool, replaced);
     const QByteArray a = name(path("a.vyx"));
     if (setup == "symlink")
         QCOMPARE(::symlink("a.vyx", name(path("b.vyx"))), 0);
@@ -120,8 +126,12 @@ void TestTextFile::writeKeepsTheFile()
     for (const QString &n : names)
         before << metadata(path(n), attr);
 
+    struct stat old, now;
+    QCOMPARE(::stat(a, &old), 0);
     TextFile file;
     QVERIFY2(file.write(path(names.last()), "new text"), qPrintable(file.errorString()));
+    QCOMPARE(::stat(a, &now), 0);
+    QCOMPARE(now.st_ino != old.st_ino, replaced);
     QStringList after;
     for (const QString &n : names) {
         after << metadata(path(n), attr);
