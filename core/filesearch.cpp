@@ -3,6 +3,7 @@
 #include "definitionsyntax.h"
 #include "textcodec.h"
 #include "textfile.h"
+#include "textsearch.h"
 
 #include <QByteArrayMatcher>
 #include <QDir>
@@ -17,20 +18,6 @@
 #include <vector>
 
 namespace {
-
-// The same rule as Find's Whole word: a match is a whole word when no letter
-// or digit touches it on either side. Kept here rather than shared, so that
-// the search of files follows a change to that rule only deliberately.
-bool isWordCharacter(QChar c)
-{
-    return c.isLetterOrNumber();
-}
-
-bool isWholeWord(QStringView text, qsizetype at, qsizetype length)
-{
-    return (at == 0 || !isWordCharacter(text[at - 1]))
-        && (at + length == text.size() || !isWordCharacter(text[at + length]));
-}
 
 bool isLineEnd(QChar c)
 {
@@ -249,7 +236,8 @@ private:
         qsizetype lineStart = 0;
         qsizetype counted = 0; // line ends before this are counted
         for (qsizetype at = m_matcher.indexIn(text, 0); at >= 0; at = m_matcher.indexIn(text, at)) {
-            if (m_options.wholeWord && !isWholeWord(text, at, length)) {
+            // Find's own rule: whole characters, and whole words when asked.
+            if (!isAcceptableMatch(text, at, length, m_options.wholeWord)) {
                 ++at;
                 continue;
             }

@@ -91,17 +91,6 @@ bool isWordCharacter(char32_t c)
     return c == '_' || QChar::isLetterOrNumber(c) || QChar::isMark(c);
 }
 
-// `text` holds at least two units either side of the match where the document has them.
-bool isAcceptable(QStringView text, qsizetype at, qsizetype length, bool wholeWord)
-{
-    const qsizetype end = at + length;
-    if (splitsPair(text, at) || splitsPair(text, end))
-        return false;
-    return !wholeWord
-        || ((at == 0 || !isWordCharacter(codePointBefore(text, at)))
-            && (end == text.size() || !isWordCharacter(codePointAt(text, end))));
-}
-
 // Calls `found` with the start of each match that starts at `from` or later,
 // in order and not overlapping, until it returns false.
 void scanForward(QTextDocument *doc, const QString &what, const SearchQuery &query, int from,
@@ -121,7 +110,7 @@ void scanForward(QTextDocument *doc, const QString &what, const SearchQuery &que
         const QStringView text = content.between(textFrom, qMin(end, last + length + 2));
         for (qsizetype at = matcher.indexIn(text, pos - textFrom); at >= 0 && at + textFrom <= last;
              at = matcher.indexIn(text, at)) {
-            if (!isAcceptable(text, at, length, query.wholeWord)) {
+            if (!isAcceptableMatch(text, at, length, query.wholeWord)) {
                 ++at;
                 continue;
             }
@@ -150,7 +139,7 @@ int scanBackward(QTextDocument *doc, const QString &what, const SearchQuery &que
         for (qsizetype at = text.lastIndexOf(what, last - textFrom, cs);
              at >= 0 && at + textFrom >= first;
              at = at == 0 ? -1 : text.lastIndexOf(what, at - 1, cs)) {
-            if (isAcceptable(text, at, length, query.wholeWord))
+            if (isAcceptableMatch(text, at, length, query.wholeWord))
                 return int(at + textFrom);
         }
         last = first - 1;
@@ -189,6 +178,16 @@ QTextCursor selectMatch(QTextDocument *doc, int start, int length)
 }
 
 } // namespace
+
+bool isAcceptableMatch(QStringView text, qsizetype at, qsizetype length, bool wholeWord)
+{
+    const qsizetype end = at + length;
+    if (splitsPair(text, at) || splitsPair(text, end))
+        return false;
+    return !wholeWord
+        || ((at == 0 || !isWordCharacter(codePointBefore(text, at)))
+            && (end == text.size() || !isWordCharacter(codePointAt(text, end))));
+}
 
 QTextCursor findText(QTextDocument *doc, const SearchQuery &query, const QTextCursor &from,
                      bool backward)

@@ -20,6 +20,13 @@ struct SearchQuery
     bool wrapAround = true;
 };
 
+// True when the text at `at`, `length` long, can stand as a match: it starts
+// and ends on whole characters (a kept byte never takes half of a surrogate
+// pair), and with wholeWord no word character (a letter, digit, `_` or
+// combining mark, beyond U+FFFF too) touches it on either side. `text` holds
+// at least two units either side of the match where there are any.
+bool isAcceptableMatch(QStringView text, qsizetype at, qsizetype length, bool wholeWord);
+
 // Finds the query's next match after `from` (after its selection, if any),
 // or with `backward` the nearest match that ends before it; wraps past the
 // document's end or start when the query says so. Returns a cursor that

@@ -2,8 +2,12 @@
 
 #include "metrics.h"
 
+#include <QGridLayout>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QVBoxLayout>
 
 CommandButton::CommandButton(const QString &caption, QWidget *parent)
     : QPushButton(caption, parent)
@@ -38,4 +42,23 @@ QPlainTextEdit *newReadOnlyTextBox(QWidget *parent, const char *name, const QRec
     box->setUndoRedoEnabled(false);
     box->setPlainText(text);
     return box;
+}
+
+QLineEdit *addField(QGridLayout *grid, int row, const QString &caption, const char *name)
+{
+    auto *field = named(new QLineEdit, name);
+    auto *label = new QLabel(caption);
+    label->setObjectName(QLatin1String("lbl") + QLatin1String(name).mid(3));
+    label->setBuddy(field);
+    grid->addWidget(label, row, 0);
+    grid->addWidget(field, row, 1);
+    return field;
+}
+
+QPushButton *addButton(QVBoxLayout *column, const QString &caption, const char *name)
+{
+    auto *button = named(new QPushButton(caption), name);
+    button->setAutoDefault(false);
+    column->addWidget(button);
+    return button;
 }

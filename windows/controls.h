@@ -2,7 +2,10 @@
 
 #include <QPushButton>
 
+class QGridLayout;
+class QLineEdit;
 class QPlainTextEdit;
+class QVBoxLayout;
 
 // A push button that is never a window's default or cancel button but, like
 // a native command button, is pressed by Enter as well as Space while it has
@@ -23,3 +26,21 @@ protected:
 // change. Tab leaves it instead of being typed, as in a dialog's text box.
 QPlainTextEdit *newReadOnlyTextBox(QWidget *parent, const char *name, const QRect &geometry,
                                    const QString &text);
+
+// Gives a control of a dialog its object name. Every control is named for
+// screen readers by what it shows (a caption, or a field's label), so none
+// needs an accessible name set by hand.
+template<typename W>
+W *named(W *widget, const char *name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+// A text field in the given row of a dialog's grid, with its label (the
+// field's buddy) before it; the label's name follows the field's: txtFind,
+// lblFind.
+QLineEdit *addField(QGridLayout *grid, int row, const QString &caption, const char *name);
+// A button at the foot of a dialog's column of buttons. Only the dialog's
+// default button answers Enter.
+QPushButton *addButton(QVBoxLayout *column, const QString &caption, const char *name);

@@ -1,5 +1,7 @@
 #include "frmfindinfiles.h"
 
+#include "controls.h"
+
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
@@ -18,33 +20,6 @@ const QString folderKey = QStringLiteral("FindInFiles/Folder");
 const QString filesKey = QStringLiteral("FindInFiles/Files");
 const QString defaultFiles = QStringLiteral("*.vyx");
 
-template<typename W>
-W *named(W *widget, const char *name, const QString &accessibleName)
-{
-    widget->setObjectName(QLatin1String(name));
-    widget->setAccessibleName(accessibleName);
-    return widget;
-}
-
-QLineEdit *addField(QGridLayout *grid, int row, const QString &caption, const char *name)
-{
-    auto *field = named(new QLineEdit, name, QString(caption).remove(u'&').remove(u':'));
-    auto *label = new QLabel(caption);
-    label->setObjectName(QLatin1String("lbl") + QLatin1String(name).mid(3));
-    label->setBuddy(field);
-    grid->addWidget(label, row, 0);
-    grid->addWidget(field, row, 1);
-    return field;
-}
-
-QPushButton *addButton(QVBoxLayout *column, const QString &caption, const char *name)
-{
-    auto *button = named(new QPushButton(caption), name, QString(caption).remove(u'&'));
-    button->setAutoDefault(false);
-    column->addWidget(button);
-    return button;
-}
-
 } // namespace
 
 FrmFindInFiles::FrmFindInFiles(QWidget *parent)
@@ -57,24 +32,19 @@ FrmFindInFiles::FrmFindInFiles(QWidget *parent)
     auto *grid = new QGridLayout;
     txtFindWhat = addField(grid, 0, QStringLiteral("Find &what:"), "txtFindWhat");
     txtFolder = addField(grid, 1, QStringLiteral("F&older:"), "txtFolder");
-    cmdBrowse = named(new QPushButton(QStringLiteral("&Browse...")), "cmdBrowse",
-                      QStringLiteral("Browse..."));
+    cmdBrowse = named(new QPushButton(QStringLiteral("&Browse...")), "cmdBrowse");
     cmdBrowse->setAutoDefault(false);
     grid->addWidget(cmdBrowse, 1, 2);
     txtFiles = addField(grid, 2, QStringLiteral("F&iles:"), "txtFiles");
     txtFiles->setToolTip(QStringLiteral("Several patterns separated by ';', e.g. *.vyx;*.txt"));
 
-    optFolder = named(new QRadioButton(QStringLiteral("Files in the fol&der")), "optFolder",
-                      QStringLiteral("Files in the folder"));
-    optIncludes = named(new QRadioButton(QStringLiteral("Files this document i&ncludes")),
-                        "optIncludes", QStringLiteral("Files this document includes"));
+    optFolder = named(new QRadioButton(QStringLiteral("Files in the fol&der")), "optFolder");
+    optIncludes
+        = named(new QRadioButton(QStringLiteral("Files this document i&ncludes")), "optIncludes");
     optFolder->setChecked(true);
-    chkMatchCase = named(new QCheckBox(QStringLiteral("Match &case")), "chkMatchCase",
-                         QStringLiteral("Match case"));
-    chkWholeWord = named(new QCheckBox(QStringLiteral("Whole wo&rd")), "chkWholeWord",
-                         QStringLiteral("Whole word"));
-    chkSubfolders = named(new QCheckBox(QStringLiteral("Include &subfolders")), "chkSubfolders",
-                          QStringLiteral("Include subfolders"));
+    chkMatchCase = named(new QCheckBox(QStringLiteral("Match &case")), "chkMatchCase");
+    chkWholeWord = named(new QCheckBox(QStringLiteral("Whole wo&rd")), "chkWholeWord");
+    chkSubfolders = named(new QCheckBox(QStringLiteral("Include &subfolders")), "chkSubfolders");
     chkSubfolders->setChecked(true);
     auto *options = new QGridLayout;
     options->addWidget(optFolder, 0, 0);
@@ -83,7 +53,7 @@ FrmFindInFiles::FrmFindInFiles(QWidget *parent)
     options->addWidget(chkWholeWord, 1, 1);
     options->addWidget(chkSubfolders, 2, 0);
 
-    lblProgress = named(new QLabel, "lblProgress", QString());
+    lblProgress = named(new QLabel, "lblProgress");
     lblProgress->setMinimumWidth(
         lblProgress->fontMetrics().horizontalAdvance(QStringLiteral("Searched 000000 files...")));
 

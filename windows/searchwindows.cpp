@@ -1,6 +1,7 @@
 #include "searchwindows.h"
 
-#include <QAccessible>
+#include "controls.h"
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -12,45 +13,6 @@
 #include <QValidator>
 
 namespace {
-
-// Every control is named by what it shows (a caption, or a field's label), as
-// screen readers read it; none needs an accessible name set by hand.
-template<typename W>
-W *named(W *widget, const char *name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
-QLineEdit *addField(QGridLayout *grid, int row, const QString &caption, const char *name)
-{
-    auto *field = named(new QLineEdit, name);
-    auto *label = new QLabel(caption);
-    // The label's name follows the field's: txtFind, lblFind.
-    label->setObjectName(QLatin1String("lbl") + QLatin1String(name).mid(3));
-    label->setBuddy(field);
-    grid->addWidget(label, row, 0);
-    grid->addWidget(field, row, 1);
-    return field;
-}
-
-QPushButton *addButton(QVBoxLayout *column, const QString &caption, const char *name)
-{
-    auto *button = named(new QPushButton(caption), name);
-    // Only the window's default button answers Enter.
-    button->setAutoDefault(false);
-    column->addWidget(button);
-    return button;
-}
-
-// A label's text is its accessible name, but a screen reader hears of a new
-// text only when told that the name changed.
-void setStatusText(QLabel *label, const QString &text)
-{
-    label->setText(text);
-    QAccessibleEvent changed(label, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&changed);
-}
 
 // A line number as typed: digits, grouped as the system's locale or the C
 // locale groups them ("1,000"); 0 when it is no number.
@@ -149,7 +111,9 @@ void FrmSearchWindow::setQuery(const SearchQuery &query)
 
 void FrmSearchWindow::setStatus(const QString &status)
 {
-    setStatusText(lblStatus, status);
+    // A label without an accessible name of its own is read as its text, and
+    // QLabel::setText tells screen readers of the change itself.
+    lblStatus->setText(status);
 }
 
 FrmGoToLineWindow::FrmGoToLineWindow(QWidget *parent)
@@ -183,7 +147,7 @@ FrmGoToLineWindow::FrmGoToLineWindow(QWidget *parent)
 void FrmGoToLineWindow::setLineCount(int lines)
 {
     static_cast<LineNumberValidator *>(m_range)->setLines(lines);
-    setStatusText(lblRange, QStringLiteral("From 1 to %1").arg(lines));
+    lblRange->setText(QStringLiteral("From 1 to %1").arg(lines));
     txtLine->clear();
     cmdOK->setEnabled(false);
 }
