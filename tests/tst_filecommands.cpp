@@ -151,13 +151,17 @@ QString TestFileCommands::run(const QString &script)
             m_seen << includeMarks();
         } else {
             m_answers = rest.split(u' ', Qt::SkipEmptyParts);
-            const bool hasArg = verb == "cmdline" || verb == "menu" || verb == "ctrlclick";
+            const bool hasArg
+                = verb == "cmdline" || verb == "menu" || verb == "ctrlclick" || verb == "click";
             const QString arg = hasArg ? m_answers.takeFirst() : QString();
             const int line = verb == "menu" ? m_answers.takeFirst().toInt() : arg.toInt();
             armNext();
             if (verb == "ctrlclick") {
                 QTest::mouseClick(rtf()->viewport(), Qt::LeftButton, Qt::ControlModifier,
                                   onInclude(line));
+            } else if (verb == "click") { // a plain click only places the caret
+                QTest::mouseClick(rtf()->viewport(), Qt::LeftButton, {}, onInclude(line));
+                m_seen << QString::number(rtf()->textCursor().blockNumber());
             } else if (verb == "menu") {
                 contextMenu(arg, line);
             } else if (verb == "back") {
@@ -467,6 +471,7 @@ void TestFileCommands::includes_data()
     row("right click, subfolder", "menu click 1", {on}, "d.vyx", "#include \"..\\c.vyx\"");
     row("menu key", "menu key 0", {on}, "b.vyx", "bee");
     row("shift+f10", "menu f10 0", {on}, "b.vyx", "bee");
+    row("plain click: the caret moves, not followed", "click 1", {"1"}, "main.vyx", "M");
     row("down two, back two", "ctrlclick 1|ctrlclick 0|back|back", {}, "main.vyx", "M");
     row("modified: cancel stays", "type x|ctrlclick 0 Cancel", {askSave}, "main.vyx", "Mx");
     row("modified: no goes on", "type x|menu key 0 No", {on, askSave}, "b.vyx", "bee");

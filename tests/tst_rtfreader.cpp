@@ -171,6 +171,9 @@ void TestRtfReader::formatting_data()
         = "{\\rtf1{\\colortbl;\\blue255\\red200;\\green128\\blue255;}\\cf1\\fs40 a\\cf2 b}";
     const QByteArray words
         = "{\\rtf1{\\colortbl;\\green255;}\\strike s\\strike0 n \\uldb u\\ulnone v \\highlight1 h}";
+    // A table holds 32768 colours, however many a file lists.
+    const QByteArray capped
+        = "{\\rtf1{\\colortbl" + QByteArray(32768, ';') + "\\red9;}\\cf32768 x}";
     // clang-format off
     row("bold word", file, "bold", true);
     row(" then ", file, "bold", false); // ends with its group
@@ -191,6 +194,7 @@ void TestRtfReader::formatting_data()
     row("u", words, "underline", true);
     row("v", words, "underline", false);
     row("h", words, "background", QColor(0, 255, 0));
+    row("x", capped, "colour", QColor());
     // clang-format on
 }
 
