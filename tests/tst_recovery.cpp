@@ -9,7 +9,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QDir>
-#include <QMessageBox>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -23,27 +22,28 @@ class TestRecovery : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase();
-    void init();
-    void cleanup();
+    // clang-format off
+    void initTestCase(); void init(); void cleanup();
     void journalKeptPrivately();
-    void journalRemoved_data();
-    void journalRemoved();
-    void recoverKeepsBytes_data();
-    void recoverKeepsBytes();
+    void journalRemoved_data(); void journalRemoved();
+    void recoverKeepsBytes_data(); void recoverKeepsBytes();
     void runningEditorsKeepTheirOwn();
+    // clang-format on
 
 private:
     QString path(const QString &name) const { return m_files.filePath(name); }
     FrmMainWindow *win() const { return frmMain().win(); }
-    QStringList journals() const;
-    // Brings a window's unsaved work to disk as its timer would.
-    void journalNow();
+    QStringList journals() const
+    {
+        return QDir(m_state.filePath("vyx-editor")).entryList({"*.journal"}, QDir::Files);
+    }
+    // Types, and brings the unsaved work to disk as the window's timer would.
+    void typeAndJournal(const char *text);
     // Answers the questions the next command asks with the given buttons.
     void answer(const QStringList &buttons);
-    // Leaves a copy of the editor's journal as a killed editor leaves its
-    // own: on disk, its lock gone with its process.
+    // Copies the journal as a killed editor leaves its own: its lock gone with its process.
     void leaveDeadJournal();
+    void restart();
 
     QTemporaryDir m_state;
     QTemporaryDir m_files;
@@ -72,19 +72,14 @@ void TestRecovery::cleanup()
         frmMain().unload();
     }
     TestUtil::flushDeferredDeletes();
-    // The place left in a file would be restored in the next case.
-    QSettings().clear();
+    QSettings().clear(); // else the place left in a file would come back
     for (const QString &name : journals())
         QFile::remove(m_state.filePath("vyx-editor/" + name));
 }
 
-QStringList TestRecovery::journals() const
+void TestRecovery::typeAndJournal(const char *text)
 {
-    return QDir(m_state.filePath("vyx-editor")).entryList({"*.journal"}, QDir::Files);
-}
-
-void TestRecovery::journalNow()
-{
+    QTest::keyClicks(win()->rtfMain, text);
     win()->journal->writeNow();
     win()->journal->flush();
 }
@@ -97,26 +92,33 @@ void TestRecovery::leaveDeadJournal()
     QVERIFY(QFile::copy(own, m_state.filePath(dead)));
 }
 
+void TestRecovery::restart()
+{
+    win()->document->textDocument()->setModified(false);
+    win()->journal->flush();
+    frmMain().unload();
+    TestUtil::flushDeferredDeletes();
+    frmMain().load();
+}
+
 void TestRecovery::answer(const QStringList &buttons)
 {
     if (buttons.isEmpty())
         return;
     TestUtil::whenModalShows([this, buttons](QWidget *modal) {
-        const QString text = buttons.first();
         for (QAbstractButton *button : modal->findChildren<QAbstractButton *>()) {
-            if (button->text().remove(u'&') == text) {
+            if (button->text().remove(u'&') == buttons.first()) {
                 answer(buttons.mid(1));
                 button->click();
                 return;
             }
         }
-        QFAIL(qPrintable("no button " + text));
+        QFAIL(qPrintable("no button " + buttons.first()));
     });
 }
 
-// Typing starts the clock: within two seconds the work is in a journal in
-// the user's state folder, readable by the user alone, and nothing new lies
-// beside the edited file.
+// Typing starts the clock: within two seconds the work is in a journal in the user's
+// state folder, readable by the user alone, and nothing new lies beside the edited file.
 void TestRecovery::journalKeptPrivately()
 {
     QVERIFY(win()->openDocument(path("b.vyx")));
@@ -124,25 +126,28 @@ void TestRecovery::journalKeptPrivately()
     QTRY_COMPARE_WITH_TIMEOUT(journals().size(), 1, RecoveryJournal::delayMs + 2000);
     win()->journal->flush();
     QCOMPARE(QDir(m_files.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"b.vyx"});
-    struct stat folder, file;
-    QCOMPARE(::stat(QFile::encodeName(m_state.filePath("vyx-editor")).constData(), &folder), 0);
-    QCOMPARE(
-        ::stat(QFile::encodeName(m_state.filePath("vyx-editor/" + journals().first())).constData(),
-               &file),
-        0);
-    QCOMPARE(folder.st_mode & 07777, 0700u);
-    QCOMPARE(file.st_mode & 07777, 0600u);
+    const auto mode = [this](const QString &name) {
+        struct stat s = {};
+        ::stat(QFile::encodeName(m_state.filePath("vyx-editor/" + name)).constData(), &s);
+        return s.st_mode & 07777;
+    };
+    QCOMPARE(mode(""), 0700u);
+    QCOMPARE(mode(journals().first()), 0600u);
+    // Typing on, the document already modified, starts the clock again.
+    QTest::keyClicks(win()->rtfMain, "y");
+    JournalStore *store = frmMain().journalStore();
+    JournalEntry entry;
+    QTRY_VERIFY_WITH_TIMEOUT(store->read(store->ownId(), &entry) && entry.text.startsWith("xyb"),
+                             RecoveryJournal::delayMs + 2000);
 }
 
 void TestRecovery::journalRemoved_data()
 {
-    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("how"); // the command and the answer to Save Changes?
     QTest::addColumn<bool>("removed");
     QTest::newRow("saved") << "save" << true;
-    QTest::newRow("undone to the saved text") << "undo" << true;
-    QTest::newRow("No to Save Changes? of New") << "new No" << true;
-    QTest::newRow("Cancel to Save Changes? of New") << "new Cancel" << false;
-    QTest::newRow("No to Save Changes? of the close box") << "close No" << true;
+    QTest::newRow("New, Cancel") << "new Cancel" << false;
+    QTest::newRow("close box, No") << "close No" << true;
 }
 
 // A journal goes only when the document has no unsaved work left.
@@ -151,16 +156,12 @@ void TestRecovery::journalRemoved()
     QFETCH(QString, how);
     QFETCH(bool, removed);
     QVERIFY(win()->openDocument(path("b.vyx")));
-    QTest::keyClicks(win()->rtfMain, "x");
-    journalNow();
+    typeAndJournal("x");
     QCOMPARE(journals().size(), 1);
-    const QStringList words = how.split(u' ');
-    answer(words.mid(1));
-    if (words.first() == "save")
+    answer(how.split(u' ').mid(1));
+    if (how == "save")
         win()->mnuSave->trigger();
-    else if (words.first() == "undo")
-        win()->mnuUndo->trigger();
-    else if (words.first() == "new")
+    else if (how.startsWith("new"))
         win()->mnuNew->trigger();
     else
         win()->close();
@@ -169,26 +170,23 @@ void TestRecovery::journalRemoved()
     else
         TestUtil::flushDeferredDeletes(); // the window waits for its writes as it goes
     QCOMPARE(journals().isEmpty(), removed);
-    if (words.first() == "save")
+    if (how == "save")
         QCOMPARE(TestUtil::readBytes(path("b.vyx")), QByteArray("xbee\r\n"));
 }
 
 void TestRecovery::recoverKeepsBytes_data()
 {
-    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("bytes"); // empty: untitled
     QTest::addColumn<QByteArray>("saved"); // after recovery, as Save writes it
-    QTest::newRow("UTF-8 with BOM and a kept byte") << QByteArray("\xEF\xBB\xBF"
-                                                                  "caf\xC3\xA9 \xFF\r\n")
-                                                    << QByteArray("\xEF\xBB\xBF"
-                                                                  "xcaf\xC3\xA9 \xFF\r\n");
-    QTest::newRow("UTF-16 LE with BOM")
-        << QByteArray("\xFF\xFEz\0\r\0\n\0", 8) << QByteArray("\xFF\xFEx\0z\0\r\0\n\0", 10);
+    // clang-format off
+    QTest::newRow("UTF-8 with BOM, a kept byte") << QByteArray("\xEF\xBB\xBF\xC3\xA9\xFF") << QByteArray("\xEF\xBB\xBFx\xC3\xA9\xFF");
+    QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFEz\0", 4) << QByteArray("\xFF\xFEx\0z\0", 6);
     QTest::newRow("untitled") << QByteArray() << QByteArray("x");
+    // clang-format on
 }
 
-// What a journal brings back is the text, character and kept byte exactly,
-// as a modified document of the same file in the same encoding: Save then
-// writes that file as it would have before the crash.
+// A journal brings back the text, character and kept byte exactly, as a modified
+// document of the same file in the same encoding: Save writes it as it would have.
 void TestRecovery::recoverKeepsBytes()
 {
     QFETCH(QByteArray, bytes);
@@ -199,13 +197,9 @@ void TestRecovery::recoverKeepsBytes()
         QVERIFY(TestUtil::writeBytes(file, bytes));
         QVERIFY(win()->openDocument(file));
     }
-    QTest::keyClicks(win()->rtfMain, "x");
-    journalNow();
+    typeAndJournal("x");
     leaveDeadJournal();
-    win()->document->textDocument()->setModified(false);
-    frmMain().unload();
-    TestUtil::flushDeferredDeletes();
-    frmMain().load();
+    restart();
     answer({"Recover"});
     QVERIFY(win()->offerRecovery());
     frmMain().show();
@@ -218,8 +212,7 @@ void TestRecovery::recoverKeepsBytes()
         win()->mnuSave->trigger();
         QCOMPARE(TestUtil::readBytes(file), saved);
     }
-    // Saved, the recovered work needs its journal no more.
-    win()->journal->flush();
+    win()->journal->flush(); // saved, the work needs its journal no more
     QCOMPARE(journals().isEmpty(), !untitled);
 }
 
@@ -227,15 +220,11 @@ void TestRecovery::recoverKeepsBytes()
 // offered it, while Later keeps a dead editor's journal for the next start.
 void TestRecovery::runningEditorsKeepTheirOwn()
 {
-    QTest::keyClicks(win()->rtfMain, "live");
-    journalNow();
+    typeAndJournal("live");
     JournalStore second(m_state.filePath("vyx-editor"));
     QVERIFY(second.claimOrphans().isEmpty()); // the first editor still runs
     leaveDeadJournal();
-    win()->document->textDocument()->setModified(false);
-    win()->journal->flush();
-    frmMain().unload();
-    TestUtil::flushDeferredDeletes();
+    restart();
     const QStringList orphans = second.claimOrphans();
     QCOMPARE(orphans.size(), 1);
     QVERIFY(orphans.first().startsWith("dead-"));
@@ -243,8 +232,6 @@ void TestRecovery::runningEditorsKeepTheirOwn()
     QVERIFY(second.read(orphans.first(), &entry));
     QCOMPARE(entry.text, QStringLiteral("live"));
     second.release(orphans.first());
-
-    frmMain().load();
     answer({"Later"});
     QVERIFY(!win()->offerRecovery());
     QCOMPARE(journals().size(), 1);
