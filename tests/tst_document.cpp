@@ -31,17 +31,14 @@ void TestDocument::overlongLinesAreRefused_data()
     const QByteArray longest(max, 'x');
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("loads");
-    const auto row = [](const char *name, const QByteArray &bytes, bool loads) {
-        QTest::newRow(name) << bytes << loads;
-    };
-    row("longest-line", "a\r\n" + longest + "\r\nb", true);
-    row("one-too-long", "a\r\n" + longest + "x\r\nb", false);
-    row("last-line-too-long", "a\n" + longest + "x", false);
-    row("many-short-lines", QByteArray("abc\r\n").repeated(max), true);
-    row("utf16-too-long", "\xFF\xFE" + QByteArray("x\0", 2).repeated(max + 1), false);
-    row("utf8-cjk-counted-in-characters", QByteArray("\xE6\xBC\xA2").repeated(max), true);
-    row("rtf-paragraph-too-long", "{\\rtf1 " + longest + "x}", false);
-    row("rtf-lines-short", "{\\rtf1 " + QByteArray("abc\\par ").repeated(max) + "}", true);
+    // clang-format off
+    QTest::newRow("longest") << "a\r\n" + longest + "\r\nb" << true;
+    QTest::newRow("one-too-long") << "a\r\n" + longest + "x\r\nb" << false;
+    QTest::newRow("last-too-long") << "a\n" + longest + "x" << false;
+    QTest::newRow("utf8-in-characters") << QByteArray("\xE6\xBC\xA2").repeated(max) << true;
+    QTest::newRow("rtf-too-long") << "{\\rtf1 " + longest + "x}" << false;
+    QTest::newRow("rtf-lines") << "{\\rtf1 " + QByteArray("abc\\par ").repeated(max) + "}" << true;
+    // clang-format on
 }
 
 // The widget lays out a line as a whole: a line of megabytes would make
@@ -86,24 +83,24 @@ void TestDocument::editsKeepToTheLineLimit()
 
     box.setText(QStringLiteral("a\r\n") + longLine + QStringLiteral("yz")); // as a replacement may
     QTemporaryDir dir;
-    QVERIFY(!document.save(dir.filePath(QStringLiteral("long.vyx"))));
+    const QString path = dir.filePath(QStringLiteral("long.vyx"));
+    QVERIFY(!document.save(path));
     QVERIFY(document.errorString().startsWith(QStringLiteral("Line 2 ")));
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("long.vyx"))));
+    QVERIFY(!QFile::exists(path));
 }
 
 void TestDocument::joinsKeepToTheLineLimit_data()
 {
     QTest::addColumn<QString>("edit");
-    QTest::addColumn<int>(
-        "caret"); // where the edit happens: 0 the end of line 1, 1 the start of line 2
-    QTest::addColumn<bool>("fits"); // the two lines of 20,000 characters are 10 when it fits
-    QTest::newRow("Delete at the end of a line") << "Del" << 0 << false;
-    QTest::newRow("Backspace at the start of the next") << "Backspace" << 1 << false;
-    QTest::newRow("Ctrl+Delete at the end of a line") << "Ctrl+Del" << 0 << false;
-    QTest::newRow("Ctrl+Backspace at the start of the next") << "Ctrl+Backspace" << 1 << false;
-    QTest::newRow("Delete of a selection across the line end") << "select Del" << 0 << false;
-    QTest::newRow("an input method's commit") << "commit" << 0 << false;
-    QTest::newRow("Delete joining short lines") << "Del" << 0 << true;
+    QTest::addColumn<int>("caret"); // 0: at the end of line 1, 1: at the start of line 2
+    QTest::addColumn<bool>("fits"); // the lines are 10 characters long, not 20,000
+    QTest::newRow("Delete") << "Del" << 0 << false;
+    QTest::newRow("Backspace") << "Backspace" << 1 << false;
+    QTest::newRow("Ctrl+Delete") << "Ctrl+Del" << 0 << false;
+    QTest::newRow("Ctrl+Backspace") << "Ctrl+Backspace" << 1 << false;
+    QTest::newRow("selection") << "select Del" << 0 << false;
+    QTest::newRow("input method") << "commit" << 0 << false;
+    QTest::newRow("short lines") << "Del" << 0 << true;
 }
 
 // A line end deleted, or what an input method commits, never makes a line
