@@ -7,6 +7,7 @@
 #include "testutil.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -35,7 +36,6 @@ private Q_SLOTS:
     {
         QStandardPaths::setTestModeEnabled(true);
         QSettings().clear();
-        QVERIFY(m_dir.isValid());
         QVERIFY(TestUtil::writeBytes(m_dir.filePath("one.vyx"), "a\r\nb\r\nship Zeta here\r\n"));
         QVERIFY(TestUtil::writeBytes(m_dir.filePath("two.vyx"), "Zeta\r\n"));
     }
@@ -47,42 +47,29 @@ private Q_SLOTS:
             frmMain().unload();
         }
         TestUtil::flushDeferredDeletes();
-        // The place left in a file would be restored in the next case.
-        QSettings().clear();
+        QSettings().clear(); // or the place left in a file comes back in the next case
     }
 
-    // Enter on a row opens its file at the match, after "Save Changes?" for
-    // the unsaved text shown; F4 then goes on to the next file's match.
     void rowOpensFileAtLine_data()
     {
         QTest::addColumn<QString>("answer"); // to "Save Changes?"; empty: not asked
-        QTest::addColumn<QString>("file"); // the document's file afterwards
-        QTest::addColumn<QString>("selected");
-        QTest::addColumn<int>("line"); // from 0
-
-        QTest::newRow("no") << "No"
-                            << "one.vyx"
-                            << "Zeta" << 2;
-        QTest::newRow("cancel") << "Cancel"
-                                << ""
-                                << "" << 0;
-        // The row is in the document open, changed: selected there, no question.
-        QTest::newRow("open-changed") << ""
-                                      << "one.vyx"
-                                      << "Zeta" << 2;
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("no") << "No" << true;
+        QTest::newRow("cancel") << "Cancel" << false;
+        // The row is in the changed document open: no question.
+        QTest::newRow("open-changed") << "" << true;
     }
 
+    // Enter on a row opens its file at the match, after "Save Changes?" for
+    // the unsaved text; F4 and Shift+F4 then go from file to file.
     void rowOpensFileAtLine()
     {
         QFETCH(QString, answer);
-        QFETCH(QString, file);
-        QFETCH(QString, selected);
-        QFETCH(int, line);
-
+        QFETCH(bool, opens);
         frmMain().show();
         QVERIFY(QTest::qWaitForWindowExposed(frmMain().window()));
         const int heightBefore = win()->height();
-        if (QTest::currentDataTag() == QLatin1String("open-changed"))
+        if (answer.isEmpty())
             QVERIFY(win()->openDocument(m_dir.filePath("one.vyx")));
         QTest::keyClicks(rtf(), QStringLiteral("unsaved"));
 
@@ -90,14 +77,16 @@ private Q_SLOTS:
         FrmFindInFiles *find = win()->frmFindInFiles;
         QVERIFY(find && find->isVisible());
         QVERIFY(find->optFolder->isChecked()); // the folder is searched unless told otherwise
+        for (QWidget *box : {find->chkMatchCase, find->chkWholeWord, find->chkSubfolders})
+            QVERIFY(box->isVisible());
         find->txtFolder->setText(m_dir.path());
         find->txtFindWhat->setText(QStringLiteral("Zeta"));
         QTest::keyClick(find->txtFindWhat, Qt::Key_Return);
         FindResultsDock *results = win()->dckFindResults;
         QVERIFY(results);
         QTRY_COMPARE(results->lblSummary->text(), QStringLiteral("2 matches in 2 files"));
+        // Docked, the panel has its own height, and the window grows by it.
         QVERIFY(!results->isFloating());
-        // The text keeps its size: the window grew by the panel under it.
         QCOMPARE(win()->height(), heightBefore + results->height());
         QCOMPARE(QSettings().value("FindInFiles/Folder").toString(), m_dir.path());
 
@@ -112,38 +101,33 @@ private Q_SLOTS:
         QStringList asked;
         if (!answer.isEmpty()) {
             TestUtil::whenModalShows([&asked, answer](QWidget *modal) {
-                auto *box = qobject_cast<QMessageBox *>(modal);
                 asked << modal->findChild<QLabel *>("qt_msgbox_label")->text();
-                box->button(answer == QLatin1String("No") ? QMessageBox::No : QMessageBox::Cancel)
+                qobject_cast<QMessageBox *>(modal)
+                    ->button(answer == "No" ? QMessageBox::No : QMessageBox::Cancel)
                     ->click();
             });
         }
         QTest::keyClick(tree, Qt::Key_Return);
-        QTRY_COMPARE(asked.size(), answer.isEmpty() ? 0 : 1);
-        if (!answer.isEmpty())
-            QCOMPARE(asked.first(), QStringLiteral("Save Changes?"));
-
-        const QString path = file.isEmpty() ? QString() : m_dir.filePath(file);
-        QCOMPARE(win()->document->filePath(), path);
-        QCOMPARE(rtf()->textCursor().selectedText(), selected);
-        QCOMPARE(rtf()->textCursor().blockNumber(), line);
-        if (file.isEmpty()) {
+        QTRY_COMPARE(asked, answer.isEmpty() ? QStringList() : QStringList{"Save Changes?"});
+        if (!opens) {
+            QCOMPARE(win()->document->filePath(), QString());
             QCOMPARE(rtf()->toPlainText(), QStringLiteral("unsaved"));
             return;
         }
-
-        // F4 in the text: the next row, in another file.
+        const auto compareShown = [this](const char *file, int line) {
+            QCOMPARE(win()->document->filePath(), m_dir.filePath(file));
+            QCOMPARE(rtf()->textCursor().selectedText(), QStringLiteral("Zeta"));
+            QCOMPARE(rtf()->textCursor().blockNumber(), line);
+        };
+        compareShown("one.vyx", 2);
         rtf()->document()->setModified(false);
         win()->activateWindow();
         QTRY_VERIFY(win()->isActiveWindow());
         rtf()->setFocus();
         QTest::keyClick(rtf(), Qt::Key_F4);
-        QCOMPARE(win()->document->filePath(), m_dir.filePath("two.vyx"));
-        QCOMPARE(rtf()->textCursor().selectedText(), QStringLiteral("Zeta"));
-        QCOMPARE(rtf()->textCursor().blockNumber(), 0);
+        compareShown("two.vyx", 0);
         QTest::keyClick(rtf(), Qt::Key_F4, Qt::ShiftModifier);
-        QCOMPARE(win()->document->filePath(), m_dir.filePath("one.vyx"));
-        QCOMPARE(rtf()->textCursor().blockNumber(), 2);
+        compareShown("one.vyx", 2);
 
         // Closed, the panel gives its room back.
         results->close();
