@@ -22,13 +22,15 @@ class TestRecovery : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    // clang-format off
-    void initTestCase(); void init(); void cleanup();
+    void initTestCase();
+    void init();
+    void cleanup();
     void journalKeptPrivately();
-    void journalRemoved_data(); void journalRemoved();
-    void recoverKeepsBytes_data(); void recoverKeepsBytes();
+    void journalRemoved_data();
+    void journalRemoved();
+    void recoverKeepsBytes_data();
+    void recoverKeepsBytes();
     void runningEditorsKeepTheirOwn();
-    // clang-format on
 
 private:
     QString path(const QString &name) const { return m_files.filePath(name); }
