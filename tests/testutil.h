@@ -16,6 +16,11 @@ bool isBeingAnswered(QWidget *modal);
 // Deletes the windows that unloaded forms left for the event loop.
 void flushDeferredDeletes();
 
+// In the suites of the editor window: shows it and waits until it is on screen...
+bool showEditor();
+// ... and closes it, its changes dropped, with what it left deleted.
+void closeEditor();
+
 // Reads a file's bytes; empty when it cannot be read.
 QByteArray readBytes(const QString &path);
 bool writeBytes(const QString &path, const QByteArray &bytes);

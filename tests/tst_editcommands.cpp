@@ -73,20 +73,12 @@ private Q_SLOTS:
     void init()
     {
         QApplication::clipboard()->setText(QStringLiteral("from another program"));
-        frmMain().show();
-        QVERIFY(QTest::qWaitForWindowExposed(frmMain().window()));
+        QVERIFY(TestUtil::showEditor());
         // Only the editor's own Cut or Copy enables Paste, whatever the clipboard holds.
         QVERIFY(!win()->mnuPaste->isEnabled());
     }
 
-    void cleanup()
-    {
-        if (frmMain().isLoaded()) {
-            rtf()->document()->setModified(false);
-            frmMain().unload();
-        }
-        TestUtil::flushDeferredDeletes();
-    }
+    void cleanup() { TestUtil::closeEditor(); }
 
     void insertAppends_data()
     {

@@ -107,18 +107,13 @@ void TestFileCommands::init()
     frmMain().strLastopen.clear();
     frmMain().strLastsave.clear();
     installHelpMenu();
-    frmMain().show();
-    QVERIFY(QTest::qWaitForWindowExposed(frmMain().window()));
+    QVERIFY(TestUtil::showEditor());
 }
 
 void TestFileCommands::cleanup()
 {
     frmHowToUse().unload();
-    if (frmMain().isLoaded()) {
-        rtf()->document()->setModified(false);
-        frmMain().unload();
-    }
-    TestUtil::flushDeferredDeletes();
+    TestUtil::closeEditor();
     m_dir.reset();
     // Answers armed for windows that never came must not answer the next test's.
     m_answers.clear();

@@ -30,8 +30,7 @@ class TestFilesAtHand : public QObject
     {
         frmMain().unload();
         TestUtil::flushDeferredDeletes();
-        frmMain().show();
-        QVERIFY(QTest::qWaitForWindowExposed(frmMain().window()));
+        QVERIFY(TestUtil::showEditor());
     }
 
     // Clicks that button on the next message box, and notes what it said.
@@ -64,21 +63,15 @@ class TestFilesAtHand : public QObject
 private Q_SLOTS:
     void init()
     {
-        QStandardPaths::setTestModeEnabled(true);
         QSettings().clear();
         QVERIFY(TestUtil::writeBytes(path("a.vyx"), "one\r\ntwo\r\nthree\r\n"));
         QVERIFY(TestUtil::writeBytes(path("b.vyx"), "bee"));
-        frmMain().show();
-        QVERIFY(QTest::qWaitForWindowExposed(frmMain().window()));
+        QVERIFY(TestUtil::showEditor());
     }
 
     void cleanup()
     {
-        if (frmMain().isLoaded()) {
-            win()->document->textDocument()->setModified(false);
-            frmMain().unload();
-        }
-        TestUtil::flushDeferredDeletes();
+        TestUtil::closeEditor();
         m_said.clear();
     }
 

@@ -34,7 +34,6 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
         QSettings().clear();
         QVERIFY(TestUtil::writeBytes(m_dir.filePath("one.vyx"), "a\r\nb\r\nship Zeta here\r\n"));
         QVERIFY(TestUtil::writeBytes(m_dir.filePath("two.vyx"), "Zeta\r\n"));
@@ -42,11 +41,7 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        if (frmMain().isLoaded()) {
-            rtf()->document()->setModified(false);
-            frmMain().unload();
-        }
-        TestUtil::flushDeferredDeletes();
+        TestUtil::closeEditor();
         QSettings().clear(); // or the place left in a file comes back in the next case
     }
 
@@ -66,8 +61,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, answer);
         QFETCH(bool, opens);
-        frmMain().show();
-        QVERIFY(QTest::qWaitForWindowExposed(frmMain().window()));
+        QVERIFY(TestUtil::showEditor());
         const int heightBefore = win()->height();
         if (answer.isEmpty())
             QVERIFY(win()->openDocument(m_dir.filePath("one.vyx")));

@@ -25,18 +25,10 @@ private Q_SLOTS:
     void init()
     {
         installHelpMenu();
-        frmMain().show();
-        QVERIFY(QTest::qWaitForWindowExposed(frmMain().window()));
+        QVERIFY(TestUtil::showEditor());
     }
 
-    void cleanup()
-    {
-        if (frmMain().isLoaded()) {
-            frmMain().rtfMain()->document()->setModified(false);
-            frmMain().unload();
-        }
-        TestUtil::flushDeferredDeletes();
-    }
+    void cleanup() { TestUtil::closeEditor(); }
 
     void menuTree()
     {

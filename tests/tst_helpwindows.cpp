@@ -58,15 +58,13 @@ private Q_SLOTS:
     void init()
     {
         installHelpMenu();
-        frmMain().show();
-        QVERIFY(QTest::qWaitForWindowExposed(frmMain().window()));
+        QVERIFY(TestUtil::showEditor());
     }
 
     void cleanup()
     {
         frmHowToUse().unload();
-        frmMain().unload();
-        TestUtil::flushDeferredDeletes();
+        TestUtil::closeEditor();
     }
 
     // About takes the keyboard from the editor while up, and leaves its text and selection be.

@@ -60,10 +60,8 @@ void TestRecovery::initTestCase()
 
 void TestRecovery::init()
 {
-    QStandardPaths::setTestModeEnabled(true);
     QVERIFY(TestUtil::writeBytes(path("b.vyx"), "bee\r\n"));
-    frmMain().show();
-    QVERIFY(QTest::qWaitForWindowExposed(frmMain().window()));
+    QVERIFY(TestUtil::showEditor());
 }
 
 void TestRecovery::cleanup()

@@ -57,7 +57,6 @@ private Q_SLOTS:
     {
         QFETCH(QString, window);
         QFETCH(QPoint, remembered);
-        QStandardPaths::setTestModeEnabled(true);
         QSettings().clear();
         if (!remembered.isNull())
             QSettings().setValue("MainWindow/position", remembered);

@@ -53,18 +53,10 @@ private Q_SLOTS:
     void init()
     {
         QSettings().clear();
-        frmMain().show();
-        QVERIFY(QTest::qWaitForWindowExposed(frmMain().window()));
+        QVERIFY(TestUtil::showEditor());
     }
 
-    void cleanup()
-    {
-        if (frmMain().isLoaded()) {
-            frmMain().rtfMain()->document()->setModified(false);
-            frmMain().unload();
-        }
-        TestUtil::flushDeferredDeletes();
-    }
+    void cleanup() { TestUtil::closeEditor(); }
 
     void statusBarSays_data()
     {
@@ -177,8 +169,7 @@ private Q_SLOTS:
         QTRY_COMPARE(viewState(), state);
         frmMain().unload();
         TestUtil::flushDeferredDeletes();
-        frmMain().show();
-        QVERIFY(QTest::qWaitForWindowExposed(frmMain().window()));
+        QVERIFY(TestUtil::showEditor());
         QTRY_COMPARE(viewState(), state);
     }
 };
