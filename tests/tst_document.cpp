@@ -24,6 +24,7 @@ private Q_SLOTS:
     void joinsKeepToTheLineLimit_data();
     void joinsKeepToTheLineLimit();
     void randomBytesRoundTrip();
+    void saveTellsTheNewEncoding();
 };
 
 void TestDocument::overlongLinesAreRefused_data()
@@ -189,6 +190,24 @@ void TestDocument::randomBytesRoundTrip()
         QCOMPARE(TestUtil::readBytes(path).toHex(' '),
                  withCrLf(bytes, detectTextFormat(bytes)).toHex(' '));
     }
+}
+
+// Save may change how the document is written: the views learn it from encodingChanged, as
+// the path, which they also follow, stays the same.
+void TestDocument::saveTellsTheNewEncoding()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("w.vyx"));
+    QVERIFY(TestUtil::writeBytes(path, "caf\xE9!"));
+    Document document;
+    QVERIFY(document.load(path, false));
+    QTextCursor(document.textDocument()).insertText(QStringLiteral("\u03A9"));
+    QSignalSpy changed(&document, &Document::encodingChanged);
+    QVERIFY(document.save(path));
+    QCOMPARE(TestUtil::readBytes(path),
+             QByteArray("\xCE\xA9"
+                        "caf\xC3\xA9!"));
+    QCOMPARE(changed.count(), 1);
 }
 
 QTEST_MAIN(TestDocument)
