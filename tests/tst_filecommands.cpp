@@ -151,12 +151,11 @@ QString TestFileCommands::run(const QString &script)
             const QString arg = hasArg ? m_answers.takeFirst() : QString();
             const int line = verb == "menu" ? m_answers.takeFirst().toInt() : arg.toInt();
             armNext();
-            if (verb == "ctrlclick") {
-                QTest::mouseClick(rtf()->viewport(), Qt::LeftButton, Qt::ControlModifier,
+            if (verb == "ctrlclick" || verb == "click") { // then notes the caret's line
+                QTest::mouseClick(rtf()->viewport(), Qt::LeftButton,
+                                  verb == "click" ? Qt::NoModifier : Qt::ControlModifier,
                                   onInclude(line));
-            } else if (verb == "click") { // a plain click only places the caret
-                QTest::mouseClick(rtf()->viewport(), Qt::LeftButton, {}, onInclude(line));
-                m_seen << QString::number(rtf()->textCursor().blockNumber());
+                m_seen << QStringLiteral("line %1").arg(rtf()->textCursor().blockNumber());
             } else if (verb == "menu") {
                 contextMenu(arg, line);
             } else if (verb == "back") {
@@ -466,17 +465,17 @@ void TestFileCommands::includes_data()
     row("right click, subfolder", "menu click 1", {on}, "d.vyx", "#include \"..\\c.vyx\"");
     row("menu key", "menu key 0", {on}, "b.vyx", "bee");
     row("shift+f10", "menu f10 0", {on}, "b.vyx", "bee");
-    row("plain click: the caret moves, not followed", "click 1", {"1"}, "main.vyx", "M");
-    row("down two, back two", "ctrlclick 1|ctrlclick 0|back|back", {}, "main.vyx", "M");
-    row("modified: cancel stays", "type x|ctrlclick 0 Cancel", {askSave}, "main.vyx", "Mx");
+    row("plain click: the caret moves, not followed", "click 1", {"line 1"}, "main.vyx", "M");
+    row("down two, back two", "ctrlclick 1|ctrlclick 0|back|back", {"line 0", "line 0"}, "main.vyx", "M");
+    row("modified: cancel stays", "type x|ctrlclick 0 Cancel", {askSave, "line 4"}, "main.vyx", "Mx");
     row("modified: no goes on", "type x|menu key 0 No", {on, askSave}, "b.vyx", "bee");
-    row("back: cancel stays", "ctrlclick 0|type !|back Cancel", {askSave}, "b.vyx", "bee!");
-    row("back: not after another open", "ctrlclick 0|cmdline c.vyx|back", {}, "c.vyx", "sea");
-    row("back: not from a new document", "ctrlclick 0|new|back", {}, "b.vyx", "");
-    row("missing: marked, disabled; created, found on activation", "look|menu click 2|ctrlclick 2|disk gone.vyx new|look|activate|look|ctrlclick 2", {"llml", "\"gone.vyx\" not found|off", "llml", "llll"}, "gone.vyx", "new");
+    row("back: cancel stays", "ctrlclick 0|type !|back Cancel", {"line 0", askSave}, "b.vyx", "bee!");
+    row("back: not after another open", "ctrlclick 0|cmdline c.vyx|back", {"line 0"}, "c.vyx", "sea");
+    row("back: not from a new document", "ctrlclick 0|new|back", {"line 0"}, "b.vyx", "");
+    row("missing: marked, disabled; created, found on activation", "look|menu click 2|ctrlclick 2|disk gone.vyx new|look|activate|look|ctrlclick 2", {"llml", "\"gone.vyx\" not found|off", "line 4", "llml", "llll", "line 0"}, "gone.vyx", "new");
     row("not an include line", "menu click 3", {off}, "main.vyx", "M");
-    row("no file: disabled", "new|type #include \"b.vyx\"|menu key 0|ctrlclick 0|look", {off, "l"}, "main.vyx", "#include \"b.vyx\"");
-    row("unreadable: reported as Open", "ctrlclick 4 Ok", {folder}, "main.vyx", "M");
+    row("no file: disabled", "new|type #include \"b.vyx\"|menu key 0|ctrlclick 0|look", {off, "line 0", "l"}, "main.vyx", "#include \"b.vyx\"");
+    row("unreadable: reported as Open", "ctrlclick 4 Ok", {folder, "line 4"}, "main.vyx", "M");
     // Both dialogs start on the VYX filter; Save As after an Open with the opened file; in a
     // fresh window each in the folder of its own last file.
     row("file dialogs", "disk sub/b.vyx x|cmdline sub/b.vyx|open sub/b.vyx|saveas new.vyx|reload|open -|saveas -", {open + "DIR/sub/", saveAs + "DIR/sub/b.vyx", open + "DIR/sub/", saveAs + "DIR/"}, "VYX Editor 1.0", "");
