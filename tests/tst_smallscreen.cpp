@@ -78,6 +78,28 @@ private Q_SLOTS:
         form.unload();
         TestUtil::flushDeferredDeletes();
     }
+
+    // A fixed window wider than the screen gives up the width missing: what lies in its right
+    // half moves left by it, what spans most of the window narrows by it, the rest stays.
+    void controlsFollowANarrowerWindow()
+    {
+        QWidget window;
+        window.setFixedSize(800, 200);
+        const QList<QRect> designed
+            = {{10, 10, 100, 30}, {250, 10, 100, 30}, {650, 10, 100, 30}, {10, 50, 780, 100}};
+        QList<QWidget *> controls;
+        for (const QRect &g : designed) {
+            controls << new QPushButton(&window);
+            controls.last()->setGeometry(g);
+        }
+        window.show();
+        fitOnScreen(&window);
+        const int dx = 800 - window.width();
+        QVERIFY(dx > 0);
+        QCOMPARE((QList<int>{controls[0]->x(), controls[1]->x(), controls[2]->x(),
+                             controls[3]->width()}),
+                 (QList<int>{10, 250, 650 - dx, 780 - dx}));
+    }
 };
 
 QTEST_MAIN(TestSmallScreen)
