@@ -93,22 +93,6 @@ StatusBar::StatusBar(RichTextBox *text, Document *document, QWidget *parent)
     onTextReplaced();
 }
 
-QString StatusBar::encodingName(TextEncoding encoding, bool bom)
-{
-    switch (encoding) {
-    case TextEncoding::Utf8:
-        return bom ? QStringLiteral("UTF-8 with BOM") : QStringLiteral("UTF-8");
-    case TextEncoding::Utf16LE:
-        return QStringLiteral("UTF-16 LE");
-    case TextEncoding::Utf16BE:
-        return QStringLiteral("UTF-16 BE");
-    case TextEncoding::Windows1252:
-    case TextEncoding::Auto:
-        break;
-    }
-    return QStringLiteral("Windows-1252");
-}
-
 void StatusBar::onTextReplaced()
 {
     QTextDocument *doc = m_text->document();
@@ -242,5 +226,7 @@ void StatusBar::showEncoding()
         encoding = m_needsUtf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
         bom = false;
     }
-    lblEncoding->setText(encodingName(encoding, bom));
+    // The codec's own names, and a UTF-8 BOM named too: UTF-8 files mostly go without.
+    lblEncoding->setText(encoding == TextEncoding::Utf8 && bom ? QStringLiteral("UTF-8 with BOM")
+                                                               : encodingName(encoding));
 }

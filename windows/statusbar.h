@@ -25,9 +25,6 @@ public:
     QLabel *lblEncoding = nullptr;
     QLabel *lblLineEnd = nullptr;
 
-    // How the encoding is named to the user, e.g. "UTF-8 with BOM".
-    static QString encodingName(TextEncoding encoding, bool bom);
-
 private:
     void showPosition();
     void showEncoding();
