@@ -174,15 +174,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("answer"); // to "Save Changes?" over a typed "x"
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("text");
-        QTest::newRow("file, No") << true << "No"
-                                  << "b.vyx"
-                                  << "bee";
-        QTest::newRow("file, Cancel") << true << "Cancel"
-                                      << "a.vyx"
-                                      << "xone";
-        QTest::newRow("text") << false << ""
-                              << "a.vyx"
-                              << "droppedone";
+        // clang-format off
+        QTest::newRow("file, No") << true << "No" << "b.vyx" << "bee";
+        QTest::newRow("file, Cancel") << true << "Cancel" << "a.vyx" << "xone";
+        QTest::newRow("text") << false << "" << "a.vyx" << "droppedone";
+        // clang-format on
     }
 
     void drop()

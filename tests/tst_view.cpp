@@ -131,22 +131,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("how"); // View items, or the wheel
         QTest::addColumn<QString>("state");
-        QTest::newRow("as at first") << ""
-                                     << "numbers bar 9.75";
-        QTest::newRow("word wrap") << "mnuWordWrap"
-                                   << "wrap numbers bar 9.75";
-        QTest::newRow("line numbers") << "mnuLineNumbers"
-                                      << "bar 9.75";
-        QTest::newRow("status bar") << "mnuStatusBar"
-                                    << "numbers 9.75";
-        QTest::newRow("zoom in") << "mnuZoomIn"
-                                 << "numbers bar 10.75";
-        QTest::newRow("zoom out") << "mnuZoomOut"
-                                  << "numbers bar 8.75";
-        QTest::newRow("ctrl+wheel") << "wheel"
-                                    << "numbers bar 11.75";
-        QTest::newRow("reset zoom") << "mnuZoomIn mnuResetZoom"
-                                    << "numbers bar 9.75";
+        // clang-format off
+        QTest::newRow("as at first") << "" << "numbers bar 9.75";
+        QTest::newRow("word wrap") << "mnuWordWrap" << "wrap numbers bar 9.75";
+        QTest::newRow("line numbers") << "mnuLineNumbers" << "bar 9.75";
+        QTest::newRow("status bar") << "mnuStatusBar" << "numbers 9.75";
+        QTest::newRow("zoom in") << "mnuZoomIn" << "numbers bar 10.75";
+        QTest::newRow("zoom out") << "mnuZoomOut" << "numbers bar 8.75";
+        QTest::newRow("ctrl+wheel") << "wheel" << "numbers bar 11.75";
+        QTest::newRow("reset zoom") << "mnuZoomIn mnuResetZoom" << "numbers bar 9.75";
+        // clang-format on
     }
 
     // The View items change the window and stay so at the next start.
