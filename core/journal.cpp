@@ -29,9 +29,9 @@ QByteArray serializeJournal(const JournalEntry &e)
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_6_4);
     out << journalMagic << journalVersion << e.path << e.identity.exists << e.identity.device
-        << e.identity.inode << e.identity.size << e.identity.mtimeNs << qint32(e.encoding) << e.bom
-        << qint32(e.caret) << e.changed << e.text << e.legacyEncoding << e.legacyExact
-        << journalMagic;
+        << e.identity.inode << e.identity.size << e.identity.mtimeNs << qint32(e.encoding.kind)
+        << e.encoding.bom << qint32(e.caret) << e.changed << e.text << e.encoding.legacyCodec
+        << e.encoding.exact << journalMagic;
     return bytes;
 }
 
@@ -41,19 +41,25 @@ bool parseJournal(const QByteArray &bytes, JournalEntry *e)
     in.setVersion(QDataStream::Qt_6_4);
     quint32 magic = 0, version = 0, endMagic = 0;
     qint32 encoding = 0, caret = 0;
+    bool bom = false, exact = false;
+    QString legacyCodec;
     in >> magic >> version;
     if (magic != journalMagic || version < 1 || version > journalVersion)
         return false;
     in >> e->path >> e->identity.exists >> e->identity.device >> e->identity.inode
-        >> e->identity.size >> e->identity.mtimeNs >> encoding >> e->bom >> caret >> e->changed
+        >> e->identity.size >> e->identity.mtimeNs >> encoding >> bom >> caret >> e->changed
         >> e->text;
     if (version >= 2)
-        in >> e->legacyEncoding >> e->legacyExact;
+        in >> legacyCodec >> exact;
     in >> endMagic;
     if (in.status() != QDataStream::Ok || endMagic != journalMagic
         || encoding < int(TextEncoding::Auto) || encoding > int(TextEncoding::Utf16BE))
         return false;
-    e->encoding = TextEncoding(encoding);
+    // A legacy name this editor does not offer is left out: the text is
+    // then written as the detected encoding says.
+    e->encoding = legacyEncodingNames().contains(legacyCodec)
+        ? FileEncoding::legacy(legacyCodec, exact)
+        : FileEncoding::detected({TextEncoding(encoding), bom});
     e->caret = qMax(0, caret);
     return true;
 }

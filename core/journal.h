@@ -21,12 +21,7 @@ struct JournalEntry
     // read or last written; empty for a document never saved.
     QString path;
     FileIdentity identity;
-    TextEncoding encoding = TextEncoding::Auto;
-    bool bom = false;
-    // A legacy encoding chosen by the user (encoding is then Auto), and
-    // whether the file's bytes came back exactly in it.
-    QString legacyEncoding;
-    bool legacyExact = false;
+    FileEncoding encoding;
     int caret = 0;
     QDateTime changed; // when the text was last changed
     // The text with LF line ends; kept bytes stay the codec's escapes (lone

@@ -368,8 +368,12 @@ UnitShape shapeOfUnit(char16_t u)
 // text are spread over all values.
 bool shapedLikeUtf16(QByteArrayView bytes, bool littleEndian)
 {
+    // Without a zero byte a few code units prove nothing: four bytes of
+    // Windows-1252 ("caf\xE9") make two CJK characters as well.
     const qsizetype units = bytes.size() / 2;
     if (units < 2 || bytes.size() % 2)
+        return false;
+    if (units < 8 && !memchr(bytes.data(), 0, size_t(bytes.size())))
         return false;
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const int hiByte = littleEndian ? 1 : 0;
@@ -746,6 +750,52 @@ bool encodingForName(const QString &name, TextEncoding *encoding)
         }
     }
     return false;
+}
+
+FileEncoding FileEncoding::detected(TextFormat format)
+{
+    FileEncoding e;
+    e.kind = format.encoding;
+    e.bom = format.bom;
+    // UTF-8 files mostly go without a BOM: one is named. UTF-16 has one as a rule.
+    e.name = e.kind == TextEncoding::Utf8 && e.bom ? QStringLiteral("UTF-8 with BOM")
+                                                   : encodingName(e.kind);
+    return e;
+}
+
+FileEncoding FileEncoding::legacy(const QString &codec, bool exact)
+{
+    FileEncoding e;
+    e.legacyCodec = codec;
+    e.exact = exact;
+    e.name = codec;
+    return e;
+}
+
+FileEncoding FileEncoding::automatic(bool needsUtf8)
+{
+    FileEncoding e;
+    e.name = encodingName(needsUtf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252);
+    return e;
+}
+
+bool FileEncoding::fromName(const QString &name, FileEncoding *encoding)
+{
+    TextEncoding kind;
+    if (encodingForName(name, &kind)) {
+        *encoding = detected({kind, false});
+        return true;
+    }
+    if (!legacyEncodingNames().contains(name))
+        return false;
+    *encoding = legacy(name, true);
+    return true;
+}
+
+bool FileEncoding::operator==(const FileEncoding &other) const
+{
+    return kind == other.kind && legacyCodec == other.legacyCodec && bom == other.bom
+        && exact == other.exact && name == other.name;
 }
 
 QString decodeLegacy(QByteArrayView bytes, const QString &codec, bool *exact)

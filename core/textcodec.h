@@ -29,7 +29,8 @@ struct DecodedText
 // at least as many valid multi-byte UTF-8 sequences (not counting one that
 // Windows-1252 text forms by chance) as bytes that are not UTF-8; UTF-16
 // without zero bytes (Chinese, say) when its code units have the shape of
-// text, with line ends as whole units; Windows-1252 for all else.
+// text, with line ends as whole units, from 8 code units on; Windows-1252
+// for all else.
 //
 // Every encoding reads every byte string and writes it back exactly (line
 // ends aside). What cannot be read as a character in the encoding found (a
@@ -109,6 +110,39 @@ QStringList legacyEncodingNames();
 QString encodingName(TextEncoding encoding);
 // The detected encoding of that name; false when it names none of them.
 bool encodingForName(const QString &name, TextEncoding *encoding);
+
+// How a document's file is written, as one value: the kind of encoding
+// (one the editor detects, or a legacy one by its codec's name), whether the
+// file starts with a byte order mark, whether its bytes came back exactly
+// when read, and the name users know it by. The name of Auto is what Save
+// writes: "Windows-1252", or "UTF-8" once the text holds a character
+// Windows-1252 lacks (the document keeps it up to date).
+struct FileEncoding
+{
+    TextEncoding kind = TextEncoding::Auto; // Auto for a legacy encoding too
+    QString legacyCodec; // a legacy encoding's name; empty for the others
+    bool bom = false;
+    // False when the bytes read in a legacy encoding do not come back
+    // exactly from encoding the text again; the others always do.
+    bool exact = true;
+    QString name = QStringLiteral("Windows-1252");
+
+    static FileEncoding detected(TextFormat format);
+    static FileEncoding legacy(const QString &codec, bool exact);
+    // Auto, named as what Save would write for text that needs UTF-8 or not.
+    static FileEncoding automatic(bool needsUtf8);
+    // The encoding of a name from detectedEncodingNames() or
+    // legacyEncodingNames(); false when it names none of them.
+    static bool fromName(const QString &name, FileEncoding *encoding);
+
+    bool isLegacy() const { return !legacyCodec.isEmpty(); }
+    // Decided by the text at each Save: Windows-1252 when every character
+    // fits, otherwise UTF-8.
+    bool isAuto() const { return kind == TextEncoding::Auto && !isLegacy(); }
+    bool isUtf16() const { return kind == TextEncoding::Utf16LE || kind == TextEncoding::Utf16BE; }
+    bool operator==(const FileEncoding &other) const;
+    bool operator!=(const FileEncoding &other) const { return !(*this == other); }
+};
 
 // A legacy encoding: decodes bytes whole and tells whether the bytes come
 // back exactly when the text is encoded again (a character decoded as a

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPlainTextDocumentLayout>
+#include <QStringTokenizer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -57,10 +58,9 @@ struct Document::Load
     RtfContent rtf;
     std::unique_ptr<RtfInserter> inserter;
     // A legacy encoding is decoded whole by Qt, then put in a slice at a time.
-    QString legacyCodec;
+    FileEncoding legacy;
     QString legacyText;
     qsizetype legacyPos = 0;
-    bool legacyExact = false;
     QTextCursor cursor;
 
     QTextDocument *earlier = nullptr;
@@ -71,7 +71,7 @@ struct Document::Load
     {
         if (inserter)
             return rtf.text.isEmpty() ? 100 : int(inserter->inserted() * 100 / rtf.text.size());
-        if (!legacyCodec.isEmpty())
+        if (legacy.isLegacy())
             return legacyText.isEmpty() ? 100 : int(legacyPos * 100 / legacyText.size());
         return pieces->bytesTotal() == 0 ? 100
                                          : int(pieces->bytesDone() * 100 / pieces->bytesTotal());
@@ -84,7 +84,12 @@ Document::Document(QObject *parent)
     m_loadTimer = new QTimer(this);
     m_loadTimer->setSingleShot(true);
     connect(m_loadTimer, &QTimer::timeout, this, &Document::runLoadStep);
+    m_recheck = new QTimer(this);
+    m_recheck->setSingleShot(true);
+    m_recheck->setInterval(500);
+    connect(m_recheck, &QTimer::timeout, this, &Document::checkWholeText);
     m_doc = newTextDocument();
+    watchText();
 }
 
 Document::~Document()
@@ -123,9 +128,86 @@ bool Document::isModified() const
     return m_load ? m_load->earlier->isModified() : m_doc->isModified();
 }
 
-QString Document::text() const
+QString Document::text(QLatin1String lineEnd) const
 {
-    return withLineEnds(m_doc->toRawText(), QLatin1String("\r\n"));
+    return withLineEnds(m_doc->toRawText(), lineEnd);
+}
+
+bool Document::lineLimitAllows(const QTextCursor &cursor, QStringView text)
+{
+    if (cursor.isNull())
+        return true;
+    // Only the lines around the cursor can grow. Cheap for the usual short
+    // block: its text is copied, never the document's.
+    const QTextDocument *doc = cursor.document();
+    const QTextBlock first = doc->findBlock(cursor.selectionStart());
+    const QTextBlock last = doc->findBlock(cursor.selectionEnd());
+    if (lineLimitAllows(first.length() + last.length() + text.size()))
+        return true;
+    const QString before = first.text().left(cursor.selectionStart() - first.position());
+    const QString after = last.text().mid(cursor.selectionEnd() - last.position());
+    return lineLimitAllows(longestLine(QString(before + text.toString() + after)));
+}
+
+namespace {
+
+// The text between the positions, lines separated by U+2029. One pass over
+// the document's pieces; reading it line by line costs ten times that on
+// a document of a million lines.
+QString textBetween(QTextDocument *doc, int from, int to)
+{
+    QTextCursor range(doc);
+    range.setPosition(from);
+    range.setPosition(to, QTextCursor::KeepAnchor);
+    return range.selectedText();
+}
+
+// True when the text, lines separated by U+2029, has a character
+// Windows-1252 lacks.
+bool needsUtf8(const QString &text)
+{
+    for (const QStringView line : qTokenize(text, QChar(QChar::ParagraphSeparator))) {
+        if (!fitsEncoding(line, TextEncoding::Windows1252))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void Document::watchText()
+{
+    connect(m_doc, &QTextDocument::contentsChange, this, &Document::onContentsChange);
+}
+
+void Document::setAutoNeedsUtf8(bool needsUtf8)
+{
+    if (m_encoding.isAuto())
+        setEncoding(FileEncoding::automatic(needsUtf8));
+}
+
+void Document::checkWholeText()
+{
+    if (m_encoding.isAuto())
+        setAutoNeedsUtf8(needsUtf8(m_doc->toRawText()));
+}
+
+void Document::onContentsChange(int position, int charsRemoved, int charsAdded)
+{
+    // A load names its encoding once complete.
+    if (m_load || !m_encoding.isAuto())
+        return;
+    const bool wasUtf8 = m_encoding.name == encodingName(TextEncoding::Utf8);
+    if (charsRemoved > 0 && m_doc->characterCount() <= 256 * 1024) {
+        // What was removed is gone: only the text left can tell whether the
+        // characters looked for went with it.
+        checkWholeText();
+        return;
+    }
+    if (charsAdded > 0 && !wasUtf8)
+        setAutoNeedsUtf8(needsUtf8(textBetween(m_doc, position, position + charsAdded)));
+    else if (charsRemoved > 0 && wasUtf8)
+        m_recheck->start();
 }
 
 void Document::setFilePath(const QString &path)
@@ -136,47 +218,43 @@ void Document::setFilePath(const QString &path)
     Q_EMIT filePathChanged(path);
 }
 
-void Document::setEncoding(TextEncoding encoding, bool bom)
+void Document::setEncoding(const FileEncoding &encoding)
 {
+    m_recheck->stop();
+    if (encoding == m_encoding)
+        return;
     m_encoding = encoding;
-    m_bom = bom;
-    m_legacyCodec.clear();
-    m_legacyExact = false;
     Q_EMIT encodingChanged();
-}
-
-QString Document::encodingLabel() const
-{
-    return m_legacyCodec.isEmpty() ? encodingName(m_encoding) : m_legacyCodec;
 }
 
 bool Document::cannotWriteBackExactly() const
 {
-    if (m_legacyCodec.isEmpty())
+    if (!m_encoding.isLegacy())
         return false;
     QByteArray bytes;
-    return !m_legacyExact || !encodeLegacy(text(), m_legacyCodec, &bytes);
+    return !m_encoding.exact || !encodeLegacy(text(), m_encoding.legacyCodec, &bytes);
 }
 
 bool Document::saveChangesEncoding() const
 {
-    return m_encoding == TextEncoding::Windows1252 && !fitsEncoding(text(), m_encoding);
+    return m_encoding.kind == TextEncoding::Windows1252
+        && !fitsEncoding(text(), TextEncoding::Windows1252);
 }
 
 int Document::misplacedKeptByteLine() const
 {
     // Only UTF-16 has bytes that cannot stand alone; the text is not copied
     // for the others.
-    if (m_encoding != TextEncoding::Utf16LE && m_encoding != TextEncoding::Utf16BE)
+    if (!m_encoding.isUtf16())
         return 0;
     const QString raw = m_doc->toRawText();
-    const qsizetype at = misplacedKeptByte(raw, m_encoding);
+    const qsizetype at = misplacedKeptByte(raw, m_encoding.kind);
     return at < 0 ? 0 : m_doc->findBlock(int(at)).blockNumber() + 1;
 }
 
 void Document::replaceMisplacedKeptBytes()
 {
-    const auto runs = misplacedKeptBytes(m_doc->toRawText(), m_encoding);
+    const auto runs = misplacedKeptBytes(m_doc->toRawText(), m_encoding.kind);
     QTextCursor edit(m_doc);
     edit.beginEditBlock();
     // From the last back, so that the positions of those still to do hold.
@@ -222,13 +300,13 @@ void Document::forgetFile()
 {
     m_file.clear();
     m_richSource = false;
-    setEncoding(TextEncoding::Auto, false);
+    setEncoding(FileEncoding());
+    checkWholeText();
     setFilePath(QString());
 }
 
-void Document::restore(const QString &path, const FileIdentity &identity, TextEncoding encoding,
-                       bool bom, const QString &text, const QString &legacyEncoding,
-                       bool legacyExact)
+void Document::restore(const QString &path, const FileIdentity &identity,
+                       const FileEncoding &encoding, const QString &text)
 {
     cancelLoad();
     m_doc->setPlainText(text);
@@ -238,12 +316,8 @@ void Document::restore(const QString &path, const FileIdentity &identity, TextEn
     else
         m_file.restore(path, identity);
     m_richSource = false;
-    setEncoding(encoding, bom);
-    if (legacyEncodingNames().contains(legacyEncoding)) {
-        m_legacyCodec = legacyEncoding;
-        m_legacyExact = legacyExact;
-        Q_EMIT encodingChanged();
-    }
+    setEncoding(encoding);
+    checkWholeText();
     setFilePath(path);
 }
 
@@ -257,18 +331,18 @@ bool Document::load(const QString &path, bool richText)
 
 bool Document::beginLoad(const QString &path, bool richText)
 {
-    return startLoad(path, richText, QString());
+    return startLoad(path, richText, nullptr);
 }
 
-bool Document::beginReload(const QString &encodingName)
+bool Document::beginReload(const FileEncoding &encoding)
 {
     if (m_path.isEmpty() || isLoading())
         return false;
-    return startLoad(m_path, false, encodingName);
+    return startLoad(m_path, false, &encoding);
 }
 
 std::unique_ptr<Document::Load> Document::prepareLoad(const QString &path, bool richText,
-                                                      const QString &encodingName)
+                                                      const FileEncoding *chosen)
 {
     const qint64 cap = maxFileSize();
     const QFileInfo info(path);
@@ -285,24 +359,24 @@ std::unique_ptr<Document::Load> Document::prepareLoad(const QString &path, bool 
     }
     const QByteArray &bytes = load->file.bytes();
     const auto refuseLongLines = [this](qsizetype longest) {
-        if (longest <= maxLineLength)
+        if (lineLimitAllows(longest))
             return false;
         m_errorString
             = tr("It has a line longer than %1 characters, too long to edit.").arg(maxLineLength);
         return true;
     };
-    TextEncoding chosen = TextEncoding::Auto;
-    if (legacyEncodingNames().contains(encodingName)) {
-        load->legacyCodec = encodingName;
-        load->legacyText = decodeLegacy(bytes, encodingName, &load->legacyExact);
+    if (chosen && chosen->isLegacy()) {
+        bool exact = false;
+        load->legacyText = decodeLegacy(bytes, chosen->legacyCodec, &exact);
+        load->legacy = FileEncoding::legacy(chosen->legacyCodec, exact);
         load->file.releaseBytes();
         if (refuseLongLines(longestLine(load->legacyText)))
             return nullptr;
-    } else if (encodingForName(encodingName, &chosen)) {
+    } else if (chosen) {
         // The byte order mark of the encoding chosen, if the file has one,
         // stays a mark rather than a character.
         const TextFormat found = detectTextFormat(bytes);
-        load->format = {chosen, found.bom && found.encoding == chosen};
+        load->format = {chosen->kind, found.bom && found.encoding == chosen->kind};
         if (refuseLongLines(longestLine(bytes, load->format)))
             return nullptr;
         load->pieces = std::make_unique<TextPieces>(bytes, load->format, loadPieceBytes);
@@ -321,11 +395,11 @@ std::unique_ptr<Document::Load> Document::prepareLoad(const QString &path, bool 
     return load;
 }
 
-bool Document::startLoad(const QString &path, bool richText, const QString &encodingName)
+bool Document::startLoad(const QString &path, bool richText, const FileEncoding *chosen)
 {
     cancelLoad();
     m_errorString.clear();
-    std::unique_ptr<Load> load = prepareLoad(path, richText, encodingName);
+    std::unique_ptr<Load> load = prepareLoad(path, richText, chosen);
     if (!load)
         return false;
 
@@ -344,6 +418,7 @@ bool Document::startLoad(const QString &path, bool richText, const QString &enco
     // settle on the first piece alone rather than on the whole file.
     bool more = loadStep(1);
     m_doc = doc;
+    watchText();
     setFilePath(QFileInfo(path).absoluteFilePath());
     Q_EMIT documentReplaced();
 
@@ -394,7 +469,7 @@ bool Document::loadStep(qsizetype pieces)
     for (qsizetype i = 0; i < pieces && more; ++i) {
         if (l.inserter) {
             more = l.inserter->insertSome(l.cursor, loadPieceBytes);
-        } else if (!l.legacyCodec.isEmpty()) {
+        } else if (l.legacy.isLegacy()) {
             // A slice never ends inside a character or between CR and LF,
             // which would make two line ends of one.
             qsizetype end = qMin(l.legacyText.size(), l.legacyPos + loadPieceBytes);
@@ -436,14 +511,17 @@ void Document::completeLoad()
     m_doc->setUndoRedoEnabled(true);
     m_doc->setModified(false);
     m_richSource = done->inserter != nullptr;
-    if (done->inserter || !done->legacyCodec.isEmpty())
-        setEncoding(TextEncoding::Auto, false);
-    else
-        setEncoding(done->format.encoding, done->format.bom);
-    if (!done->legacyCodec.isEmpty()) {
-        m_legacyCodec = done->legacyCodec;
-        m_legacyExact = done->legacyExact;
-        Q_EMIT encodingChanged();
+    if (done->legacy.isLegacy()) {
+        setEncoding(done->legacy);
+    } else if (done->inserter) {
+        // Rich text can hold anything; a plain file left to Save's choice is
+        // plain ASCII.
+        setEncoding(FileEncoding());
+        checkWholeText();
+    } else if (done->format.encoding == TextEncoding::Auto) {
+        setEncoding(FileEncoding::automatic(false));
+    } else {
+        setEncoding(FileEncoding::detected(done->format));
     }
     done->pieces.reset();
     done->file.releaseBytes();
@@ -477,14 +555,14 @@ QByteArray Document::encodedText(TextEncoding *used) const
     // the bytes at once.
     constexpr qsizetype sliceChars = 1024 * 1024;
     const QString raw = m_doc->toRawText();
-    TextEncoding encoding = m_encoding;
-    bool bom = m_bom;
+    TextEncoding encoding = m_encoding.kind;
+    bool bom = m_encoding.bom;
     QByteArray out;
-    if (!m_legacyCodec.isEmpty()) {
+    if (m_encoding.isLegacy()) {
         // Legacy files are small; a multi-byte encoding is encoded whole
         // rather than cut between slices.
         *used = encoding;
-        if (!encodeLegacy(withLineEnds(raw, QLatin1String("\r\n")), m_legacyCodec, &out))
+        if (!encodeLegacy(withLineEnds(raw, QLatin1String("\r\n")), m_encoding.legacyCodec, &out))
             return QByteArray();
         return out;
     }
@@ -515,6 +593,32 @@ QByteArray Document::encodedText(TextEncoding *used) const
     return out;
 }
 
+QList<SaveQuestion> Document::saveQuestions(const QString &path)
+{
+    QList<SaveQuestion> questions;
+    if (isRichTextSource(path))
+        questions.append(SaveQuestion{SaveQuestion::ReplaceRichText});
+    if (fileChangedOnDisk(path))
+        questions.append(SaveQuestion{SaveQuestion::OverwriteOtherChanges});
+    if (fileRemovedFromDisk(path))
+        questions.append(SaveQuestion{SaveQuestion::CreateRemovedFile});
+    if (const int line = misplacedKeptByteLine())
+        questions.append(SaveQuestion{SaveQuestion::MisplacedKeptBytes, line});
+    if (cannotWriteBackExactly())
+        questions.append(SaveQuestion{SaveQuestion::LegacyNotExact});
+    if (saveChangesEncoding())
+        questions.append(SaveQuestion{SaveQuestion::Windows1252BecomesUtf8});
+    return questions;
+}
+
+void Document::accept(const SaveQuestion &question)
+{
+    if (question.kind == SaveQuestion::MisplacedKeptBytes)
+        replaceMisplacedKeptBytes();
+    else if (question.kind == SaveQuestion::LegacyNotExact)
+        setEncoding(FileEncoding::detected({TextEncoding::Utf8, false}));
+}
+
 bool Document::save(const QString &path)
 {
     m_errorString.clear();
@@ -522,7 +626,7 @@ bool Document::save(const QString &path)
     // at least as long as its longest line, so only the rare long block needs
     // its text looked at.
     for (QTextBlock b = m_doc->begin(); b.isValid(); b = b.next()) {
-        if (b.length() > maxLineLength && longestLine(b.text()) > maxLineLength) {
+        if (!lineLimitAllows(b.length()) && !lineLimitAllows(longestLine(b.text()))) {
             m_errorString = tr("Line %1 is longer than %2 characters; the editor could not "
                                "open the file again. Break the line, then save.")
                                 .arg(b.blockNumber() + 1)
@@ -531,24 +635,26 @@ bool Document::save(const QString &path)
         }
     }
     if (cannotWriteBackExactly()) {
-        m_errorString = tr("The text cannot be written back exactly in %1.").arg(m_legacyCodec);
+        m_errorString
+            = tr("The text cannot be written back exactly in %1.").arg(m_encoding.legacyCodec);
         return false;
     }
-    TextEncoding used = m_encoding;
+    TextEncoding used = m_encoding.kind;
     const QByteArray bytes = encodedText(&used);
     if (!m_file.write(path, bytes)) {
         m_errorString = m_file.errorString();
         return false;
     }
     m_richSource = false;
-    // Written with bytes above ASCII, the file is Windows-1252 from now on:
-    // a character it lacks later makes Save ask before going to UTF-8, as
-    // for any Windows-1252 file, instead of silently changing those bytes.
-    if (used == TextEncoding::Auto
+    // Written with bytes above ASCII, an Auto file is Windows-1252 from now
+    // on: a character it lacks later makes Save ask before going to UTF-8,
+    // as for any Windows-1252 file, instead of silently changing those
+    // bytes. A legacy encoding stays what it is.
+    if (m_encoding.isAuto() && used == TextEncoding::Auto
         && std::any_of(bytes.cbegin(), bytes.cend(), [](char b) { return uchar(b) >= 0x80; }))
         used = TextEncoding::Windows1252;
-    if (used != m_encoding)
-        setEncoding(used, false);
+    if (!m_encoding.isLegacy() && used != m_encoding.kind)
+        setEncoding(FileEncoding::detected({used, false}));
     m_doc->setModified(false);
     setFilePath(QFileInfo(path).absoluteFilePath());
     return true;

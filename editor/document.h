@@ -8,8 +8,31 @@
 
 #include <memory>
 
+class QTextCursor;
 class QTextDocument;
 class QTimer;
+
+// Something that writing the document to a file would lose or change, which
+// the user decides on before Save goes on.
+struct SaveQuestion
+{
+    enum Kind {
+        // The file is the rich-text file read: plain text would replace it.
+        ReplaceRichText,
+        // Another program changed the file since it was read or written.
+        OverwriteOtherChanges,
+        // Another program removed or renamed the file: Save would create it.
+        CreateRemovedFile,
+        // Kept bytes that UTF-16 cannot hold as they are, from line `line`.
+        MisplacedKeptBytes,
+        // The legacy encoding cannot give the file's bytes back exactly.
+        LegacyNotExact,
+        // A Windows-1252 file would be written as UTF-8.
+        Windows1252BecomesUtf8,
+    };
+    Kind kind;
+    int line = 0;
+};
 
 // The document the editor works on: its text (a QTextDocument, which the
 // editing control shows), the file it belongs to and how that file is
@@ -38,6 +61,12 @@ public:
     // save() refuses a longer line made some other way, so that every file
     // the editor writes opens again.
     static constexpr qsizetype maxLineLength = 32768;
+    // The line rule, in one place: true when a line of that many characters
+    // may be edited.
+    static bool lineLimitAllows(qsizetype lineLength) { return lineLength <= maxLineLength; }
+    // True when inserting text at the cursor (over its selection) leaves no
+    // line of the cursor's document longer than the limit.
+    static bool lineLimitAllows(const QTextCursor &cursor, QStringView text);
 
     explicit Document(QObject *parent = nullptr);
     ~Document() override;
@@ -54,8 +83,9 @@ public:
     // document shown before it, which is the one a question is about.
     bool isModified() const;
 
-    // The whole text with CR LF line ends, every character kept exactly.
-    QString text() const;
+    // The whole text with CR LF line ends (or those given), every character
+    // kept exactly.
+    QString text(QLatin1String lineEnd = QLatin1String("\r\n")) const;
 
     // Starts reading the file at path. With richText a file that starts as
     // rich text keeps its formatting; anything else is plain text, every
@@ -67,10 +97,10 @@ public:
     // cannot be read (a folder, a pipe or device, too large, a line too
     // long); errorString() then says why.
     bool beginLoad(const QString &path, bool richText = true);
-    // Reads the document's file again as plain text in the encoding of that
-    // name (one of detectedEncodingNames() or legacyEncodingNames()), as
-    // beginLoad() does; false, nothing changed, when it cannot.
-    bool beginReload(const QString &encodingName);
+    // Reads the document's file again as plain text in that encoding (its
+    // byte order mark is the file's), as beginLoad() does; false, nothing
+    // changed, when it cannot.
+    bool beginReload(const FileEncoding &encoding);
     // The same, complete when it returns.
     bool load(const QString &path, bool richText = true);
     bool isLoading() const { return m_load != nullptr; }
@@ -83,39 +113,30 @@ public:
     // at least one piece goes in per step, so 0 makes each step one piece.
     void setLoadStepMs(int ms) { m_loadStepMs = ms; }
 
-    // Writes the text as plain text with CR LF line ends in the encoding it
-    // was read in, and makes path the document's file. Returns false on
+    // What writing the document to path would lose or change, in the order
+    // the user is asked; empty when Save can go ahead. Another program's
+    // change is taken as told to the user from then on.
+    QList<SaveQuestion> saveQuestions(const QString &path);
+    // Does what the user agreed to: kept bytes UTF-16 cannot hold become
+    // U+FFFD, a legacy encoding that cannot write the bytes back exactly
+    // gives way to UTF-8; the other answers need nothing done.
+    void accept(const SaveQuestion &question);
+
+    // Writes the text as plain text with CR LF line ends in the document's
+    // encoding, and makes path the document's file. Returns false on
     // failure, the file then as it was; also when a line is longer than
-    // load() would open.
+    // load() would open, or the legacy encoding cannot write it exactly.
     bool save(const QString &path);
     QString errorString() const { return m_errorString; }
 
     // Forgets the file the document came from: a new document has none.
     void forgetFile();
 
-    // The encoding the document is written in, as found by the last load.
-    // A document read in a legacy encoding has Auto here and the legacy
-    // encoding's name in legacyEncoding().
-    TextEncoding encoding() const { return m_encoding; }
-    bool hasBom() const { return m_bom; }
-    // Sets a detected encoding; a legacy one is dropped.
-    void setEncoding(TextEncoding encoding, bool bom);
-    // The line (from 1) of the first kept byte that cannot be written in the
-    // document's encoding as it is (see misplacedKeptByte), or 0.
-    int misplacedKeptByteLine() const;
-    // Replaces each such byte with U+FFFD, as one step that Undo takes back.
-    void replaceMisplacedKeptBytes();
-    QString legacyEncoding() const { return m_legacyCodec; }
-    // The encoding's name as the user knows it: "UTF-8", "Shift_JIS"...
-    QString encodingLabel() const;
-    // True when save() cannot give back the file's bytes in its legacy
-    // encoding: they did not come back exactly when read, or the text now
-    // has a character the encoding lacks. save() then refuses; written as
-    // UTF-8 (setEncoding) it can go.
-    bool cannotWriteBackExactly() const;
-    // True when save() would have to write the document as UTF-8 although
-    // it was read as Windows-1252, changing the bytes of its accented letters.
-    bool saveChangesEncoding() const;
+    // The encoding the document is written in: as found by the last load or
+    // chosen by the user, kept through any number of saves. An Auto
+    // encoding's name follows the text.
+    FileEncoding encoding() const { return m_encoding; }
+    void setEncoding(const FileEncoding &encoding);
 
     // True when path is the document's file, which was on disk when read or
     // written and is gone now (removed or renamed by another program).
@@ -135,11 +156,8 @@ public:
     // Brings back a document from its recovery journal: the text as a
     // modified document of the same file, in the same encoding, so that
     // Save writes that file and sees whether it changed since.
-    void restore(const QString &path, const FileIdentity &identity, TextEncoding encoding, bool bom,
-                 const QString &text, const QString &legacyEncoding = QString(),
-                 bool legacyExact = false);
-    // Whether the bytes read in the legacy encoding came back exactly.
-    bool legacyExact() const { return m_legacyExact; }
+    void restore(const QString &path, const FileIdentity &identity, const FileEncoding &encoding,
+                 const QString &text);
 
     // True when the text came from a rich-text file, with its formatting.
     bool cameFromRichText() const { return m_richSource; }
@@ -155,7 +173,8 @@ Q_SIGNALS:
     void loadEnded(bool completed);
     // filePath() changed.
     void filePathChanged(const QString &path);
-    // encodingLabel() may have changed (a load, a reload, a save as UTF-8).
+    // encoding() changed (a load, a reload, a save, text an Auto encoding
+    // writes as UTF-8 typed or removed).
     void encodingChanged();
 
 private:
@@ -167,13 +186,31 @@ private:
     // the encoding named (or the one detected), or read as rich text. Null,
     // with errorString() set, when the file cannot be opened.
     std::unique_ptr<Load> prepareLoad(const QString &path, bool richText,
-                                      const QString &encodingName);
+                                      const FileEncoding *chosen);
     // Shows the file's first piece in a fresh text document and goes on in
     // the background.
-    bool startLoad(const QString &path, bool richText, const QString &encodingName);
+    bool startLoad(const QString &path, bool richText, const FileEncoding *chosen);
     void setFilePath(const QString &path);
     // The content as the bytes save() writes, and the encoding they are in.
     QByteArray encodedText(TextEncoding *used) const;
+    // The line (from 1) of the first kept byte that cannot be written in the
+    // document's encoding as it is (see misplacedKeptByte), or 0.
+    int misplacedKeptByteLine() const;
+    // Replaces each such byte with U+FFFD, as one step that Undo takes back.
+    void replaceMisplacedKeptBytes();
+    // True when save() cannot give back the file's bytes in its legacy
+    // encoding: they did not come back exactly when read, or the text now
+    // has a character the encoding lacks.
+    bool cannotWriteBackExactly() const;
+    // True when save() would have to write the document as UTF-8 although
+    // it was read as Windows-1252, changing the bytes of its accented letters.
+    bool saveChangesEncoding() const;
+    // An Auto encoding is named as what Save writes: followed edit by edit,
+    // since looking at all of a big document on every key would be too slow.
+    void watchText();
+    void onContentsChange(int position, int charsRemoved, int charsAdded);
+    void checkWholeText();
+    void setAutoNeedsUtf8(bool needsUtf8);
     // Puts the next part of the file in; false once all of it is in.
     bool loadStep(qsizetype pieces);
     void scheduleLoadStep();
@@ -191,10 +228,10 @@ private:
     QString m_path;
     TextFile m_file;
     bool m_richSource = false;
-    TextEncoding m_encoding = TextEncoding::Auto;
-    bool m_bom = false;
-    QString m_legacyCodec;
-    bool m_legacyExact = false;
+    FileEncoding m_encoding;
+    // After a removal from a big Auto document that needed UTF-8: a look at
+    // the whole text, once typing pauses.
+    QTimer *m_recheck = nullptr;
     QString m_errorString;
 };
 

@@ -83,9 +83,6 @@ void RecoveryJournal::writeNow()
     entry.path = m_model->filePath();
     entry.identity = m_model->fileIdentity();
     entry.encoding = m_model->encoding();
-    entry.bom = m_model->hasBom();
-    entry.legacyEncoding = m_model->legacyEncoding();
-    entry.legacyExact = m_model->legacyExact();
     entry.caret = m_view ? m_view->textCursor().position() : 0;
     entry.changed = QDateTime::currentDateTime();
     // The one copy made here; the rest of the work is the writer's.

@@ -16,6 +16,16 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+namespace {
+
+// Every edit asks the document's line rule.
+bool lineLimitAllows(const QTextCursor &cursor, QStringView text)
+{
+    return Document::lineLimitAllows(cursor, text);
+}
+
+} // namespace
+
 // How the control showed the document before a load: given back with it
 // when the load is cancelled.
 struct RichTextBox::EarlierView
@@ -176,12 +186,7 @@ void RichTextBox::onContentsChange(int, int charsRemoved, int charsAdded)
 
 QString RichTextBox::Text() const
 {
-    return textWithLineEnds(QLatin1String("\r\n"));
-}
-
-QString RichTextBox::textWithLineEnds(QLatin1String lineEnd) const
-{
-    return withLineEnds(document()->toRawText(), lineEnd);
+    return m_model ? m_model->text() : withLineEnds(document()->toRawText(), QLatin1String("\r\n"));
 }
 
 void RichTextBox::setText(const QString &text)
@@ -349,21 +354,6 @@ void RichTextBox::inputMethodEvent(QInputMethodEvent *event)
         return;
     }
     QPlainTextEdit::inputMethodEvent(event);
-}
-
-bool RichTextBox::lineLimitAllows(const QTextCursor &cursor, QStringView text) const
-{
-    if (cursor.isNull())
-        return true;
-    // Only the lines around the cursor can grow. Cheap for the usual short
-    // block: its text is copied, never the document's.
-    const QTextBlock first = document()->findBlock(cursor.selectionStart());
-    const QTextBlock last = document()->findBlock(cursor.selectionEnd());
-    if (first.length() + last.length() + text.size() <= Document::maxLineLength)
-        return true;
-    const QString before = first.text().left(cursor.selectionStart() - first.position());
-    const QString after = last.text().mid(cursor.selectionEnd() - last.position());
-    return longestLine(QString(before + text.toString() + after)) <= Document::maxLineLength;
 }
 
 void RichTextBox::wheelEvent(QWheelEvent *event)

@@ -26,10 +26,9 @@ public:
     Document *model() const { return m_model; }
 
     // The whole content as plain text with CR LF line ends, every character
-    // kept exactly (a non-breaking space stays one).
+    // kept exactly (a non-breaking space stays one). For tests and the
+    // bench; the program asks the document (Document::text()).
     QString Text() const;
-    // The same with the given line ends, e.g. LF for the clipboard.
-    QString textWithLineEnds(QLatin1String lineEnd) const;
     // Replaces the whole content with plain text (any line ends) and raises
     // Change exactly once.
     void setText(const QString &text);
@@ -44,10 +43,6 @@ public:
 
     // True while the content carries formatting read from a rich-text file.
     bool hasFormatting() const;
-
-    // True when inserting text at the cursor (over its selection) leaves no
-    // line longer than the document's limit.
-    bool lineLimitAllows(const QTextCursor &cursor, QStringView text) const;
 
     // The numbers of the lines in a gutter left of the text; on at first.
     void setLineNumbersVisible(bool visible);

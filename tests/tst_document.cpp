@@ -9,10 +9,13 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+
+using namespace Qt::StringLiterals;
 
 class TestDocument : public QObject
 {
@@ -25,6 +28,10 @@ private Q_SLOTS:
     void joinsKeepToTheLineLimit();
     void randomBytesRoundTrip();
     void saveTellsTheNewEncoding();
+    void legacyEncodingOutlastsSaves_data();
+    void legacyEncodingOutlastsSaves();
+    void saveQuestions_data();
+    void saveQuestions();
 };
 
 void TestDocument::overlongLinesAreRefused_data()
@@ -208,6 +215,130 @@ void TestDocument::saveTellsTheNewEncoding()
              QByteArray("\xCE\xA9"
                         "caf\xC3\xA9!"));
     QCOMPARE(changed.count(), 1);
+}
+
+void TestDocument::legacyEncodingOutlastsSaves_data()
+{
+    QTest::addColumn<QString>("codec");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("typed"); // one edit before each later Save
+    // clang-format off
+    QTest::newRow("KOI8-R") << "KOI8-R" << u"Привет, мир\r\nкорабль = 5"_s << QStringList{u"д"_s, u"ж"_s};
+    QTest::newRow("ISO-8859-15") << "ISO-8859-15" << u"// Coût 5€ Œuvre\r\nName=Šárka Žofie œ Ÿ"_s << QStringList{u"€"_s, u"Ž"_s};
+    QTest::newRow("Shift_JIS") << "Shift_JIS" << u"日本語の船\r\n速度 = 5"_s << QStringList{u"港"_s, u"ア"_s};
+    QTest::newRow("GBK") << "GBK" << u"飞船\r\n速度 = 5"_s << QStringList{u"舰"_s, u"炮"_s};
+    QTest::newRow("GB18030") << "GB18030" << u"飞船 ㄅ\r\n速度 = 5"_s << QStringList{u"舰"_s, u"😀"_s};
+    QTest::newRow("Big5") << "Big5" << u"飛船\r\n速度 = 5"_s << QStringList{u"艦"_s, u"砲"_s};
+    QTest::newRow("EUC-KR") << "EUC-KR" << u"우주선\r\n속도 = 5"_s << QStringList{u"함"_s, u"포"_s};
+    QTest::newRow("Windows-1250") << "Windows-1250" << u"Loď Příliš\r\nrychlost = 5"_s << QStringList{u"ž"_s, u"ő"_s};
+    QTest::newRow("Windows-1251") << "Windows-1251" << u"Корабль\r\nскорость = 5"_s << QStringList{u"д"_s, u"ё"_s};
+    QTest::newRow("ISO-8859-1") << "ISO-8859-1" << u"Café naïve\r\nvitesse = 5"_s << QStringList{u"ß"_s, u"ÿ"_s};
+    QTest::newRow("ISO-8859-2") << "ISO-8859-2" << u"Loď Příliš\r\nrychlost = 5"_s << QStringList{u"ž"_s, u"ő"_s};
+    QTest::newRow("ISO-8859-5") << "ISO-8859-5" << u"Корабль\r\nскорость = 5"_s << QStringList{u"д"_s, u"Ђ"_s};
+    // clang-format on
+}
+
+// A file reopened in a legacy encoding is written in it by every Save, not
+// only the first: saved unedited, then after each edit.
+void TestDocument::legacyEncodingOutlastsSaves()
+{
+    QFETCH(QString, codec);
+    QFETCH(QString, text);
+    QFETCH(QStringList, typed);
+    const auto bytesOf = [&codec](const QString &text) {
+        QStringEncoder encoder(codec.toLatin1().constData());
+        return QByteArray(encoder.encode(text));
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("legacy.vyx"));
+    QVERIFY(TestUtil::writeBytes(path, bytesOf(text)));
+    Document document;
+    FileEncoding chosen;
+    QVERIFY(document.load(path) && FileEncoding::fromName(codec, &chosen));
+    QVERIFY(document.beginReload(chosen));
+    document.finishLoad();
+    QCOMPARE(document.text(), text);
+    typed.prepend(QString());
+    for (const QString &edit : std::as_const(typed)) {
+        QTextCursor(document.textDocument()->lastBlock()).insertText(edit);
+        text.insert(text.lastIndexOf(u'\n') + 1, edit);
+        QCOMPARE(document.saveQuestions(path).size(), 0);
+        QVERIFY(document.save(path));
+        QCOMPARE(TestUtil::readBytes(path).toHex(' '), bytesOf(text).toHex(' '));
+        QCOMPARE(document.encoding().name, codec);
+    }
+}
+
+namespace {
+
+QString describe(const QList<SaveQuestion> &questions)
+{
+    static const char *const names[] = {
+        "ReplaceRichText",    "OverwriteOtherChanges", "CreateRemovedFile",
+        "MisplacedKeptBytes", "LegacyNotExact",        "Windows1252BecomesUtf8",
+    };
+    QStringList said;
+    for (const SaveQuestion &question : questions)
+        said << QLatin1String(names[question.kind])
+                + (question.line ? u' ' + QString::number(question.line) : QString());
+    return said.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+void TestDocument::saveQuestions_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reopen"); // in this encoding, after opening
+    QTest::addColumn<QString>("typed"); // at the start of the last line
+    QTest::addColumn<QString>("then"); // what happens before Save
+    QTest::addColumn<QString>("questions");
+    QTest::addColumn<QByteArray>("saved"); // every question answered to go on
+    // clang-format off
+    QTest::newRow("nothing to ask") << QByteArray("a\r\n") << "" << "" << "" << "" << QByteArray("a\r\n");
+    QTest::newRow("rich-text source") << QByteArray("{\\rtf1 x}") << "" << "" << "" << "ReplaceRichText" << QByteArray("x");
+    QTest::newRow("rich text, another name") << QByteArray("{\\rtf1 x}") << "" << "" << "other name" << "" << QByteArray("x");
+    QTest::newRow("changed on disk") << QByteArray("a") << "" << "" << "changed" << "OverwriteOtherChanges" << QByteArray("a");
+    QTest::newRow("rich text changed on disk") << QByteArray("{\\rtf1 x}") << "" << "" << "changed" << "ReplaceRichText, OverwriteOtherChanges" << QByteArray("x");
+    QTest::newRow("removed from disk") << QByteArray("a") << "" << "" << "removed" << "CreateRemovedFile" << QByteArray("a");
+    QTest::newRow("kept byte in UTF-16") << QByteArray("\xFF\xFE" "a\0\n\0b\0", 8) << "" << u"\xDC80"_s << "" << "MisplacedKeptBytes 2" << QByteArray("\xFF\xFE" "a\0\r\0\n\0\xFD\xFF" "b\0", 12);
+    QTest::newRow("legacy, bad byte") << QByteArray("\x93\xFA\xFF") << "Shift_JIS" << "" << "" << "LegacyNotExact" << QByteArray("\xE6\x97\xA5\x1A");
+    QTest::newRow("legacy, typed what it lacks") << QByteArray("\xE9") << "ISO-8859-1" << u"€"_s << "" << "LegacyNotExact" << QByteArray("\xE2\x82\xAC\xC3\xA9");
+    QTest::newRow("1252 becomes UTF-8") << QByteArray("caf\xE9\n") << "" << u"Ω"_s << "" << "Windows1252BecomesUtf8" << QByteArray("caf\xC3\xA9\r\n\xCE\xA9");
+    QTest::newRow("ascii becomes UTF-8") << QByteArray("a") << "" << u"Ω"_s << "" << "" << QByteArray("\xCE\xA9" "a");
+    // clang-format on
+}
+
+// What writing would lose is the document's answer; each question accepted
+// lets Save go on, with what the user agreed to done.
+void TestDocument::saveQuestions()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reopen);
+    QFETCH(QString, typed);
+    QFETCH(QString, then);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("q.vyx"));
+    QVERIFY(TestUtil::writeBytes(path, bytes));
+    Document document;
+    QVERIFY(document.load(path));
+    FileEncoding chosen;
+    if (!reopen.isEmpty()) {
+        QVERIFY(FileEncoding::fromName(reopen, &chosen) && document.beginReload(chosen));
+        document.finishLoad();
+    }
+    QTextCursor(document.textDocument()->lastBlock()).insertText(typed);
+    if (then == "changed")
+        QVERIFY(TestUtil::writeBytes(path, bytes + "!"));
+    else if (then == "removed")
+        QVERIFY(QFile::remove(path));
+    const QString target = then == "other name" ? dir.filePath(QStringLiteral("o.vyx")) : path;
+    const QList<SaveQuestion> questions = document.saveQuestions(target);
+    QTEST(describe(questions), "questions");
+    for (const SaveQuestion &question : questions)
+        document.accept(question);
+    QVERIFY(document.save(target));
+    QTEST(TestUtil::readBytes(target), "saved");
 }
 
 QTEST_MAIN(TestDocument)

@@ -276,7 +276,7 @@ private Q_SLOTS:
         QVERIFY(win()->openDocument(path("old.txt")));
         QVERIFY(win()->mnuReopenEncoding->menuAction()->isEnabled());
         win()->mnuReopenEncoding->findChild<QAction *>("mnuEncoding_" + encoding)->trigger();
-        QCOMPARE(win()->document->encodingLabel(), encoding);
+        QCOMPARE(win()->document->encoding().name, encoding);
         QCOMPARE(win()->rtfMain->Text(), text);
         QTest::sendKeyEvent(QTest::Click, win()->rtfMain, Qt::Key_unknown, typed, Qt::NoModifier);
         if (!answer.isEmpty())

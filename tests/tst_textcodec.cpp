@@ -43,6 +43,11 @@ void TestTextCodec::decode_data()
     // Of even length, yet no UTF-16.
     row("cp1252-lf-even", "Caf\xE9\nna\xEFve\n", u"Café\nnaïve\n"_s, E::Windows1252, false, "Caf\xE9\r\nna\xEFve\r\n");
     row("cp1252-html", "<p>\xA9 caf\xE9</p>\n", u"<p>© café</p>\n"_s, E::Windows1252, false, "<p>\xA9 caf\xE9</p>\r\n");
+    // Short and of even length, yet too few code units to be taken for UTF-16.
+    row("cp1252-4", "caf\xE9", u"café"_s, E::Windows1252);
+    row("cp1252-6", "Stra\xDF" "e", u"Straße"_s, E::Windows1252);
+    row("cp1252-8", "\xA3" "12,50 \x80", u"£12,50 €"_s, E::Windows1252);
+    row("cp1252-12", "cr\xE8me br\xFBl\xE9" "e", u"crème brûlée"_s, E::Windows1252);
     row("invalid-utf8", "\xC3(", u"\u00C3("_s, E::Windows1252);
     row("utf8", "caf\xC3\xA9", u"caf\u00E9"_s, E::Utf8);
     row("utf8-bom", "\xEF\xBB\xBFx", "x", E::Utf8, true);

@@ -1,4 +1,5 @@
 #include "clipboard.h"
+#include "document.h"
 #include "frmmain.h"
 #include "richtextbox.h"
 
@@ -15,7 +16,7 @@ void FrmMainWindow::mnuCut_Click()
 // file's entire content to paste it elsewhere in one go.
 void FrmMainWindow::mnuCopy_Click()
 {
-    Clipboard::setText(rtfMain->textWithLineEnds(QLatin1String("\n")));
+    Clipboard::setText(document->text(QLatin1String("\n")));
     mnuPaste->setEnabled(true);
 }
 

@@ -21,16 +21,20 @@ QString quoted(const QString &path)
     return QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(path));
 }
 
-} // namespace
+// What the user answers to a question Save asks before writing.
+enum class SaveReply { Go, SaveElsewhere, Stop };
 
-// Writes the document to path; tells the user why when that fails. Asks
-// first where the write would lose something: a rich-text source replaced
-// by plain text (No offers another name), someone else's changes on disk,
-// or the bytes of a Windows-1252 file rewritten as UTF-8.
-bool FrmMainWindow::writeDocument(const QString &path)
+SaveReply goOnIfYes(QMessageBox::StandardButton answer)
 {
-    QWidget *window = this;
-    if (document->isRichTextSource(path)) {
+    return answer == QMessageBox::Yes ? SaveReply::Go : SaveReply::Stop;
+}
+
+// The question for something writing to path would lose, in the user's words.
+SaveReply askBeforeSaving(QWidget *window, const SaveQuestion &question, const QString &path,
+                          const FileEncoding &encoding)
+{
+    switch (question.kind) {
+    case SaveQuestion::ReplaceRichText:
         switch (askYesNoCancel(
             window,
             QObject::tr("%1 is a rich-text file. Saving writes it as plain text: its "
@@ -38,68 +42,79 @@ bool FrmMainWindow::writeDocument(const QString &path)
                         "plain text? Choose No to save under another name.")
                 .arg(quoted(path)))) {
         case QMessageBox::Yes:
-            break;
+            return SaveReply::Go;
         case QMessageBox::No:
-            return saveAs();
+            return SaveReply::SaveElsewhere;
         default:
-            return false;
+            return SaveReply::Stop;
         }
-    }
-    // Return must not throw away another program's work: No is the default.
-    if (document->fileChangedOnDisk(path)
-        && askYesNo(window,
-                    QObject::tr("%1 has been changed by another program since it was opened or "
-                                "saved here.\n\nOverwrite those changes with the text shown?")
-                        .arg(quoted(path)),
-                    QMessageBox::No)
-            != QMessageBox::Yes)
-        return false;
-    if (document->fileRemovedFromDisk(path)
-        && askYesNo(window,
-                    QObject::tr("%1 is no longer on disk: another program has removed or renamed "
-                                "it since it was opened or saved here.\n\nCreate it again with "
-                                "the text shown?")
-                        .arg(quoted(path)))
-            != QMessageBox::Yes)
-        return false;
-    if (const int line = document->misplacedKeptByteLine()) {
-        if (askYesNo(window,
+    case SaveQuestion::OverwriteOtherChanges:
+        // Return must not throw away another program's work: No is the default.
+        return goOnIfYes(
+            askYesNo(window,
+                     QObject::tr("%1 has been changed by another program since it was opened or "
+                                 "saved here.\n\nOverwrite those changes with the text shown?")
+                         .arg(quoted(path)),
+                     QMessageBox::No));
+    case SaveQuestion::CreateRemovedFile:
+        return goOnIfYes(askYesNo(
+            window,
+            QObject::tr("%1 is no longer on disk: another program has removed or renamed it "
+                        "since it was opened or saved here.\n\nCreate it again with the text "
+                        "shown?")
+                .arg(quoted(path))));
+    case SaveQuestion::MisplacedKeptBytes:
+        return goOnIfYes(
+            askYesNo(window,
                      QObject::tr("Line %1 holds bytes from a file in another encoding, which "
                                  "%2 in %3 cannot hold as they are: written alone, they would "
                                  "shift every character after them.\n\nWrite each such byte as "
                                  "the replacement character \u00AB\uFFFD\u00BB instead? No "
                                  "writes nothing.")
-                         .arg(line)
-                         .arg(quoted(path),
-                              document->encoding() == TextEncoding::Utf16BE
-                                  ? QStringLiteral("UTF-16 BE")
-                                  : QStringLiteral("UTF-16 LE")),
-                     QMessageBox::No)
-            != QMessageBox::Yes)
-            return false;
-        document->replaceMisplacedKeptBytes();
+                         .arg(question.line)
+                         .arg(quoted(path), encoding.name),
+                     QMessageBox::No));
+    case SaveQuestion::LegacyNotExact:
+        return askAcceptCancel(window,
+                               QObject::tr("%1 cannot be written back exactly in %2: some of its "
+                                           "bytes or characters have no place there.\n\nSave "
+                                           "it as UTF-8 instead?")
+                                   .arg(quoted(path), encoding.name),
+                               QStringLiteral("UTF-8"))
+            ? SaveReply::Go
+            : SaveReply::Stop;
+    case SaveQuestion::Windows1252BecomesUtf8:
+        return goOnIfYes(
+            askYesNo(window,
+                     QObject::tr("The text has characters that Windows-1252 cannot hold, so %1 "
+                                 "will be saved as UTF-8. Its accented letters and other "
+                                 "characters above ASCII then change bytes, and programs that "
+                                 "read it as Windows-1252 show them wrongly.\n\nSave as UTF-8?")
+                         .arg(quoted(path))));
     }
-    if (document->cannotWriteBackExactly()) {
-        if (!askAcceptCancel(window,
-                             QObject::tr("%1 cannot be written back exactly in %2: some of its "
-                                         "bytes or characters have no place there.\n\nSave it "
-                                         "as UTF-8 instead?")
-                                 .arg(quoted(path), document->encodingLabel()),
-                             QStringLiteral("UTF-8")))
+    return SaveReply::Stop;
+}
+
+} // namespace
+
+// Writes the document to path; tells the user why when that fails. Asks
+// first what the document says the write would lose, and does what the
+// user agrees to.
+bool FrmMainWindow::writeDocument(const QString &path)
+{
+    for (const SaveQuestion &question : document->saveQuestions(path)) {
+        switch (askBeforeSaving(this, question, path, document->encoding())) {
+        case SaveReply::Go:
+            document->accept(question);
+            break;
+        case SaveReply::SaveElsewhere:
+            return saveAs();
+        case SaveReply::Stop:
             return false;
-        document->setEncoding(TextEncoding::Utf8, false);
+        }
     }
-    if (document->saveChangesEncoding()
-        && askYesNo(window,
-                    QObject::tr("The text has characters that Windows-1252 cannot hold, so %1 "
-                                "will be saved as UTF-8. Its accented letters and other "
-                                "characters above ASCII then change bytes, and programs that read "
-                                "it as Windows-1252 show them wrongly.\n\nSave as UTF-8?")
-                        .arg(quoted(path)))
-            != QMessageBox::Yes)
-        return false;
     if (!document->save(path)) {
-        showWarning(window,
+        showWarning(this,
                     QObject::tr("Cannot save %1: %2").arg(quoted(path), document->errorString()));
         return false;
     }
@@ -264,10 +279,12 @@ void FrmMainWindow::openDroppedFiles(const QList<QUrl> &files)
 void FrmMainWindow::reopenWithEncoding(const QString &encodingName)
 {
     const QString path = document->filePath();
-    if (path.isEmpty() || document->isLoading() || !confirmDiscardChanges())
+    FileEncoding encoding;
+    if (path.isEmpty() || document->isLoading() || !FileEncoding::fromName(encodingName, &encoding)
+        || !confirmDiscardChanges())
         return;
     rememberPlace();
-    if (!document->beginReload(encodingName)) {
+    if (!document->beginReload(encoding)) {
         showWarning(this,
                     QObject::tr("Cannot open %1: %2").arg(quoted(path), document->errorString()));
         return;

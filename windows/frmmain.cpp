@@ -240,7 +240,7 @@ void FrmMainWindow::buildFileHistoryMenus()
     connect(document, &Document::filePathChanged, this, [this](const QString &path) {
         mnuReopenEncoding->menuAction()->setEnabled(!path.isEmpty());
     });
-    // The status bar names document->encodingLabel(), following
+    // The status bar names document->encoding(), following
     // Document::encodingChanged.
 }
 

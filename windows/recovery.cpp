@@ -88,8 +88,7 @@ bool FrmMainWindow::offerRecovery()
             store->remove(id);
         } else {
             const JournalEntry &entry = entries.first();
-            document->restore(entry.path, entry.identity, entry.encoding, entry.bom, entry.text,
-                              entry.legacyEncoding, entry.legacyExact);
+            document->restore(entry.path, entry.identity, entry.encoding, entry.text);
             QTextCursor caret(rtfMain->document());
             caret.setPosition(qBound(0, entry.caret, rtfMain->document()->characterCount() - 1));
             rtfMain->setTextCursor(caret);

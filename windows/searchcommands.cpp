@@ -60,7 +60,7 @@ void cmdReplace_Click(FrmSearchWindow *window)
     RichTextBox *rtf = editorOf(window)->rtfMain;
     QTextCursor selection = rtf->textCursor();
     if (isMatch(selection, lastSearch)) {
-        if (!rtf->lineLimitAllows(selection, window->txtReplace->text())) {
+        if (!Document::lineLimitAllows(selection, window->txtReplace->text())) {
             editorOf(window)->refuseLongLine();
             return;
         }
@@ -95,7 +95,7 @@ void cmdReplaceAll_Click(FrmSearchWindow *window)
                        rtf->hasFormatting());
     if (!replace.prepare(report))
         return;
-    if (replace.longestLine() > Document::maxLineLength) {
+    if (!Document::lineLimitAllows(replace.longestLine())) {
         progress.reset();
         w->refuseLongLine();
         return;

@@ -5,10 +5,8 @@
 
 #include <QAccessible>
 #include <QLabel>
-#include <QStringTokenizer>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QTimer>
 
 namespace {
 
@@ -72,11 +70,6 @@ StatusBar::StatusBar(RichTextBox *text, Document *document, QWidget *parent)
     // Save writes CR LF whatever line ends the file was read with.
     lblLineEnd->setText(QStringLiteral("CR LF"));
 
-    m_recheck = new QTimer(this);
-    m_recheck->setSingleShot(true);
-    m_recheck->setInterval(500);
-    connect(m_recheck, &QTimer::timeout, this, &StatusBar::checkWholeText);
-
     connect(text, &QPlainTextEdit::cursorPositionChanged, this, &StatusBar::showPosition);
     connect(text, &QPlainTextEdit::selectionChanged, this, &StatusBar::showPosition);
     connect(text, &RichTextBox::documentReplaced, this, &StatusBar::onTextReplaced);
@@ -87,8 +80,6 @@ StatusBar::StatusBar(RichTextBox *text, Document *document, QWidget *parent)
     });
     connect(document, &Document::loadProgress, this, &StatusBar::showLoadProgress);
     connect(document, &Document::loadEnded, this, &StatusBar::onLoadEnded);
-    // Save and New change the encoding, and both leave the text unmodified.
-    connect(document, &Document::filePathChanged, this, &StatusBar::showEncoding);
     connect(document, &Document::encodingChanged, this, &StatusBar::showEncoding);
     onTextReplaced();
 }
@@ -97,8 +88,6 @@ void StatusBar::onTextReplaced()
 {
     QTextDocument *doc = m_text->document();
     connect(doc, &QTextDocument::contentsChange, this, &StatusBar::onContentsChange,
-            Qt::UniqueConnection);
-    connect(doc, &QTextDocument::modificationChanged, this, &StatusBar::showEncoding,
             Qt::UniqueConnection);
     m_counted = Counted();
     showPosition();
@@ -113,12 +102,9 @@ void StatusBar::onLoadEnded(bool completed)
     if (completed) {
         // A plain file left to Save's choice is plain ASCII; a rich-text
         // file's text can hold anything.
-        const TextEncoding encoding = m_document->encoding();
-        const bool rich = m_document->cameFromRichText();
-        m_needsUtf8 = encoding == TextEncoding::Auto && rich
-            && needsUtf8(0, m_text->document()->characterCount() - 1);
-        m_mayHavePairs
-            = rich || (encoding != TextEncoding::Auto && encoding != TextEncoding::Windows1252);
+        const FileEncoding encoding = m_document->encoding();
+        m_mayHavePairs = m_document->cameFromRichText()
+            || !(encoding.isAuto() || encoding.kind == TextEncoding::Windows1252);
     }
     showEncoding();
 }
@@ -165,68 +151,22 @@ qsizetype StatusBar::selectedCharacters(const QTextCursor &cursor)
     return count;
 }
 
-bool StatusBar::needsUtf8(int from, int to) const
-{
-    return needsUtf8(textBetween(m_text->document(), from, to));
-}
-
-bool StatusBar::needsUtf8(const QString &text)
-{
-    for (const QStringView line : qTokenize(text, QChar(QChar::ParagraphSeparator))) {
-        if (!fitsEncoding(line, TextEncoding::Windows1252))
-            return true;
-    }
-    return false;
-}
-
-void StatusBar::checkWholeText()
-{
-    const QString text = m_text->document()->toRawText();
-    m_needsUtf8 = needsUtf8(text);
-    m_mayHavePairs = surrogatePairs(text) > 0;
-    showEncoding();
-}
-
 void StatusBar::onContentsChange(int position, int charsRemoved, int charsAdded)
 {
     m_counted = Counted();
     if (m_document->isLoading())
         return;
-    const bool small = m_text->document()->characterCount() <= 256 * 1024;
-    if (charsRemoved > 0 && small) {
+    if (charsRemoved > 0 && m_text->document()->characterCount() <= 256 * 1024) {
         // What was removed is gone: only the text left can tell whether the
-        // characters looked for went with it.
-        checkWholeText();
-        return;
+        // pairs went with it.
+        m_mayHavePairs = surrogatePairs(m_text->document()->toRawText()) > 0;
+    } else if (charsAdded > 0 && !m_mayHavePairs) {
+        m_mayHavePairs
+            = surrogatePairs(textBetween(m_text->document(), position, position + charsAdded)) > 0;
     }
-    const bool autoEncoding = m_document->encoding() == TextEncoding::Auto;
-    if (charsAdded > 0 && (!m_mayHavePairs || (autoEncoding && !m_needsUtf8))) {
-        const QString added = textBetween(m_text->document(), position, position + charsAdded);
-        m_mayHavePairs = m_mayHavePairs || surrogatePairs(added) > 0;
-        m_needsUtf8 = m_needsUtf8 || (autoEncoding && needsUtf8(added));
-    }
-    // Once typing pauses, as a look at all of a big document per key would
-    // be too slow; and only for what shows, the encoding Save would choose.
-    if (charsRemoved > 0 && autoEncoding && m_needsUtf8)
-        m_recheck->start();
-    showEncoding();
 }
 
 void StatusBar::showEncoding()
 {
-    // An encoding the user chose by name (File > Reopen with Encoding).
-    if (!m_document->legacyEncoding().isEmpty()) {
-        lblEncoding->setText(m_document->legacyEncoding());
-        return;
-    }
-    TextEncoding encoding = m_document->encoding();
-    bool bom = m_document->hasBom();
-    if (encoding == TextEncoding::Auto) {
-        // The encoding Save will write.
-        encoding = m_needsUtf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
-        bom = false;
-    }
-    // The codec's own names, and a UTF-8 BOM named too: UTF-8 files mostly go without.
-    lblEncoding->setText(encoding == TextEncoding::Utf8 && bom ? QStringLiteral("UTF-8 with BOM")
-                                                               : encodingName(encoding));
+    lblEncoding->setText(m_document->encoding().name);
 }
