@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QDir>
+#include <QMenu>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -178,10 +179,12 @@ void TestRecovery::recoverKeepsBytes_data()
 {
     QTest::addColumn<QByteArray>("bytes"); // empty: untitled
     QTest::addColumn<QByteArray>("saved"); // after recovery, as Save writes it
+    QTest::addColumn<QString>("reopen"); // the file reopened in this encoding first
     // clang-format off
-    QTest::newRow("UTF-8 with BOM, a kept byte") << QByteArray("\xEF\xBB\xBF\xC3\xA9\xFF") << QByteArray("\xEF\xBB\xBFx\xC3\xA9\xFF");
-    QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFEz\0", 4) << QByteArray("\xFF\xFEx\0z\0", 6);
-    QTest::newRow("untitled") << QByteArray() << QByteArray("x");
+    QTest::newRow("UTF-8 with BOM, a kept byte") << QByteArray("\xEF\xBB\xBF\xC3\xA9\xFF") << QByteArray("\xEF\xBB\xBFx\xC3\xA9\xFF") << "";
+    QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFEz\0", 4) << QByteArray("\xFF\xFEx\0z\0", 6) << "";
+    QTest::newRow("KOI8-R, chosen") << QByteArray("\xF0\xD2") << QByteArray("x\xF0\xD2") << "KOI8-R";
+    QTest::newRow("untitled") << QByteArray() << QByteArray("x") << "";
     // clang-format on
 }
 
@@ -191,12 +194,15 @@ void TestRecovery::recoverKeepsBytes()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QByteArray, saved);
+    QFETCH(QString, reopen);
     const bool untitled = bytes.isEmpty();
     const QString file = path("r.vyx");
     if (!untitled) {
         QVERIFY(TestUtil::writeBytes(file, bytes));
         QVERIFY(win()->openDocument(file));
     }
+    if (!reopen.isEmpty())
+        win()->mnuReopenEncoding->findChild<QAction *>("mnuEncoding_" + reopen)->trigger();
     typeAndJournal("x");
     leaveDeadJournal();
     restart();
