@@ -2,6 +2,8 @@
 // in all, a word in 1 % of them. Times the real window from Find All to the
 // last result, next to grep over the same tree in the same run, checks that
 // both find the same lines, and how soon a key typed meanwhile is answered.
+// Then 100,000 small files of one match each: how soon a key typed while
+// their results pour in is answered, and how soon Cancel ends the search.
 // Each figure is the median of several runs on a warm cache.
 
 #include "findresults.h"
@@ -23,9 +25,11 @@
 #include <QPushButton>
 #include <QSet>
 #include <QStandardPaths>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QTreeWidget>
+
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -93,15 +97,39 @@ QSet<QString> grepLines(const QString &root, double *ms)
     return lines;
 }
 
-QSet<QString> resultLines(QTreeWidget *tree)
+QSet<QString> resultLines(const QAbstractItemModel *rows)
 {
     QSet<QString> lines;
-    for (int g = 0; g < tree->topLevelItemCount(); ++g)
-        for (int r = 0; r < tree->topLevelItem(g)->childCount(); ++r) {
-            const QTreeWidgetItem *row = tree->topLevelItem(g)->child(r);
-            lines.insert(QDir::fromNativeSeparators(row->text(0)) + u':' + row->text(1));
-        }
+    for (int r = 0; r < rows->rowCount(); ++r) {
+        const QString line = rows->index(r, 1).data().toString();
+        if (!line.isEmpty())
+            lines.insert(QDir::fromNativeSeparators(rows->index(r, 0).data().toString()) + u':'
+                         + line);
+    }
     return lines;
+}
+
+// 100 folders of 1,000 files of a few lines, each with the word once.
+constexpr int manyFiles = 100000;
+bool makeManyFiles(const QString &root)
+{
+    for (int i = 0; i < manyFiles; ++i) {
+        const QString folder = QStringLiteral("%1/m%2").arg(root).arg(i / 1000);
+        if (i % 1000 == 0 && !QDir().mkpath(folder))
+            return false;
+        QFile file(QStringLiteral("%1/%2.vyx").arg(folder).arg(i));
+        const QByteArray bytes = "// ship\r\nname " + word + "\r\nmass 10\r\n";
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            return false;
+    }
+    return true;
+}
+
+long minorFaults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
 }
 
 } // namespace
@@ -135,8 +163,10 @@ int main(int argc, char *argv[])
 
     // Waits in the event loop as the program does. With keyMs, types a key
     // into the text every 5 ms meanwhile and gives the longest wait from a
-    // key's arrival in the queue to its being handled.
-    const auto runSearch = [&](double *keyMs) {
+    // key's arrival in the queue to its being handled. With cancelMs, clicks
+    // Cancel once the search has run that long, and gives the time from the
+    // click to the search's end in *cancelMs.
+    const auto runSearch = [&](double *keyMs, double *cancelMs = nullptr) {
         double longest = 0;
         QEventLoop loop;
         QTimer typing;
@@ -164,8 +194,17 @@ int main(int argc, char *argv[])
                          });
         if (keyMs)
             typing.start();
+        QElapsedTimer sinceCancel;
+        if (cancelMs) {
+            QTimer::singleShot(int(*cancelMs), &loop, [&] {
+                sinceCancel.start();
+                find->cmdCancel->click();
+            });
+        }
         if (w->dckFindResults->isSearching())
             loop.exec();
+        if (cancelMs)
+            *cancelMs = sinceCancel.isValid() ? sinceCancel.nsecsElapsed() / 1e6 : -1;
         typing.stop();
         QCoreApplication::processEvents();
         if (keyMs)
@@ -184,11 +223,34 @@ int main(int argc, char *argv[])
         grepFound = grepLines(dir.path(), &ms);
         grep_ms.push_back(ms);
     }
-    const QSet<QString> found = resultLines(w->dckFindResults->tvwResults);
+    const QSet<QString> found = resultLines(w->dckFindResults->tvwResults->model());
     for (int i = 0; i < runs; ++i) {
         double ms = 0;
         runSearch(&ms);
         key_ms.push_back(ms);
+    }
+
+    QTemporaryDir many;
+    std::fprintf(stderr, "generating %d files of one match each...\n", manyFiles);
+    if (!many.isValid() || !makeManyFiles(many.path())) {
+        std::fprintf(stderr, "cannot write the tree\n");
+        return 1;
+    }
+    find->txtFolder->setText(many.path());
+    runSearch(nullptr); // warms the cache
+    std::vector<double> many_key_ms, cancel_ms, many_faults;
+    int manyRows = 0;
+    const int manyRuns = qMax(3, runs / 2);
+    for (int i = 0; i < manyRuns; ++i) {
+        double ms = 0;
+        const long faults = minorFaults();
+        runSearch(&ms);
+        many_faults.push_back(double(minorFaults() - faults));
+        many_key_ms.push_back(ms);
+        manyRows = w->dckFindResults->tvwResults->model()->rowCount();
+        double cancelMs = 500; // well into the search
+        runSearch(nullptr, &cancelMs);
+        cancel_ms.push_back(cancelMs);
     }
     w->rtfMain->document()->setModified(false);
 
@@ -196,7 +258,12 @@ int main(int argc, char *argv[])
     print("find_in_files_5000_files_ms", find_ms);
     print("baseline_grep_5000_files_ms", grep_ms);
     print("type_key_during_find_in_files_ms", key_ms);
-    const bool same = found == grepFound && found.size() == fileCount / 100;
+    print("type_key_during_find_in_files_100k_ms", many_key_ms);
+    print("cancel_find_in_files_100k_ms", cancel_ms);
+    std::printf("%-36s %10.0f  minor page faults (one run, %d rows)\n", "find_in_files_100k_faults",
+                median(many_faults), manyRows);
+    const bool same
+        = found == grepFound && found.size() == fileCount / 100 && manyRows == 2 * manyFiles;
     std::printf("find_in_files_same_lines_as_grep    %s (%lld lines, grep %lld)\n",
                 same ? "yes" : "no", qsizetype(found.size()), qsizetype(grepFound.size()));
     std::printf("find_in_files_within_2x_grep        %s\n",

@@ -8,13 +8,19 @@
 #include <QByteArrayMatcher>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringMatcher>
 #include <QThread>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
+
+#include <dirent.h>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -105,6 +111,8 @@ private:
         while (!pending.empty() && !stopped()) {
             const QString folder = pending.back();
             pending.pop_back();
+            if (tooLong(folder))
+                continue;
             const QFileInfo info(folder);
             const QString canonical = info.canonicalFilePath();
             if (!info.isDir() || !info.isReadable() || !info.isExecutable()) {
@@ -114,22 +122,84 @@ private:
             if (walked.contains(canonical))
                 continue;
             walked.insert(canonical);
-            const QFileInfoList entries = QDir(folder).entryInfoList(
-                QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-                QDir::Name | QDir::DirsLast);
+            Listing listing;
+            if (!list(folder, &listing)) {
+                m_summary.unreadableFolders.append(folder);
+                continue;
+            }
+            const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
             std::vector<QString> subfolders;
-            for (const QFileInfo &entry : entries) {
+            for (const Listing::Entry &entry : listing.entries) {
                 if (stopped())
                     return;
-                if (entry.isDir()) {
-                    if (m_options.subfolders)
-                        subfolders.push_back(entry.filePath());
-                } else if (wanted(entry.fileName())) {
-                    searchFile(entry.filePath(), entry.size(), nullptr);
-                }
+                const QString path = prefix + entry.name;
+                if (entry.folder ? !m_options.subfolders : !wanted(entry.name))
+                    continue;
+                if (entry.undecodable)
+                    ++m_summary.undecodableNames;
+                else if (entry.folder)
+                    subfolders.push_back(path);
+                else if (!tooLong(path))
+                    searchFile(path, entry.size, nullptr);
             }
             pending.insert(pending.end(), subfolders.rbegin(), subfolders.rend());
         }
+    }
+
+    struct Listing
+    {
+        struct Entry
+        {
+            QString name;
+            bool folder = false;
+            qint64 size = 0;
+            bool undecodable = false; // its bytes are no UTF-8: name holds U+FFFD
+        };
+        std::vector<Entry> entries; // files in name order, then folders
+    };
+
+    // Lists a folder's files (symlinks to them too) and folders by their
+    // bytes. A name whose bytes are not UTF-8 names nothing the editor can
+    // open, and QDir leaves it out without a word: it is listed as such, to
+    // be counted.
+    static bool list(const QString &folder, Listing *listing)
+    {
+        DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+        if (!dir)
+            return false;
+        while (const dirent *entry = ::readdir(dir)) {
+            const char *raw = entry->d_name;
+            if (!std::strcmp(raw, ".") || !std::strcmp(raw, ".."))
+                continue;
+            struct stat info;
+            if (::fstatat(::dirfd(dir), raw, &info, 0) != 0)
+                continue; // a dangling link, or gone since
+            const bool isFolder = S_ISDIR(info.st_mode);
+            if (!isFolder && !S_ISREG(info.st_mode))
+                continue; // pipes, devices, sockets: never text to search
+            const QByteArray bytes(raw);
+            const QString name = QFile::decodeName(bytes);
+            listing->entries.push_back(
+                {name, isFolder, qint64(info.st_size), QFile::encodeName(name) != bytes});
+        }
+        ::closedir(dir);
+        std::sort(listing->entries.begin(), listing->entries.end(),
+                  [](const Listing::Entry &a, const Listing::Entry &b) {
+                      if (a.folder != b.folder)
+                          return b.folder;
+                      return a.name < b.name;
+                  });
+        return true;
+    }
+
+    // A path past PATH_MAX names nothing the system opens (a folder tree
+    // deeper than that): counted as such, not walked or read.
+    bool tooLong(const QString &path)
+    {
+        if (QFile::encodeName(path).size() < PATH_MAX)
+            return false;
+        ++m_summary.pathsTooLong;
+        return true;
     }
 
     void searchIncludes()
@@ -260,14 +330,14 @@ private:
                 qsizetype lineEnd = at + length;
                 while (lineEnd < text.size() && !isLineEnd(text[lineEnd]))
                     ++lineEnd;
-                FileSearchHit hit;
-                hit.path = path;
-                hit.line = line;
-                hit.lineText = text.mid(lineStart, lineEnd - lineStart).toString();
-                hit.length = int(length);
-                hits.append(hit);
+                hits.append(hitAt(path, line, text.mid(lineStart, lineEnd - lineStart),
+                                  at - lineStart, length));
             }
-            hits.last().columns.append(int(at - lineStart));
+            FileSearchHit &hit = hits.last();
+            if (hit.columns.size() < FileSearchHit::maxColumns)
+                hit.columns.append(int(at - lineStart));
+            else
+                ++hit.moreMatches;
             at += length;
         }
         if (!hits.isEmpty()) {
@@ -279,6 +349,33 @@ private:
             ++m_summary.files;
         }
         finishFile(hits);
+    }
+
+    // A hit on line, its text cut to a piece around the first match at column.
+    static FileSearchHit hitAt(const QString &path, int line, QStringView lineText,
+                               qsizetype column, qsizetype length)
+    {
+        FileSearchHit hit;
+        hit.path = path;
+        hit.line = line;
+        hit.length = int(length);
+        hit.lineLength = int(lineText.size());
+        qsizetype start = 0;
+        qsizetype end = lineText.size();
+        if (end > FileSearchHit::maxShown) {
+            // The match in the middle, as far as the line's ends allow, and
+            // no surrogate pair cut in two.
+            start = qBound(qsizetype(0), column - (FileSearchHit::maxShown - length) / 2,
+                           end - FileSearchHit::maxShown);
+            end = start + FileSearchHit::maxShown;
+            if (start > 0 && lineText[start].isLowSurrogate())
+                ++start;
+            if (end < lineText.size() && lineText[end - 1].isHighSurrogate())
+                --end;
+        }
+        hit.textStart = int(start);
+        hit.lineText = lineText.mid(start, end - start).toString();
+        return hit;
     }
 
     void finishFile(const QList<FileSearchHit> &hits)
@@ -324,6 +421,11 @@ QString summaryLine(const FileSearchSummary &summary)
     if (summary.unreadableFiles)
         notes << count(summary.unreadableFiles, "unreadable file", "unreadable files")
                 + QStringLiteral(" skipped");
+    if (summary.undecodableNames)
+        notes << count(summary.undecodableNames, "name", "names")
+                + QStringLiteral(" not in UTF-8 skipped");
+    if (summary.pathsTooLong)
+        notes << count(summary.pathsTooLong, "path", "paths") + QStringLiteral(" too long skipped");
     if (summary.missingFiles)
         notes << count(summary.missingFiles, "included file", "included files")
                 + QStringLiteral(" not found");

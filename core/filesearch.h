@@ -34,14 +34,22 @@ struct FileSearchOptions
     int maxLines = 100000;
 };
 
-// One line with matches.
+// One line with matches. A line may be megabytes long (a file of one
+// line, or longer lines than Open takes): a hit keeps only a piece of it
+// around its first match, and the places of its first matches.
 struct FileSearchHit
 {
+    static constexpr int maxShown = 500; // characters of the line kept in lineText
+    static constexpr int maxColumns = 1000; // matches whose place is kept
+
     QString path; // absolute
     QString displayPath; // relative to the folder searched (or the document's folder)
     int line = 0; // from 1
-    QString lineText; // the whole line, without its line end
-    QList<int> columns; // where each match starts in lineText, in order
+    QString lineText; // the line without its line end, or a piece of it
+    int textStart = 0; // where lineText starts in the line
+    int lineLength = 0; // the whole line's
+    QList<int> columns; // where the first matches start in the line, in order
+    int moreMatches = 0; // matches on the line past those in columns
     int length = 0; // the length of each match
 };
 
@@ -55,6 +63,10 @@ struct FileSearchSummary
     int tooLargeSkipped = 0;
     int unreadableFiles = 0;
     int missingFiles = 0; // included files that are not there
+    // Names the editor cannot open either: not valid in the file system's
+    // encoding (UTF-8), or whose path is longer than the system takes.
+    int undecodableNames = 0;
+    int pathsTooLong = 0;
     QStringList unreadableFolders;
     bool cancelled = false;
     bool truncated = false; // stopped at maxLines

@@ -3,6 +3,7 @@
 #include "contrast.h"
 #include "definitionsyntax.h"
 #include "document.h"
+#include "menutext.h"
 #include "richtextbox.h"
 
 #include <QAction>
@@ -385,7 +386,7 @@ void DefinitionView::showContextMenu(QContextMenuEvent *event, bool atMouse)
     m_openTarget = includeTarget(at.block());
     m_openLine = at.blockNumber();
     const bool missing = !m_openTarget.isEmpty() && !includeExists(m_openTarget, true);
-    m_openIncluded->setText(missing ? QStringLiteral("\"%1\" not found").arg(include.name)
+    m_openIncluded->setText(missing ? QStringLiteral("\"%1\" not found").arg(menuText(include.name))
                                     : QStringLiteral("Open Included File"));
     m_openIncluded->setEnabled(!m_openTarget.isEmpty() && !missing);
     historyIsCurrent();

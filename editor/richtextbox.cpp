@@ -5,6 +5,8 @@
 #include "textcodec.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -15,6 +17,8 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <QWheelEvent>
+
+#include <algorithm>
 
 namespace {
 
@@ -273,18 +277,45 @@ bool RichTextBox::canInsertFromMimeData(const QMimeData *source) const
     return !droppedFiles(source).isEmpty() || QPlainTextEdit::canInsertFromMimeData(source);
 }
 
+// Only a drop opens files; the control hands a drop to insertFromMimeData
+// as it does a paste, so that is told which it is.
+void RichTextBox::dropEvent(QDropEvent *event)
+{
+    m_dropping = true;
+    QPlainTextEdit::dropEvent(event);
+    m_dropping = false;
+}
+
+// A paste is always text: a file manager's Copy of a file pastes its path,
+// it never opens the file (which could drop the work after "Save Changes?").
 void RichTextBox::insertFromMimeData(const QMimeData *source)
 {
     const QList<QUrl> files = droppedFiles(source);
-    if (!files.isEmpty()) {
+    if (m_dropping && !files.isEmpty()) {
         Q_EMIT filesDropped(files);
         return;
     }
     // The widget's own Ctrl+V reaches here even while the text is read-only
     // (a file loading).
-    if (!source || !source->hasText() || isReadOnly())
+    if (!source || isReadOnly())
         return;
-    const QString text = source->text();
+    // Qt gives URLs as text too, but as URLs: a file's path is what a user
+    // means to paste.
+    const QStringList formats = source->formats();
+    const bool plain = std::any_of(formats.begin(), formats.end(), [](const QString &format) {
+        return format.startsWith(QLatin1String("text/plain"));
+    });
+    QString text;
+    if (plain || files.isEmpty()) {
+        text = source->text();
+    } else {
+        QStringList paths;
+        for (const QUrl &file : files)
+            paths.append(QDir::toNativeSeparators(file.toLocalFile()));
+        text = paths.join(u'\n');
+    }
+    if (text.isEmpty())
+        return;
     if (!lineLimitAllows(textCursor(), text)) {
         Q_EMIT lineLimitRefused();
         return;

@@ -60,13 +60,15 @@ Q_SIGNALS:
     // Ctrl with the mouse wheel: bigger (steps > 0) or smaller text wanted.
     void zoomRequested(int steps);
     // Files were dropped on the control (from a file manager, say): they are
-    // for the window to open, not text to insert.
+    // for the window to open, not text to insert. A paste of files pastes
+    // their paths instead.
     void filesDropped(const QList<QUrl> &files);
 
 protected:
     QMimeData *createMimeDataFromSelection() const override;
     bool canInsertFromMimeData(const QMimeData *source) const override;
     void insertFromMimeData(const QMimeData *source) override;
+    void dropEvent(QDropEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
@@ -97,6 +99,7 @@ private:
     std::unique_ptr<EarlierView> m_earlier;
     int m_batchDepth = 0;
     bool m_hasFormatting = false;
+    bool m_dropping = false; // insertFromMimeData serves a drop, not a paste
     // The undo step count right after an insertion made a formatted document
     // plain; fewer steps (undone) mean the formatting is back. -1: none.
     int m_plainAtStep = -1;

@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QMenu>
@@ -34,16 +35,18 @@ class TestFilesAtHand : public QObject
     }
 
     // Clicks that button on the next message box, and notes what it said.
-    void answer(const QString &button)
+    void answer(const QString &button, int timeoutMs = 5000)
     {
-        TestUtil::whenModalShows([this, button](QWidget *modal) {
-            m_said = modal->property("text").toString();
-            for (QAbstractButton *b : modal->findChildren<QAbstractButton *>()) {
-                if (b->text().remove(u'&') == button)
-                    return b->click();
-            }
-            modal->close();
-        });
+        TestUtil::whenModalShows(
+            [this, button](QWidget *modal) {
+                m_said = modal->property("text").toString();
+                for (QAbstractButton *b : modal->findChildren<QAbstractButton *>()) {
+                    if (b->text().remove(u'&') == button)
+                        return b->click();
+                }
+                modal->close();
+            },
+            timeoutMs);
     }
 
     QStringList recentMenu() const // as shown, without the folder
@@ -86,6 +89,9 @@ private Q_SLOTS:
         // clang-format off
         QTest::newRow("one chosen") << 3 << "" << "&2 b.vyx"
             << QStringList{"&1 b.vyx", "&2 c.vyx", "&3 a.vyx", "-", "Clear Recent Files"} << "b.vyx" << "";
+        // A menu takes '&' for a mnemonic: doubled, it shows as itself.
+        QTest::newRow("& in a name") << -1 << "" << "&1 s&&w.vyx"
+            << QStringList{"&1 s&&w.vyx", "-", "Clear Recent Files"} << "s&w.vyx" << "";
         QTest::newRow("gone") << 2 << "a.vyx" << "&2 a.vyx"
             << QStringList{"&1 b.vyx", "-", "Clear Recent Files"} << "" << "a.vyx\" no longer exists";
         QTest::newRow("ten at most") << 11 << "" << ""
@@ -105,8 +111,8 @@ private Q_SLOTS:
         QFETCH(QStringList, menu);
         QFETCH(QString, shown);
         QFETCH(QString, message);
-        for (int i = 0; i < opened; ++i) {
-            const QString name = QString(QChar(u'a' + i)) + ".vyx";
+        for (int i = 0; i < qAbs(opened); ++i) {
+            const QString name = opened < 0 ? "s&w.vyx" : QString(QChar(u'a' + i)) + ".vyx";
             QVERIFY(QFile::exists(path(name)) || TestUtil::writeBytes(path(name), "x"));
             QVERIFY(win()->openDocument(path(name)));
         }
@@ -120,6 +126,40 @@ private Q_SLOTS:
         QVERIFY2(m_said.contains(message), qPrintable(m_said));
         QCOMPARE(recentMenu(), menu);
         QCOMPARE(this->shown(), shown);
+    }
+
+    void absurdSettings_data()
+    {
+        QTest::addColumn<QString>("key"); // set in a settings file where a.vyx was left on line 3
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<int>("caretLine");
+        QTest::addColumn<int>("recentItems");
+        QTest::newRow("places: size 200000000") << "Places/size" << QVariant(200000000) << 2 << 1;
+        QTest::newRow("place: line past int")
+            << "Places/1/line" << QVariant("99999999999") << 0 << 1;
+        QTest::newRow("recent files: 1000")
+            << "RecentFiles" << QVariant(QStringList(1000, "x")) << 2 << 10;
+    }
+
+    // A damaged or hand-edited settings file neither freezes the start nor
+    // gives more than the editor would have written.
+    void absurdSettings()
+    {
+        QFETCH(QString, key);
+        QFETCH(QVariant, value);
+        QFETCH(int, caretLine);
+        QFETCH(int, recentItems);
+        {
+            QSettings settings;
+            settings.setValue("Places/size", 1);
+            settings.setValue("Places/1/path", path("a.vyx"));
+            settings.setValue("Places/1/line", 2);
+            settings.setValue(key, value);
+        }
+        restart();
+        QVERIFY(win()->openDocument(path("a.vyx")));
+        QCOMPARE(win()->rtfMain->textCursor().blockNumber(), caretLine);
+        QCOMPARE(recentMenu().size(), recentItems + 2);
     }
 
     void placeRestored_data()
@@ -170,42 +210,63 @@ private Q_SLOTS:
 
     void drop_data()
     {
+        QTest::addColumn<QString>("how"); // "drop", or a paste: "V" (Ctrl+V) or "mnuPaste"
         QTest::addColumn<bool>("asFile"); // file URLs (a file manager also gives them as text)
         QTest::addColumn<QString>("answer"); // to "Save Changes?" over a typed "x"
         QTest::addColumn<QString>("shown");
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("text"); // %b and %a: the files' paths
         // clang-format off
-        QTest::newRow("file, No") << true << "No" << "b.vyx" << "bee";
-        QTest::newRow("file, Cancel") << true << "Cancel" << "a.vyx" << "xone";
-        QTest::newRow("text") << false << "" << "a.vyx" << "droppedone";
+        QTest::newRow("file, No") << "drop" << true << "No" << "b.vyx" << "bee";
+        QTest::newRow("file, Cancel") << "drop" << true << "Cancel" << "a.vyx" << "xone";
+        QTest::newRow("text") << "drop" << false << "" << "a.vyx" << "droppedone";
+        // A file manager's Copy of files: their paths, one a line; nothing opens.
+        QTest::newRow("files, Ctrl+V") << "V" << true << "" << "a.vyx" << "x%b\r\n%aone";
+        QTest::newRow("files, menu") << "mnuPaste" << true << "" << "a.vyx" << "x%b\r\n%aone";
         // clang-format on
     }
 
     void drop()
     {
+        QFETCH(QString, how);
         QFETCH(bool, asFile);
         QFETCH(QString, answer);
         QFETCH(QString, shown);
         QFETCH(QString, text);
         QVERIFY(win()->openDocument(path("a.vyx")));
-        if (!answer.isEmpty()) {
+        if (how != "drop" || !answer.isEmpty())
             QTest::keyClicks(win()->rtfMain, "x");
+        if (!answer.isEmpty())
             this->answer(answer);
-        }
-        QMimeData mime;
+        else if (how != "drop")
+            this->answer("No", 300); // what lost the typed text when Paste opened the file
+        auto *mime = new QMimeData;
         if (asFile)
-            mime.setUrls({QUrl::fromLocalFile(path("b.vyx"))});
-        mime.setText(asFile ? QUrl::fromLocalFile(path("b.vyx")).toString()
-                            : QStringLiteral("dropped"));
-        QWidget *viewport = win()->rtfMain->viewport();
-        QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(viewport, &enter);
-        QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(viewport, &drop);
-        QVERIFY(drop.isAccepted());
+            mime->setUrls({QUrl::fromLocalFile(path("b.vyx")), QUrl::fromLocalFile(path("a.vyx"))});
+        if (how == "drop") {
+            mime->setText(asFile ? QUrl::fromLocalFile(path("b.vyx")).toString()
+                                 : QStringLiteral("dropped"));
+            QWidget *viewport = win()->rtfMain->viewport();
+            QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, mime, Qt::LeftButton,
+                                  Qt::NoModifier);
+            QApplication::sendEvent(viewport, &enter);
+            QDropEvent drop(QPointF(2, 2), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &drop);
+            QVERIFY(drop.isAccepted());
+            delete mime;
+        } else {
+            win()->mnuCopy->trigger(); // the menu's Paste is there after a Copy
+            QApplication::clipboard()->setMimeData(mime);
+            if (how == "V")
+                QTest::keyClick(win()->rtfMain, Qt::Key_V, Qt::ControlModifier);
+            else
+                win()->mnuPaste->trigger();
+        }
         QTRY_COMPARE(this->shown(), shown);
         QTest::qWait(50);
-        QCOMPARE(win()->rtfMain->Text().section(u'\r', 0, 0), text);
+        QCOMPARE(m_said.isEmpty(), answer.isEmpty());
+        text.replace("%a", QDir::toNativeSeparators(path("a.vyx")));
+        text.replace("%b", QDir::toNativeSeparators(path("b.vyx")));
+        QCOMPARE(win()->rtfMain->Text().section(u'\r', 0, text.count(u'\r')), text);
     }
 
     void fileAndLine_data()
@@ -218,6 +279,8 @@ private Q_SLOTS:
         QTest::newRow("--line N FILE") << QStringList{"--line", "3", "a.vyx"} << "a.vyx 3 2";
         QTest::newRow("no line") << QStringList{"a.vyx"} << "a.vyx 0 0";
         QTest::newRow("past the end") << QStringList{"a.vyx:99"} << "a.vyx 99 3";
+        QTest::newRow("past any line") << QStringList{"a.vyx:99999999999999"} << "a.vyx 2147483647 3";
+        QTest::newRow("--line past any") << QStringList{"--line", "99999999999", "a.vyx"} << "a.vyx 2147483647 3";
         QTest::newRow("name ending in :7") << QStringList{"b.vyx:7"} << "b.vyx:7 0 0";
         QTest::newRow("--line 0") << QStringList{"--line", "0", "a.vyx"} << "!from 1";
         QTest::newRow("--line alone") << QStringList{"--line", "2"} << "!needs a FILE";

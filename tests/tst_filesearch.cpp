@@ -3,9 +3,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -109,7 +111,8 @@ private Q_SLOTS:
                       QStringList columns;
                       for (const int column : hit.columns) {
                           columns << QString::number(column);
-                          QCOMPARE(hit.lineText.mid(column, hit.length).toLower(), text.toLower());
+                          QCOMPARE(hit.lineText.mid(column - hit.textStart, hit.length).toLower(),
+                                   text.toLower());
                       }
                       found << QDir::fromNativeSeparators(hit.displayPath) + ':'
                               + QString::number(hit.line) + ':' + columns.join(',');
@@ -117,6 +120,89 @@ private Q_SLOTS:
               });
         QTEST(found, "hits");
         QTEST(summaryLine(result), "summary");
+    }
+
+    void longLine_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("matches");
+        QTest::addColumn<int>("textStart");
+        QTest::addColumn<QString>("shown"); // the piece kept holds it
+        QTest::addColumn<int>("moreMatches");
+        const QByteArray ships = QByteArray("Ship,").repeated(400000); // 2 MB, one line
+        const QByteArray deep = QByteArray(40000, 'x') + "Ship" + QByteArray(40000, 'y');
+        QTest::newRow("400,000 matches")
+            << ships << 400000 << 0 << QString("Ship,").repeated(100) << 399000;
+        // Longer than Open takes, still searched; the match in the middle.
+        QTest::newRow("past Open's limit")
+            << deep << 1 << 39752 << QString(248, 'x') + "Ship" + QString(248, 'y') << 0;
+        QTest::newRow("short") << QByteArray("a Ship b") << 1 << 0 << QString("a Ship b") << 0;
+    }
+
+    // A line of megabytes costs a row of 500 characters around its first
+    // match and the places of its first 1,000 matches; the rest are counted.
+    void longLine()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(int, matches);
+        QTemporaryDir dir;
+        QVERIFY(TestUtil::writeBytes(dir.filePath("long.vyx"), line + "\r\nShip\r\n"));
+        FileSearchOptions search;
+        search.text = "Ship";
+        search.matchCase = true;
+        search.folder = dir.path();
+        QList<FileSearchHit> hits;
+        const std::atomic<bool> cancel = false;
+        const FileSearchSummary result = searchFiles(
+            search, cancel, [&](const QList<FileSearchHit> &batch, int) { hits += batch; });
+        QCOMPARE(hits.size(), 2);
+        const FileSearchHit &hit = hits.first();
+        QCOMPARE(result.matches, matches + 1);
+        QCOMPARE(hit.lineLength, line.size());
+        QTEST(hit.textStart, "textStart");
+        QTEST(hit.lineText, "shown");
+        QCOMPARE(hit.columns.size() + hit.moreMatches, result.matches - 1);
+        QVERIFY(hit.columns.size() <= FileSearchHit::maxColumns);
+        QTEST(hit.moreMatches, "moreMatches");
+        QCOMPARE(hit.lineText.mid(hit.columns.first() - hit.textStart, 4), "Ship");
+        QCOMPARE(hits.last().line, 2);
+    }
+
+    // A name not in UTF-8 and a folder deeper than PATH_MAX name nothing the
+    // editor can open: each is named in the summary for what it is.
+    void namesSkipped()
+    {
+        QTemporaryDir dir;
+        QVERIFY(TestUtil::writeBytes(dir.filePath("ok.vyx"), "needle"));
+        const QByteArray root = QFile::encodeName(dir.path());
+        const int file = ::open((root + "/caf\xE9.vyx").constData(), O_CREAT | O_WRONLY, 0600);
+        QVERIFY(file >= 0 && ::write(file, "needle", 6) == 6);
+        ::close(file);
+        // 20 folders of 250 characters: the path passes 4096 on the way down.
+        int folder = ::open(root.constData(), O_RDONLY | O_DIRECTORY);
+        for (int depth = 0; depth < 20 && folder >= 0; ++depth) {
+            const QByteArray name(250, char('a' + depth));
+            QCOMPARE(::mkdirat(folder, name.constData(), 0700), 0);
+            const int inner = ::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY);
+            ::close(folder);
+            folder = inner;
+        }
+        QVERIFY(folder >= 0);
+        const int deep = ::openat(folder, "deep.vyx", O_CREAT | O_WRONLY, 0600);
+        QVERIFY(deep >= 0 && ::write(deep, "needle", 6) == 6);
+        ::close(deep);
+        ::close(folder);
+
+        FileSearchOptions search;
+        search.text = "needle";
+        search.folder = dir.path();
+        const std::atomic<bool> cancel = false;
+        const FileSearchSummary result
+            = searchFiles(search, cancel, [](const QList<FileSearchHit> &, int) {});
+        QCOMPARE(summaryLine(result),
+                 "1 match in 1 file (1 name not in UTF-8 skipped, 1 path too long skipped)");
+        // rm walks a tree of any depth; QTemporaryDir gives up at PATH_MAX.
+        QCOMPARE(QProcess::execute("rm", {"-rf", dir.path()}), 0);
     }
 
     // Cancelled after the first file, the search ends at once and says so.

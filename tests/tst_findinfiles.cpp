@@ -1,5 +1,6 @@
 #include "document.h"
 #include "findresults.h"
+#include "findresultsmodel.h"
 #include "frmfindinfiles.h"
 #include "frmmain.h"
 
@@ -8,20 +9,39 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidget>
 
 namespace {
 
 const auto win = [] { return frmMain().win(); };
 const auto rtf = [] { return frmMain().rtfMain(); };
+
+// Each row's cells as shown, joined by '|'; a group row names its file alone.
+QStringList rowTexts(const FindResultsDock *results)
+{
+    QStringList rows;
+    const QAbstractItemModel *model = results->tvwResults->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < model->columnCount(); ++column)
+            cells << model->index(row, column).data().toString();
+        while (!cells.isEmpty() && cells.last().isEmpty())
+            cells.removeLast();
+        rows << cells.join(u'|');
+    }
+    return rows;
+}
 
 } // namespace
 
@@ -30,6 +50,7 @@ class TestFindInFiles : public QObject
     Q_OBJECT
 private:
     QTemporaryDir m_dir;
+    QTemporaryDir m_many;
 
 private Q_SLOTS:
     void initTestCase()
@@ -84,14 +105,13 @@ private Q_SLOTS:
         QCOMPARE(win()->height(), heightBefore + results->height());
         QCOMPARE(QSettings().value("FindInFiles/Folder").toString(), m_dir.path());
 
-        QTreeWidget *tree = results->tvwResults;
-        QCOMPARE(tree->topLevelItemCount(), 2);
-        QTreeWidgetItem *row = tree->topLevelItem(0)->child(0);
-        QCOMPARE(row->text(0), QStringLiteral("one.vyx"));
-        QCOMPARE(row->text(1), QStringLiteral("3"));
-        QCOMPARE(row->text(2), QStringLiteral("ship Zeta here"));
+        // A group row per file, then its lines.
+        QCOMPARE(rowTexts(results),
+                 QStringList({"one.vyx", "one.vyx|3|ship Zeta here", "two.vyx", "two.vyx|1|Zeta"}));
+        QCOMPARE(find->lblProgress->text(), QStringLiteral("Searched 2 files."));
+        QTableView *tree = results->tvwResults;
         tree->setFocus();
-        tree->setCurrentItem(row);
+        tree->setCurrentIndex(results->results->index(1, 0));
         QStringList asked;
         if (!answer.isEmpty()) {
             TestUtil::whenModalShows([&asked, answer](QWidget *modal) {
@@ -126,6 +146,58 @@ private Q_SLOTS:
         // Closed, the panel gives its room back.
         results->close();
         QCOMPARE(win()->height(), heightBefore);
+    }
+
+    void manyFiles_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("a key typed meanwhile") << false;
+        QTest::newRow("cancelled") << true;
+    }
+
+    // 20,000 files of one match each: the results go on arriving in batches
+    // while a key typed meanwhile is handled, and Cancel stops the search.
+    void manyFiles()
+    {
+        QFETCH(bool, cancel);
+        constexpr int files = 20000;
+        if (!QFile::exists(m_many.filePath("ships/19999.vyx"))) {
+            QVERIFY(QDir(m_many.path()).mkpath("ships"));
+            for (int i = 0; i < files; ++i)
+                QVERIFY(TestUtil::writeBytes(m_many.filePath(QString("ships/%1.vyx").arg(i)),
+                                             "x\r\nZeta\r\n"));
+        }
+        QVERIFY(TestUtil::showEditor());
+        win()->mnuFindInFiles->trigger();
+        FrmFindInFiles *find = win()->frmFindInFiles;
+        find->txtFolder->setText(m_many.path());
+        find->txtFindWhat->setText(QStringLiteral("Zeta"));
+        find->cmdFindAll->click();
+        FindResultsDock *results = win()->dckFindResults;
+        QTRY_VERIFY(results->results->rowCount() > 0);
+        QVERIFY(results->isSearching());
+        if (cancel) {
+            find->cmdCancel->click();
+            QTRY_VERIFY(!results->isSearching());
+            QVERIFY(results->lblSummary->text().endsWith("(cancelled)"));
+            QVERIFY(results->results->rowCount() < 2 * files);
+            QVERIFY(!find->lblProgress->text().endsWith("..."));
+            return;
+        }
+        // Queued behind the results that have arrived, the key is handled
+        // before those still to come: the window never waits for the search.
+        QCoreApplication::postEvent(
+            rtf(), new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a")));
+        int rowsWhenTyped = -1;
+        QMetaObject::invokeMethod(
+            rtf(), [&] { rowsWhenTyped = results->results->rowCount(); }, Qt::QueuedConnection);
+        QTRY_VERIFY(rowsWhenTyped >= 0);
+        QCOMPARE(rtf()->toPlainText(), QStringLiteral("a"));
+        QVERIFY(rowsWhenTyped < 2 * files);
+        QTRY_VERIFY_WITH_TIMEOUT(!results->isSearching(), 120000);
+        QCOMPARE(results->lblSummary->text(), QStringLiteral("20000 matches in 20000 files"));
+        QCOMPARE(results->results->rowCount(), 2 * files);
+        QCOMPARE(find->lblProgress->text(), QStringLiteral("Searched 20000 files."));
     }
 };
 

@@ -4,15 +4,24 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <limits>
+
 namespace {
 
 const QString lineOption = QStringLiteral("line");
 
+// A line from 1, 0 for none. Digits beyond any line a file can have still
+// name a line: past the end, which goes to the last line.
 int lineNumber(const QString &text)
 {
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    if (!digits.match(text).hasMatch())
+        return 0;
     bool ok = false;
-    const int line = text.toInt(&ok);
-    return ok && line > 0 ? line : 0;
+    const qlonglong line = text.toLongLong(&ok);
+    if (!ok || line > std::numeric_limits<int>::max())
+        return std::numeric_limits<int>::max();
+    return int(line);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "document.h"
 #include "filehistory.h"
 #include "frmmain.h"
+#include "menutext.h"
 #include "messagebox.h"
 #include "recoveryjournal.h"
 #include "richtextbox.h"
@@ -231,8 +232,8 @@ void FrmMainWindow::fillRecentFiles()
     for (int i = 0; i < files.size(); ++i) {
         // &1 to &9, then 1&0.
         const QString number = i < 9 ? QStringLiteral("&%1").arg(i + 1) : QStringLiteral("1&0");
-        auto *item
-            = new QAction(number + u' ' + QDir::toNativeSeparators(files[i]), mnuRecentFiles);
+        auto *item = new QAction(number + u' ' + menuText(QDir::toNativeSeparators(files[i])),
+                                 mnuRecentFiles);
         item->setObjectName(QStringLiteral("mnuRecentFile%1").arg(i + 1));
         const QString path = files[i];
         connect(item, &QAction::triggered, this, [this, path] { openRecentFile(path); });

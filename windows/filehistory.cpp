@@ -16,7 +16,10 @@ struct Entry
 QList<Entry> readPlaces(QSettings &settings)
 {
     QList<Entry> entries;
-    const int n = settings.beginReadArray(placesKey);
+    // The size is read as the file says, but no more places are read than
+    // the editor ever writes: a size of millions (a hand-edited or damaged
+    // file) would otherwise keep the start busy for minutes.
+    const int n = qMin(settings.beginReadArray(placesKey), FileHistory::maxPlaces);
     for (int i = 0; i < n; ++i) {
         settings.setArrayIndex(i);
         Entry e;

@@ -1,25 +1,22 @@
 #include "findresults.h"
 
+#include "findresultsmodel.h"
+
 #include <QAction>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QTableView>
 #include <QTextLayout>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace {
 
-enum Column { FileColumn, LineColumn, TextColumn };
-enum Role {
-    PathRole = Qt::UserRole,
-    LineRole,
-    ColumnsRole, // where each match starts in the line's text
-    LengthRole,
-};
-
-// Draws a line of text with its matches on the highlight colour. Qt's
-// delegates draw an item's text in one format only.
+// Draws a row's text with its matches on the highlight colour. Qt's
+// delegates draw an item's text in one format only. The text is a piece of
+// the line of at most a few hundred characters, so laying it out on each
+// paint costs little.
 class MatchDelegate : public QStyledItemDelegate
 {
 public:
@@ -28,8 +25,8 @@ public:
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override
     {
-        const QVariantList columns = index.data(ColumnsRole).toList();
-        if (index.column() != TextColumn || columns.isEmpty()) {
+        const QList<int> starts = index.data(FindResultsModel::MarksRole).value<QList<int>>();
+        if (starts.isEmpty()) {
             QStyledItemDelegate::paint(painter, option, index);
             return;
         }
@@ -42,11 +39,11 @@ public:
         if (style)
             style->drawControl(QStyle::CE_ItemViewItem, &plain, painter, widget);
 
-        const int length = index.data(LengthRole).toInt();
+        const int length = index.data(FindResultsModel::LengthRole).toInt();
         QList<QTextLayout::FormatRange> marks;
-        for (const QVariant &column : columns) {
+        for (const int start : starts) {
             QTextLayout::FormatRange mark;
-            mark.start = column.toInt();
+            mark.start = start;
             mark.length = length;
             mark.format.setBackground(QColor(255, 214, 0));
             mark.format.setForeground(Qt::black);
@@ -87,16 +84,25 @@ FindResultsDock::FindResultsDock(QWidget *parent)
     body->setObjectName(QStringLiteral("dckFindResultsBody"));
     lblSummary = new QLabel(body);
     lblSummary->setObjectName(QStringLiteral("lblSummary"));
-    tvwResults = new QTreeWidget(body);
+    results = new FindResultsModel(this);
+    tvwResults = new QTableView(body);
     tvwResults->setObjectName(QStringLiteral("tvwResults"));
     tvwResults->setAccessibleName(QStringLiteral("Find results"));
-    tvwResults->setHeaderLabels(
-        {QStringLiteral("File"), QStringLiteral("Line"), QStringLiteral("Text")});
+    tvwResults->setModel(results);
     tvwResults->setItemDelegate(new MatchDelegate(tvwResults));
-    tvwResults->setUniformRowHeights(true);
     tvwResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tvwResults->setColumnWidth(FileColumn, 160);
-    tvwResults->setColumnWidth(LineColumn, 50);
+    tvwResults->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tvwResults->setSelectionMode(QAbstractItemView::SingleSelection);
+    tvwResults->setTabKeyNavigation(false);
+    tvwResults->setShowGrid(false);
+    tvwResults->setWordWrap(false);
+    QHeaderView *rows = tvwResults->verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(tvwResults->fontMetrics().height() + 4);
+    tvwResults->horizontalHeader()->setStretchLastSection(true);
+    tvwResults->setColumnWidth(FindResultsModel::FileColumn, 160);
+    tvwResults->setColumnWidth(FindResultsModel::LineColumn, 50);
     lblSummary->setBuddy(tvwResults);
     auto *layout = new QVBoxLayout(body);
     layout->setContentsMargins(2, 0, 2, 2);
@@ -113,7 +119,7 @@ FindResultsDock::FindResultsDock(QWidget *parent)
     tvwResults->addAction(back);
     connect(back, &QAction::triggered, this, &FindResultsDock::backToTextRequested);
 
-    connect(tvwResults, &QTreeWidget::itemActivated, this, &FindResultsDock::activate);
+    connect(tvwResults, &QTableView::activated, this, &FindResultsDock::activate);
 
     m_search = new FileSearch(this);
     connect(m_search, &FileSearch::found, this, &FindResultsDock::addHits);
@@ -123,8 +129,8 @@ FindResultsDock::FindResultsDock(QWidget *parent)
 
 void FindResultsDock::start(const FileSearchOptions &options)
 {
-    tvwResults->clear();
-    m_group = nullptr;
+    tvwResults->clearSpans();
+    results->clear();
     lblSummary->setText(QStringLiteral("Searching for \"%1\"...").arg(options.text));
     m_search->start(options);
     Q_EMIT searchingChanged(true);
@@ -142,25 +148,9 @@ bool FindResultsDock::isSearching() const
 
 void FindResultsDock::addHits(const QList<FileSearchHit> &hits)
 {
-    for (const FileSearchHit &hit : hits) {
-        if (!m_group || m_group->data(FileColumn, PathRole).toString() != hit.path) {
-            m_group = new QTreeWidgetItem(tvwResults, {hit.displayPath});
-            m_group->setData(FileColumn, PathRole, hit.path);
-            m_group->setFirstColumnSpanned(true);
-            m_group->setExpanded(true);
-        }
-        auto *row = new QTreeWidgetItem(m_group,
-                                        {hit.displayPath, QString::number(hit.line), hit.lineText});
-        row->setData(FileColumn, PathRole, hit.path);
-        row->setData(FileColumn, LineRole, hit.line);
-        row->setData(LineColumn, Qt::TextAlignmentRole, int(Qt::AlignRight | Qt::AlignVCenter));
-        QVariantList columns;
-        for (const int column : hit.columns)
-            columns.append(column);
-        row->setData(TextColumn, ColumnsRole, columns);
-        row->setData(TextColumn, LengthRole, hit.length);
-        row->setToolTip(TextColumn, hit.lineText);
-    }
+    // A group row names its file across the row.
+    for (const int group : results->append(hits))
+        tvwResults->setSpan(group, 0, 1, FindResultsModel::ColumnCount);
 }
 
 void FindResultsDock::finish(const FileSearchSummary &summary)
@@ -171,42 +161,31 @@ void FindResultsDock::finish(const FileSearchSummary &summary)
     Q_EMIT searchingChanged(false);
 }
 
-QList<QTreeWidgetItem *> FindResultsDock::rows() const
-{
-    QList<QTreeWidgetItem *> rows;
-    for (int g = 0; g < tvwResults->topLevelItemCount(); ++g) {
-        QTreeWidgetItem *group = tvwResults->topLevelItem(g);
-        for (int r = 0; r < group->childCount(); ++r)
-            rows.append(group->child(r));
-    }
-    return rows;
-}
-
 bool FindResultsDock::goToResult(int step)
 {
-    // Rows only: a group's own item is no result to go to.
-    const QList<QTreeWidgetItem *> all = rows();
-    if (all.isEmpty())
+    const int n = results->rowCount();
+    if (n == 0)
         return false;
-    QTreeWidgetItem *current = tvwResults->currentItem();
-    qsizetype at = current ? all.indexOf(current) : -1;
-    if (at < 0 && current && current->childCount() > 0)
-        at = all.indexOf(current->child(0)) - (step > 0 ? 1 : 0);
-    const qsizetype n = all.size();
-    const qsizetype next = at < 0 && step < 0 ? n - 1 : ((at + step) % n + n) % n;
-    tvwResults->setCurrentItem(all[next]);
-    tvwResults->scrollToItem(all[next]);
-    activate(all[next]);
+    // Rows only: a group's own row is no result to go to (and every group
+    // has a row after it).
+    const QModelIndex current = tvwResults->currentIndex();
+    int row = current.isValid() ? current.row() : (step > 0 ? -1 : n);
+    do {
+        row = ((row + step) % n + n) % n;
+    } while (results->isGroup(row));
+    const QModelIndex next = results->index(row, FindResultsModel::FileColumn);
+    tvwResults->setCurrentIndex(next);
+    tvwResults->scrollTo(next);
+    activate(next);
     return true;
 }
 
-void FindResultsDock::activate(QTreeWidgetItem *item)
+void FindResultsDock::activate(const QModelIndex &index)
 {
-    if (!item || !item->parent())
+    if (!index.isValid() || results->isGroup(index.row()))
         return;
-    const QVariantList columns = item->data(TextColumn, ColumnsRole).toList();
-    Q_EMIT resultActivated(item->data(FileColumn, PathRole).toString(),
-                           item->data(FileColumn, LineRole).toInt(),
-                           columns.isEmpty() ? 0 : columns.first().toInt(),
-                           item->data(TextColumn, LengthRole).toInt());
+    Q_EMIT resultActivated(index.data(FindResultsModel::PathRole).toString(),
+                           index.data(FindResultsModel::LineRole).toInt(),
+                           index.data(FindResultsModel::MatchColumnRole).toInt(),
+                           index.data(FindResultsModel::LengthRole).toInt());
 }

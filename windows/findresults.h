@@ -4,14 +4,15 @@
 
 #include <QDockWidget>
 
+class FindResultsModel;
 class QLabel;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QModelIndex;
+class QTableView;
 
 // The results panel of Find in Files: under the text, one group per file,
-// expanded, a row per line with matches (path, line number, the line as it
-// stands with its matches marked). It runs the search it shows, so that
-// results arrive straight into it while the search goes on.
+// a row per line with matches (path, line number, the line as it stands
+// with its matches marked). It runs the search it shows, so that results
+// arrive straight into it while the search goes on.
 class FindResultsDock : public QDockWidget
 {
     Q_OBJECT
@@ -27,7 +28,10 @@ public:
     // ends, and activates it. False when there are no rows.
     bool goToResult(int step);
 
-    QTreeWidget *tvwResults = nullptr;
+    // A table rather than a tree: its rows are laid out by a header of
+    // uniform sections, so a batch of new rows costs the size of the batch.
+    QTableView *tvwResults = nullptr;
+    FindResultsModel *results = nullptr;
     QLabel *lblSummary = nullptr;
 
 Q_SIGNALS:
@@ -41,9 +45,7 @@ Q_SIGNALS:
 private:
     void addHits(const QList<FileSearchHit> &hits);
     void finish(const FileSearchSummary &summary);
-    void activate(QTreeWidgetItem *item);
-    QList<QTreeWidgetItem *> rows() const;
+    void activate(const QModelIndex &index);
 
     FileSearch *m_search = nullptr;
-    QTreeWidgetItem *m_group = nullptr; // the group the last hits went to
 };

@@ -117,12 +117,13 @@ void FrmFindInFiles::setSearching(bool searching)
     m_searching = searching;
     cmdFindAll->setEnabled(!searching);
     cmdCancel->setEnabled(searching);
-    if (searching)
-        setProgress(0);
+    // Once ended, the count loses its "...": nothing is being searched.
+    setProgress(searching ? 0 : m_filesSearched);
 }
 
 void FrmFindInFiles::setProgress(int filesSearched)
 {
+    m_filesSearched = filesSearched;
     lblProgress->setText(
         QStringLiteral("Searched %1 %2%3")
             .arg(filesSearched)

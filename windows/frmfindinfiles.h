@@ -56,4 +56,5 @@ private:
     void browse();
     void updateScope();
     bool m_searching = false;
+    int m_filesSearched = 0;
 };

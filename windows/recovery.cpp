@@ -28,7 +28,7 @@ Choice ask(QWidget *parent, const QStringList &lines)
 {
     QMessageBox box(QMessageBox::Question, applicationTitle(),
                     QStringLiteral("Unsaved work was found and can be recovered:\n\n%1\n\n"
-                                   "Recover brings back %2; Discard deletes it; Later keeps it "
+                                   "Recover brings %2 back; Discard deletes it; Later keeps it "
                                    "for the next start.")
                         .arg(lines.join(u'\n'),
                              lines.size() > 1 ? QStringLiteral("the first") : QStringLiteral("it")),
