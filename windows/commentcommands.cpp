@@ -22,28 +22,47 @@ void FrmMainWindow::mnuToggleComment_Click()
     if (last != first && selection.selectionEnd() == last.position())
         last = last.previous();
     const int firstLine = first.blockNumber();
-    const QList<CommentToggle::Change> changes
-        = CommentToggle::changes(last.blockNumber() - firstLine + 1, [doc, firstLine](int i) {
-              return doc->findBlockByNumber(firstLine + i).text();
-          });
+    // The lines are read in order, twice: stepping from line to line costs
+    // less than looking each up by number.
+    QTextBlock reading = first;
+    int readingLine = 0;
+    const QList<CommentToggle::Change> changes = CommentToggle::changes(
+        last.blockNumber() - firstLine + 1, [&reading, &readingLine, first](int i) {
+            if (i < readingLine) {
+                reading = first;
+                readingLine = 0;
+            }
+            for (; readingLine < i; ++readingLine)
+                reading = reading.next();
+            return reading.text();
+        });
     if (changes.isEmpty())
         return;
+    // The blocks of the changed lines, found once; they stay valid while
+    // their text changes.
+    QList<QTextBlock> lines;
+    lines.reserve(changes.size());
+    QTextBlock line = first;
+    int number = 0;
     for (const CommentToggle::Change &change : changes) {
-        if (!change.insert)
-            continue;
-        const QTextBlock line = doc->findBlockByNumber(firstLine + change.line);
-        if (!rtf->lineLimitAllows(QTextCursor(line), u"//")) {
+        for (; number < change.line; ++number)
+            line = line.next();
+        if (change.insert && !rtf->lineLimitAllows(QTextCursor(line), u"//")) {
             refuseLongLine();
             return;
         }
+        lines.append(line);
     }
 
     const bool startsLine
         = selection.hasSelection() && selection.selectionStart() == first.position();
     QTextCursor edit(doc);
     edit.beginEditBlock();
-    for (const CommentToggle::Change &change : changes) {
-        const int at = doc->findBlockByNumber(firstLine + change.line).position() + change.column;
+    // From the last line back, so that each change leaves the positions of
+    // those still to do as they were.
+    for (qsizetype i = changes.size() - 1; i >= 0; --i) {
+        const CommentToggle::Change &change = changes.at(i);
+        const int at = lines.at(i).position() + change.column;
         edit.setPosition(at);
         if (change.insert) {
             edit.insertText(QStringLiteral("//"));
