@@ -218,6 +218,10 @@ bool IncludeCompleter::eventFilter(QObject *watched, QEvent *event)
             offerNames();
             return true;
         }
+        // While nothing fits what is typed the list is away but still
+        // wanted; Escape ends that too.
+        if (key->key() == Qt::Key_Escape && m_wanted)
+            closeList();
         if (key->text() == u"\"") {
             // Once the control has typed it.
             QTimer::singleShot(0, this, [this] {
