@@ -35,6 +35,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -562,6 +563,43 @@ void definitionColours(const QTemporaryDir &dir)
         });
 }
 
+// Toggle Comment over all of 10 MB of definition lines (Select All, then
+// the menu item) and the Undo that takes it back, with the minor page
+// faults of the toggle: the work follows the number of lines.
+void toggleCommentAtScale(const QTemporaryDir &dir)
+{
+    const QString path = dir.filePath(QStringLiteral("toggle10.vyx"));
+    writeFile(path, makeDefinitionText(10 * 1024 * 1024));
+    const auto minorFaults = [] {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return double(usage.ru_minflt);
+    };
+    std::vector<double> toggle, undo, faults;
+    FrmMainWindow *w = nullptr;
+    for (int i = 0; i < g_runs; ++i) {
+        freshEditor();
+        openFully(path);
+        w = frmMain().win();
+        w->mnuSelectAll->trigger();
+        paintNow(editor());
+        const double faultsBefore = minorFaults();
+        QElapsedTimer t;
+        t.start();
+        w->mnuToggleComment->trigger();
+        paintNow(editor());
+        toggle.push_back(elapsedMs(t));
+        faults.push_back(minorFaults() - faultsBefore);
+        t.restart();
+        w->mnuUndo->trigger();
+        paintNow(editor());
+        undo.push_back(elapsedMs(t));
+    }
+    record("toggle_comment_all_10mb_ms", "ms", toggle);
+    record("toggle_comment_all_10mb_minflt", "faults", faults);
+    record("undo_toggle_comment_all_10mb_ms", "ms", undo);
+}
+
 void loadRtf(const QTemporaryDir &dir, int mb)
 {
     const QString path = dir.filePath(QStringLiteral("rich%1.rtf").arg(mb));
@@ -698,6 +736,8 @@ int main(int argc, char *argv[])
         searchOnBigDocuments(dir);
     if (wanted("replace_all"))
         replaceAllAtScale(dir);
+    if (wanted("toggle_comment"))
+        toggleCommentAtScale(dir);
     if (wanted("long_lines"))
         longLines(dir);
     if (wanted("rtf")) {

@@ -43,7 +43,7 @@ private Q_SLOTS:
             "mnuFind Find... Ctrl+F on", "mnuFindNext Find Next F3 on", "mnuFindPrevious Find Previous Shift+F3 on",
             "mnuReplace Replace... Ctrl+H on",
             "mnuFindInFiles Find in Files... Ctrl+Shift+F on", "mnuGoToLine Go to Line... Ctrl+G on", "mnuSep3 -",
-            "mnuSelectAll Select All Ctrl+A on",
+            "mnuSelectAll Select All Ctrl+A on", "mnuSepComment -", "mnuToggleComment Toggle Comment Ctrl+/ on",
             "mnuInsert &Insert", "mnuInclude Include Line - on", "mnuItemSeparator Item Separator - on",
             "mnuSep4 -", "mnuDoubleSlash // - on", "mnuHash # - on",
             "mnuView &View", "mnuWordWrap Word Wrap - on [ ]", "mnuLineNumbers Line Numbers - on [x]",

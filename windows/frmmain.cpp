@@ -3,6 +3,7 @@
 #include "commondialog.h"
 #include "definitionview.h"
 #include "document.h"
+#include "includecompleter.h"
 #include "journal.h"
 #include "messagebox.h"
 #include "metrics.h"
@@ -100,6 +101,7 @@ FrmMainWindow::FrmMainWindow(QWidget *parent)
         if (confirmDiscardChanges())
             openDocument(path);
     });
+    includeCompleter = new IncludeCompleter(rtfMain, document, this);
     buildLoadingPanel();
     buildFindInFiles();
     sbrStatus = new StatusBar(rtfMain, document, this);
@@ -188,6 +190,10 @@ void FrmMainWindow::buildMenus()
     mnuSep3 = addSeparator(mnuEdit, "mnuSep3");
     mnuSelectAll = addItem(mnuEdit, "mnuSelectAll", QStringLiteral("Select All"),
                            QKeySequence(Qt::CTRL | Qt::Key_A), &FrmMainWindow::mnuSelectAll_Click);
+    mnuSepComment = addSeparator(mnuEdit, "mnuSepComment");
+    mnuToggleComment
+        = addItem(mnuEdit, "mnuToggleComment", QStringLiteral("Toggle Comment"),
+                  QKeySequence(Qt::CTRL | Qt::Key_Slash), &FrmMainWindow::mnuToggleComment_Click);
 
     mnuInsert = addMenu(bar, "mnuInsert", QStringLiteral("&Insert"));
     mnuInclude = addItem(mnuInsert, "mnuInclude", QStringLiteral("Include Line"), QKeySequence(),

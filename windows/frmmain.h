@@ -16,6 +16,7 @@ class FindResultsDock;
 class FrmFindInFiles;
 class FrmGoToLineWindow;
 class FrmSearchWindow;
+class IncludeCompleter;
 class QAction;
 class QFrame;
 class QMenu;
@@ -39,6 +40,8 @@ public:
     Document *document = nullptr;
     RichTextBox *rtfMain = nullptr;
     DefinitionView *definitionView = nullptr;
+    // The list of file names offered inside an include's quotes.
+    IncludeCompleter *includeCompleter = nullptr;
     // Keeps the document's unsaved work safe from a crash.
     RecoveryJournal *journal = nullptr;
     CommonDialog *cdl1 = nullptr;
@@ -72,6 +75,8 @@ public:
     QAction *mnuGoToLine = nullptr;
     QAction *mnuSep3 = nullptr;
     QAction *mnuSelectAll = nullptr;
+    QAction *mnuSepComment = nullptr;
+    QAction *mnuToggleComment = nullptr;
 
     QMenu *mnuInsert = nullptr;
     QAction *mnuInclude = nullptr;
@@ -144,6 +149,8 @@ public:
     void mnuFindInFiles_Click();
     void mnuGoToLine_Click();
     void mnuSelectAll_Click();
+    // Comments the selected lines, or the caret's, in or out.
+    void mnuToggleComment_Click();
     // The Insert menu's commands: each appends a piece of definition-file
     // syntax at the very end of the document.
     void mnuInclude_Click();

@@ -1,6 +1,8 @@
 #include "frmmain.h"
+#include "includecompleter.h"
 #include "richtextbox.h"
 
+#include <QTextBlock>
 #include <QTextCursor>
 
 // Appends the snippet at the very end of the document, wherever the caret or
@@ -31,6 +33,9 @@ void FrmMainWindow::mnuInclude_Click()
     // The caret waits right after the first quote, where the user types the
     // base name of the included file.
     appendSnippet(includeLine, int(includeLine.indexOf(QLatin1Char('"'))) + 1);
+    // On a line of its own the include is there to be named: offer the names.
+    if (rtfMain->textCursor().block().text() == includeLine)
+        includeCompleter->offerNames();
 }
 
 void FrmMainWindow::mnuItemSeparator_Click()
