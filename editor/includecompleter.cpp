@@ -178,7 +178,7 @@ void IncludeCompleter::insertName(const QString &name)
     const int caret = cursor.position();
     cursor.setPosition(cursor.block().position() + start);
     cursor.setPosition(caret, QTextCursor::KeepAnchor);
-    if (!m_edit->lineLimitAllows(cursor, name)) {
+    if (!Document::lineLimitAllows(cursor, name)) {
         Q_EMIT m_edit->lineLimitRefused();
         return;
     }

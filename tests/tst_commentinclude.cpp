@@ -20,7 +20,7 @@ const auto rtf = [] { return frmMain().rtfMain(); };
 
 QString text()
 {
-    return rtf()->textWithLineEnds(QLatin1String("\n"));
+    return rtf()->model()->text(QLatin1String("\n"));
 }
 
 QAbstractItemView *list()

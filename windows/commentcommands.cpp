@@ -1,4 +1,5 @@
 #include "commenttoggle.h"
+#include "document.h"
 #include "frmmain.h"
 #include "richtextbox.h"
 
@@ -47,7 +48,7 @@ void FrmMainWindow::mnuToggleComment_Click()
     for (const CommentToggle::Change &change : changes) {
         for (; number < change.line; ++number)
             line = line.next();
-        if (change.insert && !rtf->lineLimitAllows(QTextCursor(line), u"//")) {
+        if (change.insert && !Document::lineLimitAllows(QTextCursor(line), u"//")) {
             refuseLongLine();
             return;
         }
