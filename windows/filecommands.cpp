@@ -1,6 +1,7 @@
 #include "commondialog.h"
 #include "document.h"
 #include "filehistory.h"
+#include "frmcompare.h"
 #include "frmmain.h"
 #include "messagebox.h"
 #include "recoveryjournal.h"
@@ -318,6 +319,8 @@ void FrmMainWindow::mnuNew_Click()
     if (!confirmDiscardChanges())
         return;
     document->cancelLoad();
+    if (frmCompare)
+        frmCompare->close();
     rememberPlace();
     rtfMain->setText(QString());
     document->forgetFile();
