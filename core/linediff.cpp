@@ -10,6 +10,7 @@
 
 #include <dtl/dtl.hpp>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -59,6 +60,68 @@ std::vector<std::pair<int, int>> commonPairs(const std::vector<T> &a, const std:
     return pairs;
 }
 
+// The longest run of pairs whose second members increase, in order (by
+// patience sorting); the pairs come with increasing first members.
+std::vector<std::pair<int, int>> increasingRun(const std::vector<std::pair<int, int>> &pairs)
+{
+    std::vector<int> tops; // per run length, the index of the pair ending the best run
+    std::vector<int> before(pairs.size(), -1);
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        const auto at = std::lower_bound(tops.begin(), tops.end(), pairs[i].second,
+                                         [&](int top, int value) {
+                                             return pairs[size_t(top)].second < value;
+                                         });
+        if (at != tops.begin())
+            before[i] = *(at - 1);
+        if (at == tops.end())
+            tops.push_back(int(i));
+        else
+            *at = int(i);
+    }
+    std::vector<std::pair<int, int>> run;
+    for (int i = tops.empty() ? -1 : tops.back(); i >= 0; i = before[size_t(i)])
+        run.push_back(pairs[size_t(i)]);
+    std::reverse(run.begin(), run.end());
+    return run;
+}
+
+// Adds the matched lines of the piece [l0, l1) x [r0, r1) to pairs. A line
+// found on one side of it only is part of a difference whatever the rest:
+// left out, it leaves the algorithm the lines that can match, so that two
+// pieces unlike each other cost next to nothing. count is all zero before
+// and after.
+void piecePairs(const std::vector<int> &leftIds, int l0, int l1, const std::vector<int> &rightIds,
+                int r0, int r1, std::vector<int> &count, const std::atomic<bool> *cancel,
+                std::vector<std::pair<int, int>> *pairs)
+{
+    if (l0 >= l1 || r0 >= r1 || isCancelled(cancel))
+        return;
+    // Seen on the left: bit 1; on the right: bit 2.
+    for (int i = l0; i < l1; ++i)
+        count[size_t(leftIds[size_t(i)])] |= 1;
+    for (int i = r0; i < r1; ++i)
+        count[size_t(rightIds[size_t(i)])] |= 2;
+    std::vector<int> a, b, aIndex, bIndex;
+    for (int i = l0; i < l1; ++i) {
+        if (count[size_t(leftIds[size_t(i)])] == 3) {
+            a.push_back(leftIds[size_t(i)]);
+            aIndex.push_back(i);
+        }
+    }
+    for (int i = r0; i < r1; ++i) {
+        if (count[size_t(rightIds[size_t(i)])] == 3) {
+            b.push_back(rightIds[size_t(i)]);
+            bIndex.push_back(i);
+        }
+    }
+    for (int i = l0; i < l1; ++i)
+        count[size_t(leftIds[size_t(i)])] = 0;
+    for (int i = r0; i < r1; ++i)
+        count[size_t(rightIds[size_t(i)])] = 0;
+    for (const auto &[i, j] : commonPairs(a, b, cancel))
+        pairs->emplace_back(aIndex[size_t(i)], bIndex[size_t(j)]);
+}
+
 QStringView withoutTrailingBlanks(QStringView line)
 {
     qsizetype end = line.size();
@@ -104,36 +167,42 @@ QList<LineDifference> compareLines(const QList<QStringView> &left, const QList<Q
            && leftIds[leftIds.size() - 1 - tail] == rightIds[rightIds.size() - 1 - tail])
         ++tail;
 
-    // A line found on one side only is part of a difference whatever the
-    // rest: left out, it leaves the algorithm the lines that can match. Its
-    // time grows with the square of the lines that differ, so that two
-    // files unlike each other would otherwise take minutes.
-    std::vector<int> onLeft(ids.size()), onRight(ids.size());
+    // Lines found once in each file, in the same order in both, are taken
+    // as matched, and the algorithm runs on the pieces between them: its
+    // time grows with the square of the lines that differ in the piece it
+    // is given, so that 1,700 changes scattered over 170,000 lines would
+    // take it seconds as a whole and milliseconds in pieces. git's
+    // "patience" mode anchors its differences the same way.
+    std::vector<int> onLeft(ids.size()), onRight(ids.size()), rightAt(ids.size());
     for (size_t i = head; i < leftIds.size() - tail; ++i)
         ++onLeft[size_t(leftIds[i])];
-    for (size_t i = head; i < rightIds.size() - tail; ++i)
-        ++onRight[size_t(rightIds[i])];
-    std::vector<int> a, b, aIndex, bIndex;
-    for (size_t i = head; i < leftIds.size() - tail; ++i) {
-        if (onRight[size_t(leftIds[i])]) {
-            a.push_back(leftIds[i]);
-            aIndex.push_back(int(i));
-        }
-    }
     for (size_t i = head; i < rightIds.size() - tail; ++i) {
-        if (onLeft[size_t(rightIds[i])]) {
-            b.push_back(rightIds[i]);
-            bIndex.push_back(int(i));
-        }
+        ++onRight[size_t(rightIds[i])];
+        rightAt[size_t(rightIds[i])] = int(i);
     }
-    std::vector<std::pair<int, int>> pairs = commonPairs(a, b, cancel);
+    std::vector<std::pair<int, int>> unique;
+    for (size_t i = head; i < leftIds.size() - tail; ++i) {
+        const size_t id = size_t(leftIds[i]);
+        if (onLeft[id] == 1 && onRight[id] == 1)
+            unique.emplace_back(int(i), rightAt[id]);
+    }
+    std::vector<std::pair<int, int>> pairs;
+    std::vector<int> count(ids.size()); // zero between pieces
+    int fromLeft = int(head);
+    int fromRight = int(head);
+    for (const auto &[l, r] : increasingRun(unique)) {
+        piecePairs(leftIds, fromLeft, l, rightIds, fromRight, r, count, cancel, &pairs);
+        pairs.emplace_back(l, r);
+        fromLeft = l + 1;
+        fromRight = r + 1;
+    }
+    piecePairs(leftIds, fromLeft, int(leftIds.size() - tail), rightIds, fromRight,
+               int(rightIds.size() - tail), count, cancel, &pairs);
     if (isCancelled(cancel)) {
         if (cancelled)
             *cancelled = true;
         return {};
     }
-    for (auto &pair : pairs)
-        pair = {aIndex[size_t(pair.first)], bIndex[size_t(pair.second)]};
     // The lines after the common head up to the tail: gaps between pairs.
     pairs.emplace_back(int(leftIds.size() - tail), int(rightIds.size() - tail));
     QList<LineDifference> differences;
@@ -166,18 +235,22 @@ QList<std::pair<int, int>> runs(const std::vector<int> &indexes)
 QList<QStringView> splitLines(QStringView text)
 {
     QList<QStringView> lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c != u'\n' && c != u'\r' && c != QChar::ParagraphSeparator && c != QChar::LineSeparator)
+    lines.reserve(text.size() / 32 + 1);
+    const char16_t *const begin = text.utf16();
+    const char16_t *const end = begin + text.size();
+    const char16_t *start = begin;
+    for (const char16_t *p = begin; p < end; ++p) {
+        const char16_t c = *p;
+        // Most characters are above CR and below the separators.
+        if ((c > u'\r' && c < 0x2028) || (c != u'\n' && c != u'\r' && c != 0x2028 && c != 0x2029))
             continue;
-        lines.append(text.sliced(start, i - start));
-        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-            ++i;
-        start = i + 1;
+        lines.append(QStringView(start, p));
+        if (c == u'\r' && p + 1 < end && p[1] == u'\n')
+            ++p;
+        start = p + 1;
     }
-    if (start < text.size())
-        lines.append(text.sliced(start));
+    if (start < end)
+        lines.append(QStringView(start, end));
     return lines;
 }
 

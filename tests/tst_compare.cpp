@@ -126,12 +126,21 @@ private Q_SLOTS:
                  QStringLiteral("L1\r\nX2\r\nL3\r\nL4\r\nL5\r\nL6\r\nL7\r\nL8\r\nN1\r\nN2\r\nL9\r\n"
                                 "L10\r\n"));
         QCOMPARE(compare->lblCurrent->text(), QStringLiteral("Difference 2 of 2: lines 9-10"));
+        QCOMPARE(numbers(compare->txtRight), QStringLiteral("1 2 3 4 5 6 7 8 - - 9 10"));
+        QCOMPARE(compare->txtLeft->toPlainText(),
+                 QStringLiteral("L1\nX2\nL3\nL4\nL5\nL6\nL7\nL8\nN1\nN2\nL9\nL10"));
+        QCOMPARE(compare->txtRight->toPlainText(),
+                 QStringLiteral("L1\nL2\nL3\nL4\nL5\nL6\nL7\nL8\n\n\nL9\nL10"));
         win()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(win()));
         QTest::keyClick(win()->rtfMain, Qt::Key_Z, Qt::ControlModifier);
         QTRY_COMPARE(compare->lblSummary->text(), QStringLiteral("3 differences"));
         QCOMPARE(win()->document->text(),
                  QStringLiteral("L1\r\nX2\r\nL3\r\nL4\r\nL7\r\nL8\r\nN1\r\nN2\r\nL9\r\nL10\r\n"));
+        QCOMPARE(compare->txtRight->toPlainText(),
+                 QStringLiteral("L1\nL2\nL3\nL4\nL5\nL6\nL7\nL8\n\n\nL9\nL10"));
+        QCOMPARE(compare->txtLeft->toPlainText(),
+                 QStringLiteral("L1\nX2\nL3\nL4\n\n\nL7\nL8\nN1\nN2\nL9\nL10"));
 
         // Ignoring blank space at line ends is remembered.
         compare->chkIgnoreBlanks->click();

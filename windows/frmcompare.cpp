@@ -408,8 +408,11 @@ void FrmCompare::compare(const QString &rightPath, const QString &rightName)
     const QString leftName = path.isEmpty() ? tr("Untitled") : QFileInfo(path).fileName();
     setWindowTitle(tr("Compare - %1 and %2").arg(leftName, rightName));
     setAccessibleName(windowTitle());
-    lblLeft->setText(leftName);
-    lblRight->setText(rightName);
+    // The panes name whole paths: the two files often share their name.
+    lblLeft->setText(path.isEmpty() ? leftName : QDir::toNativeSeparators(path));
+    lblRight->setText(rightName == QFileInfo(rightPath).fileName()
+                          ? QDir::toNativeSeparators(rightPath)
+                          : tr("%1 (on disk)").arg(QDir::toNativeSeparators(rightPath)));
     txtLeft->setAccessibleName(tr("Document: %1").arg(leftName));
     txtRight->setAccessibleName(tr("Other file: %1").arg(rightName));
     m_current = -1;
@@ -465,15 +468,24 @@ void FrmCompare::showComparison(std::shared_ptr<const LineComparison> comparison
         }
     }
     const int top = txtLeft->verticalScrollBar()->value();
+    const std::shared_ptr<const LineComparison> old = m_comparison;
+    const bool filled = old && m_filledRows == old->rows.size();
     m_comparison = std::move(comparison);
     m_current = current;
     lblSummary->setText(differenceText(int(m_comparison->differences.size())));
     lblSummary->setAccessibleName(lblSummary->text());
     showCurrent();
-    for (ComparePane *pane : {txtLeft, txtRight}) {
-        pane->clear();
+    for (ComparePane *pane : {txtLeft, txtRight})
         pane->setComparison(m_comparison);
+    // After an edit only the rows that changed are put in again: a key
+    // typed must not wait for the panes of a big file to fill anew.
+    if (filled) {
+        replaceChangedRows(*old);
+        finishComparison();
+        return;
     }
+    for (ComparePane *pane : {txtLeft, txtRight})
+        pane->clear();
     m_filledRows = 0;
     // A comparison following an edit keeps the view where it was; a new
     // one shows the first difference.
@@ -482,11 +494,83 @@ void FrmCompare::showComparison(std::shared_ptr<const LineComparison> comparison
     fillStep();
     if (m_filledRows < m_comparison->rows.size())
         m_fill->start();
+    finishComparison();
+}
+
+void FrmCompare::finishComparison()
+{
     updateButtons();
     Q_EMIT compared();
     if (m_copyWhenCompared) {
         m_copyWhenCompared = false;
         copyToDocument();
+    }
+}
+
+namespace {
+
+QStringView rowText(const LineComparison &comparison, int row, bool left)
+{
+    const CompareRow &r = comparison.rows[row];
+    const int line = left ? r.left : r.right;
+    if (line < 0)
+        return {};
+    return left ? comparison.leftLines[line] : comparison.rightLines[line];
+}
+
+bool sameRow(const LineComparison &a, int rowA, const LineComparison &b, int rowB)
+{
+    return rowText(a, rowA, true) == rowText(b, rowB, true)
+        && rowText(a, rowA, false) == rowText(b, rowB, false)
+        && (a.rows[rowA].left < 0) == (b.rows[rowB].left < 0)
+        && (a.rows[rowA].right < 0) == (b.rows[rowB].right < 0);
+}
+
+} // namespace
+
+void FrmCompare::replaceChangedRows(const LineComparison &old)
+{
+    const LineComparison &now = *m_comparison;
+    const int oldRows = int(old.rows.size());
+    const int newRows = int(now.rows.size());
+    int prefix = 0;
+    while (prefix < oldRows && prefix < newRows && sameRow(old, prefix, now, prefix))
+        ++prefix;
+    int suffix = 0;
+    while (suffix < oldRows - prefix && suffix < newRows - prefix
+           && sameRow(old, oldRows - 1 - suffix, now, newRows - 1 - suffix))
+        ++suffix;
+    m_filledRows = newRows;
+    if (prefix == oldRows && prefix == newRows)
+        return;
+    for (ComparePane *pane : {txtLeft, txtRight}) {
+        const bool left = pane == txtLeft;
+        QTextDocument *doc = pane->document();
+        QString piece;
+        int from = 0;
+        int to = doc->characterCount() - 1;
+        if (suffix > 0) {
+            from = doc->findBlockByNumber(prefix).position();
+            to = doc->findBlockByNumber(oldRows - suffix).position();
+            for (int row = prefix; row < newRows - suffix; ++row) {
+                piece += rowText(now, row, left);
+                piece += u'\n';
+            }
+        } else {
+            if (prefix > 0) {
+                const QTextBlock last = doc->findBlockByNumber(prefix - 1);
+                from = last.position() + last.length() - 1;
+            }
+            for (int row = prefix; row < newRows; ++row) {
+                if (row > 0)
+                    piece += u'\n';
+                piece += rowText(now, row, left);
+            }
+        }
+        QTextCursor cursor(doc);
+        cursor.setPosition(from);
+        cursor.setPosition(to, QTextCursor::KeepAnchor);
+        cursor.insertText(piece);
     }
 }
 
@@ -498,7 +582,7 @@ void FrmCompare::fillStep()
     QElapsedTimer step;
     step.start();
     while (m_filledRows < rows.size() && step.elapsed() < 12) {
-        const int to = int(qMin<qsizetype>(rows.size(), m_filledRows + 2000));
+        const int to = int(qMin<qsizetype>(rows.size(), m_filledRows + 500));
         for (ComparePane *pane : {txtLeft, txtRight}) {
             const bool left = pane == txtLeft;
             const QList<QStringView> &lines

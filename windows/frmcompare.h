@@ -105,6 +105,9 @@ private:
     void start();
     void showComparison(std::shared_ptr<const LineComparison> comparison);
     void fillStep();
+    // Puts in the rows that differ from those of the comparison shown before.
+    void replaceChangedRows(const LineComparison &old);
+    void finishComparison();
     void showCurrent();
     void scrollToRow(int row);
     void copyToDocument();
