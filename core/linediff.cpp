@@ -67,10 +67,10 @@ std::vector<std::pair<int, int>> increasingRun(const std::vector<std::pair<int, 
     std::vector<int> tops; // per run length, the index of the pair ending the best run
     std::vector<int> before(pairs.size(), -1);
     for (size_t i = 0; i < pairs.size(); ++i) {
-        const auto at = std::lower_bound(tops.begin(), tops.end(), pairs[i].second,
-                                         [&](int top, int value) {
-                                             return pairs[size_t(top)].second < value;
-                                         });
+        const auto at
+            = std::lower_bound(tops.begin(), tops.end(), pairs[i].second, [&](int top, int value) {
+                  return pairs[size_t(top)].second < value;
+              });
         if (at != tops.begin())
             before[i] = *(at - 1);
         if (at == tops.end())

@@ -467,9 +467,7 @@ void FrmCompare::showComparison(std::shared_ptr<const LineComparison> comparison
             }
         }
     }
-    const int top = txtLeft->verticalScrollBar()->value();
     const std::shared_ptr<const LineComparison> old = m_comparison;
-    const bool filled = old && m_filledRows == old->rows.size();
     m_comparison = std::move(comparison);
     m_current = current;
     lblSummary->setText(differenceText(int(m_comparison->differences.size())));
@@ -477,20 +475,14 @@ void FrmCompare::showComparison(std::shared_ptr<const LineComparison> comparison
     showCurrent();
     for (ComparePane *pane : {txtLeft, txtRight})
         pane->setComparison(m_comparison);
-    // After an edit only the rows that changed are put in again: a key
-    // typed must not wait for the panes of a big file to fill anew.
-    if (filled) {
+    if (old) {
+        // After an edit only the rows that changed are put in again: a key
+        // typed must not wait for the panes of a big file to fill anew.
         replaceChangedRows(*old);
-        finishComparison();
-        return;
+    } else {
+        m_filledRows = 0;
+        m_pendingRow = m_current >= 0 ? m_comparison->differenceRows[m_current] : -1;
     }
-    for (ComparePane *pane : {txtLeft, txtRight})
-        pane->clear();
-    m_filledRows = 0;
-    // A comparison following an edit keeps the view where it was; a new
-    // one shows the first difference.
-    m_pendingRow = m_current >= 0 && top == 0 ? m_comparison->differenceRows[m_current] : -1;
-    m_pendingTop = top > 0 ? top : -1;
     fillStep();
     if (m_filledRows < m_comparison->rows.size())
         m_fill->start();
@@ -531,17 +523,27 @@ bool sameRow(const LineComparison &a, int rowA, const LineComparison &b, int row
 void FrmCompare::replaceChangedRows(const LineComparison &old)
 {
     const LineComparison &now = *m_comparison;
+    // The panes hold the first filled rows of the old comparison.
+    const int filled = m_filledRows;
     const int oldRows = int(old.rows.size());
     const int newRows = int(now.rows.size());
     int prefix = 0;
-    while (prefix < oldRows && prefix < newRows && sameRow(old, prefix, now, prefix))
+    while (prefix < filled && prefix < newRows && sameRow(old, prefix, now, prefix))
         ++prefix;
     int suffix = 0;
     while (suffix < oldRows - prefix && suffix < newRows - prefix
            && sameRow(old, oldRows - 1 - suffix, now, newRows - 1 - suffix))
         ++suffix;
-    m_filledRows = newRows;
-    if (prefix == oldRows && prefix == newRows)
+    // Old rows [prefix, oldEnd) became new rows [prefix, newEnd); a change
+    // reaching past what is filled empties the panes from prefix on.
+    int oldEnd = oldRows - suffix;
+    int newEnd = newRows - suffix;
+    if (oldEnd > filled) {
+        oldEnd = filled;
+        newEnd = prefix;
+    }
+    m_filledRows = filled + (newEnd - oldEnd);
+    if (oldEnd == prefix && newEnd == prefix)
         return;
     for (ComparePane *pane : {txtLeft, txtRight}) {
         const bool left = pane == txtLeft;
@@ -549,10 +551,10 @@ void FrmCompare::replaceChangedRows(const LineComparison &old)
         QString piece;
         int from = 0;
         int to = doc->characterCount() - 1;
-        if (suffix > 0) {
+        if (oldEnd < filled) {
             from = doc->findBlockByNumber(prefix).position();
-            to = doc->findBlockByNumber(oldRows - suffix).position();
-            for (int row = prefix; row < newRows - suffix; ++row) {
+            to = doc->findBlockByNumber(oldEnd).position();
+            for (int row = prefix; row < newEnd; ++row) {
                 piece += rowText(now, row, left);
                 piece += u'\n';
             }
@@ -561,7 +563,7 @@ void FrmCompare::replaceChangedRows(const LineComparison &old)
                 const QTextBlock last = doc->findBlockByNumber(prefix - 1);
                 from = last.position() + last.length() - 1;
             }
-            for (int row = prefix; row < newRows; ++row) {
+            for (int row = prefix; row < newEnd; ++row) {
                 if (row > 0)
                     piece += u'\n';
                 piece += rowText(now, row, left);
@@ -581,19 +583,15 @@ void FrmCompare::fillStep()
     const QList<CompareRow> &rows = m_comparison->rows;
     QElapsedTimer step;
     step.start();
-    while (m_filledRows < rows.size() && step.elapsed() < 12) {
-        const int to = int(qMin<qsizetype>(rows.size(), m_filledRows + 500));
+    while (m_filledRows < rows.size() && step.elapsed() < 4) {
+        const int to = int(qMin<qsizetype>(rows.size(), m_filledRows + 100));
         for (ComparePane *pane : {txtLeft, txtRight}) {
             const bool left = pane == txtLeft;
-            const QList<QStringView> &lines
-                = left ? m_comparison->leftLines : m_comparison->rightLines;
             QString piece;
             for (int row = m_filledRows; row < to; ++row) {
                 if (row > 0)
                     piece += u'\n';
-                const int line = left ? rows[row].left : rows[row].right;
-                if (line >= 0)
-                    piece += lines[line];
+                piece += rowText(*m_comparison, row, left);
             }
             QTextCursor end(pane->document());
             end.movePosition(QTextCursor::End);
@@ -603,15 +601,9 @@ void FrmCompare::fillStep()
     }
     if (m_filledRows >= rows.size())
         m_fill->stop();
-    const bool all = m_filledRows >= rows.size();
-    if (m_pendingRow >= 0 && (m_pendingRow < m_filledRows || all)) {
+    if (m_pendingRow >= 0 && (m_pendingRow < m_filledRows || m_filledRows >= rows.size())) {
         scrollToRow(m_pendingRow);
         m_pendingRow = -1;
-    }
-    // Once a page past it is in, so that the scroll bar reaches it.
-    if (m_pendingTop >= 0 && (m_pendingTop + 500 < m_filledRows || all)) {
-        txtLeft->verticalScrollBar()->setValue(m_pendingTop);
-        m_pendingTop = -1;
     }
 }
 
@@ -634,7 +626,6 @@ void FrmCompare::goToDifference(int step)
     m_current = m_current < 0 ? (step > 0 ? 0 : count - 1) : (m_current + step + count) % count;
     showCurrent();
     const int row = m_comparison->differenceRows[m_current];
-    m_pendingTop = -1;
     if (row < m_filledRows)
         scrollToRow(row);
     else

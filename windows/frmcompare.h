@@ -121,7 +121,6 @@ private:
     int m_current = -1;
     int m_filledRows = 0;
     int m_pendingRow = -1; // the row to go to once it is in
-    int m_pendingTop = -1; // the scroll to give back once its rows are in
     // Set while the comparison no longer matches the text: an edit since it started.
     bool m_stale = false;
     int m_revision = 0; // the document's revision the comparison read
