@@ -2,6 +2,7 @@
 #include "document.h"
 #include "frmcompare.h"
 #include "frmmain.h"
+#include "metrics.h"
 #include "richtextbox.h"
 
 #include <QFileInfo>
@@ -71,8 +72,14 @@ void FrmMainWindow::openCompare(const QString &path, const QString &name)
             rtfMain->setFocus();
         });
     }
+    const bool placed = frmCompare->isVisible();
     frmCompare->compare(path, name);
     frmCompare->show();
+    if (!placed) {
+        // Over the editor, and on the screen whatever its size.
+        frmCompare->move(geometry().center() - frmCompare->rect().center());
+        fitOnScreen(frmCompare);
+    }
     frmCompare->raise();
     frmCompare->activateWindow();
 }
