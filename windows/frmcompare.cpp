@@ -415,7 +415,16 @@ void FrmCompare::compare(const QString &rightPath, const QString &rightName)
                           : tr("%1 (on disk)").arg(QDir::toNativeSeparators(rightPath)));
     txtLeft->setAccessibleName(tr("Document: %1").arg(leftName));
     txtRight->setAccessibleName(tr("Other file: %1").arg(rightName));
+    // Another file is a new comparison, shown from its first difference.
+    m_fill->stop();
+    m_comparison.reset();
     m_current = -1;
+    m_filledRows = 0;
+    for (ComparePane *pane : {txtLeft, txtRight}) {
+        pane->setComparison(nullptr);
+        pane->clear();
+    }
+    lblCurrent->clear();
     start();
 }
 
