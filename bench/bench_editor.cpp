@@ -4,6 +4,7 @@
 
 #include "definitionview.h"
 #include "document.h"
+#include "frmcompare.h"
 #include "frmmain.h"
 #include "helpmenu.h"
 #include "inputs.h"
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
@@ -325,6 +327,84 @@ void editsOnBigDocuments(const QTemporaryDir &dir)
         ::fsync(fd);
         ::close(fd);
     });
+}
+
+// The editor's 10 MB document against the same text with every 100th line
+// changed: from the start to the summary shown (the panes fill after), and
+// the longest a key typed into the editor waits at any time of a comparison.
+void compareAtScale(const QTemporaryDir &dir)
+{
+    const QString path10 = dir.filePath(QStringLiteral("plain10.vyx"));
+    QList<QByteArray> lines = makeDefinitionText(10 * 1024 * 1024).split('\n');
+    for (qsizetype i = 0; i < lines.size(); i += 100)
+        lines[i].prepend("changed ");
+    const QString changed = dir.filePath(QStringLiteral("changed10.vyx"));
+    writeFile(changed, lines.join('\n'));
+
+    freshEditor();
+    document()->load(path10);
+    paintNow(editor());
+    FrmMainWindow *w = frmMain().win();
+    QPointer<FrmCompare> compare;
+    const auto newCompare = [&] {
+        if (compare) {
+            compare->close();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        compare = new FrmCompare(w, w->document, editor()->font());
+        compare->show();
+        QCoreApplication::processEvents();
+    };
+    long faults = 0;
+    timeIt("compare_10mb_1pct_ms", newCompare, [&] {
+        rusage before;
+        getrusage(RUSAGE_SELF, &before);
+        compare->compare(changed, QStringLiteral("changed10.vyx"));
+        while (!compare->comparison())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        compare->lblSummary->repaint();
+        rusage after;
+        getrusage(RUSAGE_SELF, &after);
+        faults = after.ru_minflt - before.ru_minflt;
+    });
+    std::fprintf(stderr, "    %s, %ld minor page faults\n", qPrintable(compare->lblSummary->text()),
+                 faults);
+    record("compare_10mb_1pct_faults", "faults", {double(faults)});
+
+    // A key typed while the comparison runs, and one while the panes fill;
+    // the slower of the two, as a key at any time of it would wait.
+    std::vector<double> worst;
+    const auto typeKey = [&] {
+        QElapsedTimer t;
+        t.start();
+        QCoreApplication::processEvents();
+        QTest::keyClick(editor(), Qt::Key_X);
+        paintNow(editor());
+        return elapsedMs(t);
+    };
+    // The same without a comparison, for scale.
+    std::vector<double> alone;
+    compare->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (int i = 0; i < g_runs; ++i)
+        alone.push_back(typeKey());
+    record("type_key_10mb_no_compare_ms", "ms", alone);
+    for (int i = 0; i < g_runs; ++i) {
+        newCompare();
+        compare->compare(changed, QStringLiteral("changed10.vyx"));
+        const double running = typeKey();
+        while (!compare->comparison())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        while (compare->txtLeft->blockCount() < compare->comparison()->rows.size() / 2)
+            QCoreApplication::processEvents();
+        const double filling = typeKey();
+        std::fprintf(stderr, "    a key while comparing %.1f ms, while filling %.1f ms\n", running,
+                     filling);
+        worst.push_back(qMax(running, filling));
+    }
+    record("type_key_during_compare_ms", "ms", worst);
+    delete compare;
+    editor()->document()->setModified(false);
 }
 
 // Find Next for a word that occurs only at the very end of 50 MB, and Replace
@@ -740,6 +820,8 @@ int main(int argc, char *argv[])
         toggleCommentAtScale(dir);
     if (wanted("long_lines"))
         longLines(dir);
+    if (wanted("compare"))
+        compareAtScale(dir);
     if (wanted("rtf")) {
         for (int mb : {1, 10})
             loadRtf(dir, mb);

@@ -1,6 +1,7 @@
 #include "commondialog.h"
 #include "document.h"
 #include "filehistory.h"
+#include "frmcompare.h"
 #include "frmmain.h"
 #include "menutext.h"
 #include "messagebox.h"
@@ -336,6 +337,8 @@ void FrmMainWindow::mnuNew_Click()
     if (!confirmDiscardChanges())
         return;
     document->cancelLoad();
+    if (frmCompare)
+        frmCompare->close();
     rememberPlace();
     rtfMain->setText(QString());
     document->forgetFile();

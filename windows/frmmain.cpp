@@ -243,6 +243,7 @@ void FrmMainWindow::buildFileHistoryMenus()
     mnuReopenEncoding->addSeparator();
     addEncodings(legacyEncodingNames());
     mnuReopenEncoding->menuAction()->setEnabled(false);
+    buildCompareMenu();
     connect(document, &Document::filePathChanged, this, [this](const QString &path) {
         mnuReopenEncoding->menuAction()->setEnabled(!path.isEmpty());
     });
@@ -381,6 +382,7 @@ void FrmMainWindow::onLoadEnded()
         it.key()->setEnabled(it.value());
     m_enabledBeforeLoad.clear();
     mnuReopenEncoding->menuAction()->setEnabled(!document->filePath().isEmpty());
+    mnuCompareSaved->setEnabled(!document->filePath().isEmpty());
     for (QWidget *search : std::initializer_list<QWidget *>{frmFind, frmReplace, frmGoToLine})
         if (search)
             search->setEnabled(true);

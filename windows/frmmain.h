@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 
@@ -13,6 +14,7 @@ class RecoveryJournal;
 class DefinitionView;
 class Document;
 class FindResultsDock;
+class FrmCompare;
 class FrmFindInFiles;
 class FrmGoToLineWindow;
 class FrmSearchWindow;
@@ -56,6 +58,11 @@ public:
     QAction *mnuClearRecentFiles = nullptr;
     // The document's file read again in an encoding the user names.
     QMenu *mnuReopenEncoding = nullptr;
+    // The document against another file, or against its own file on disk.
+    QAction *mnuCompareFile = nullptr;
+    QAction *mnuCompareSaved = nullptr;
+    CommonDialog *cdlCompare = nullptr;
+    QPointer<FrmCompare> frmCompare;
     QAction *mnuSep = nullptr;
     QAction *mnuExit = nullptr;
 
@@ -134,6 +141,8 @@ public:
     // Reads the document's file again in the encoding of that name, after
     // "Save Changes?"; the caret stays where it was.
     void reopenWithEncoding(const QString &encodingName);
+    void mnuCompareFile_Click();
+    void mnuCompareSaved_Click();
     // Files dropped on the window: the first is opened as by Open.
     void openDroppedFiles(const QList<QUrl> &files);
     // The Edit menu's commands.
@@ -217,6 +226,9 @@ private:
                      bool enabled = true);
     void buildMenus();
     void buildFileHistoryMenus();
+    void buildCompareMenu();
+    // Shows the Compare window (one at a time) comparing the document with path.
+    void openCompare(const QString &path, const QString &name);
     void fillRecentFiles();
     // Keeps the caret and scroll of the document's file for its next opening.
     void rememberPlace();
