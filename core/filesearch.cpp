@@ -82,54 +82,17 @@ private:
 
     void searchFolder()
     {
-        QList<QRegularExpression> patterns;
-        for (const QString &pattern : splitFilePatterns(m_options.patterns))
-            patterns.append(
-                QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern),
-                                   QRegularExpression::CaseInsensitiveOption));
-        const auto wanted = [&patterns](const QString &name) {
-            for (const QRegularExpression &pattern : patterns)
-                if (pattern.match(name).hasMatch())
-                    return true;
-            return false;
-        };
-
         const QString root = QDir::cleanPath(QDir(m_options.folder).absolutePath());
         m_base = QDir(root);
-        // Folders are walked depth first in name order. A symlink to a
-        // folder is followed unless that folder (by its canonical path,
-        // which names it whatever links lead there) was walked already, so
-        // a link back up the tree cannot loop.
-        QSet<QString> walked;
-        std::vector<QString> pending{root};
-        while (!pending.empty() && !stopped()) {
-            const QString folder = pending.back();
-            pending.pop_back();
-            const QFileInfo info(folder);
-            const QString canonical = info.canonicalFilePath();
-            if (!info.isDir() || !info.isReadable() || !info.isExecutable()) {
-                m_summary.unreadableFolders.append(folder);
-                continue;
-            }
-            if (walked.contains(canonical))
-                continue;
-            walked.insert(canonical);
-            const QFileInfoList entries = QDir(folder).entryInfoList(
-                QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-                QDir::Name | QDir::DirsLast);
-            std::vector<QString> subfolders;
-            for (const QFileInfo &entry : entries) {
+        walkFolder(
+            root, splitFilePatterns(m_options.patterns), m_options.subfolders,
+            [this](const QFileInfo &file) {
                 if (stopped())
-                    return;
-                if (entry.isDir()) {
-                    if (m_options.subfolders)
-                        subfolders.push_back(entry.filePath());
-                } else if (wanted(entry.fileName())) {
-                    searchFile(entry.filePath(), entry.size(), nullptr);
-                }
-            }
-            pending.insert(pending.end(), subfolders.rbegin(), subfolders.rend());
-        }
+                    return false;
+                searchFile(file.filePath(), file.size(), nullptr);
+                return true;
+            },
+            &m_summary.unreadableFolders);
     }
 
     void searchIncludes()
@@ -337,6 +300,55 @@ QString summaryLine(const FileSearchSummary &summary)
     if (!notes.isEmpty())
         line += QStringLiteral(" (%1)").arg(notes.join(QStringLiteral(", ")));
     return line;
+}
+
+bool walkFolder(const QString &root, const QStringList &patterns, bool subfolders,
+                const std::function<bool(const QFileInfo &)> &file, QStringList *unreadableFolders)
+{
+    QList<QRegularExpression> wanted;
+    for (const QString &pattern : patterns)
+        wanted.append(QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern),
+                                         QRegularExpression::CaseInsensitiveOption));
+    const auto matches = [&wanted](const QString &name) {
+        for (const QRegularExpression &pattern : wanted)
+            if (pattern.match(name).hasMatch())
+                return true;
+        return false;
+    };
+    // Folders are walked depth first in name order. A symlink to a folder is
+    // followed unless that folder (by its canonical path, which names it
+    // whatever links lead there) was walked already, so a link back up the
+    // tree cannot loop.
+    QSet<QString> walked;
+    std::vector<QString> pending{root};
+    while (!pending.empty()) {
+        const QString folder = pending.back();
+        pending.pop_back();
+        const QFileInfo info(folder);
+        const QString canonical = info.canonicalFilePath();
+        if (!info.isDir() || !info.isReadable() || !info.isExecutable()) {
+            if (unreadableFolders)
+                unreadableFolders->append(folder);
+            continue;
+        }
+        if (walked.contains(canonical))
+            continue;
+        walked.insert(canonical);
+        const QFileInfoList entries = QDir(folder).entryInfoList(
+            QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+            QDir::Name | QDir::DirsLast);
+        std::vector<QString> below;
+        for (const QFileInfo &entry : entries) {
+            if (entry.isDir()) {
+                if (subfolders)
+                    below.push_back(entry.filePath());
+            } else if (matches(entry.fileName()) && !file(entry)) {
+                return false;
+            }
+        }
+        pending.insert(pending.end(), below.rbegin(), below.rend());
+    }
+    return true;
 }
 
 QStringList splitFilePatterns(const QString &patterns)

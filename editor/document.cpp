@@ -287,8 +287,7 @@ std::unique_ptr<Document::Load> Document::prepareLoad(const QString &path, bool 
     const auto refuseLongLines = [this](qsizetype longest) {
         if (longest <= maxLineLength)
             return false;
-        m_errorString
-            = tr("It has a line longer than %1 characters, too long to edit.").arg(maxLineLength);
+        m_errorString = lineTooLongReason();
         return true;
     };
     TextEncoding chosen = TextEncoding::Auto;
