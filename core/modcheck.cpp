@@ -70,6 +70,7 @@ struct Node
 {
     QString display;
     QString path; // absolute
+    QString folder() const { return path.left(path.lastIndexOf(u'/')); }
     FileKey key;
     QList<CheckProblem> problems;
     std::vector<IncludeRef> includes; // those whose file is there, in line order
@@ -149,12 +150,14 @@ public:
 
     void check(Node &node)
     {
-        lookUp(node.path, &node.key);
         TextFile file;
         if (!file.read(node.path, m_maxFileSize)) {
+            lookUp(node.path, &node.key);
             add(node, 1, 1, Severity::Error, QStringLiteral("cannot open: ") + file.errorString());
             return;
         }
+        node.key = {file.identity().device, file.identity().inode, QString()};
+        m_folder = node.folder();
         const QByteArray &bytes = file.bytes();
         const TextFormat format = detectTextFormat(bytes);
         const bool utf16
@@ -273,7 +276,7 @@ private:
             return;
         }
         const int column = include.start + 1;
-        const QString path = DefinitionSyntax::resolveInclude(node.path, include.name);
+        const QString path = DefinitionSyntax::resolveIncludeIn(m_folder, include.name);
         auto cached = m_lookups.constFind(path);
         if (cached == m_lookups.cend()) {
             FileKey key;
@@ -282,8 +285,7 @@ private:
         }
         if (!cached->has_value()) {
             QString message = QStringLiteral("missing include \"%1\"").arg(include.name);
-            const QString actual
-                = otherLetterCase(QFileInfo(node.path).absolutePath(), include.name);
+            const QString actual = otherLetterCase(m_folder, include.name);
             if (!actual.isEmpty())
                 message += QStringLiteral(" (found \"%1\" with other letter case)").arg(actual);
             add(node, line, column, Severity::Error, message);
@@ -303,6 +305,7 @@ private:
     QHash<QString, std::optional<FileKey>> m_lookups;
     QSet<FileKey> m_seen; // the files included by the file being checked
     int m_longLine = 0; // the first line too long to open, or 0
+    QString m_folder; // of the file being checked
 };
 
 class ModChecker
@@ -322,17 +325,20 @@ public:
         for (const QString &given : m_options.paths) {
             const QFileInfo info(given);
             if (info.isDir()) {
-                m_roots.append({QDir::cleanPath(info.absoluteFilePath()), given});
+                // Walked by its absolute path, which is then shown as given.
+                const QString absolute = QDir::cleanPath(info.absoluteFilePath());
+                m_roots.append({absolute, given});
                 QStringList unreadable;
                 walkFolder(
-                    given, {QStringLiteral("*.vyx")}, true,
+                    absolute, {QStringLiteral("*.vyx")}, true,
                     [&](const QFileInfo &file) {
-                        batch.push_back(newNode(file.filePath(), file.absoluteFilePath()));
+                        const QString path = file.filePath();
+                        batch.push_back(newNode(displayName(path), path));
                         return !m_cancel.load(std::memory_order_relaxed);
                     },
                     &unreadable);
                 for (const QString &folder : unreadable) {
-                    Node &node = m_nodes[newNode(folder, QFileInfo(folder).absoluteFilePath())];
+                    Node &node = m_nodes[newNode(displayName(folder), folder)];
                     node.key.path = node.path;
                     add(node, 1, 1, Severity::Error,
                         QStringLiteral("cannot open: ")
@@ -377,7 +383,7 @@ private:
     {
         Node node;
         node.display = display;
-        node.path = QDir::cleanPath(path);
+        node.path = QDir::cleanPath(path); // costs little on a clean path
         m_nodes.push_back(std::move(node));
         return m_nodes.size() - 1;
     }
@@ -431,7 +437,7 @@ private:
                 if (m_index.contains(include.target))
                     continue;
                 const QString path
-                    = DefinitionSyntax::resolveInclude(m_nodes[i].path, include.name);
+                    = DefinitionSyntax::resolveIncludeIn(m_nodes[i].folder(), include.name);
                 const FileKey target = include.target;
                 const size_t added = newNode(displayName(path), path);
                 m_nodes[added].key = target;
@@ -447,8 +453,12 @@ private:
     QString displayName(const QString &path) const
     {
         for (const auto &[absolute, given] : m_roots) {
-            if (path.startsWith(absolute + u'/')) {
-                const QString below = path.mid(absolute.size() + 1);
+            if (path == absolute)
+                return given;
+            const qsizetype length
+                = absolute.endsWith(u'/') ? absolute.size() : absolute.size() + 1;
+            if (path.startsWith(absolute) && path.size() > length && path[length - 1] == u'/') {
+                const QString below = path.mid(length);
                 return given.endsWith(u'/') ? given + below : given + u'/' + below;
             }
         }
