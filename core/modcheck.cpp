@@ -143,21 +143,31 @@ QString otherLetterCase(const QString &folder, const QString &name)
 class FileChecker
 {
 public:
-    explicit FileChecker(qint64 maxFileSize)
-        : m_maxFileSize(maxFileSize)
+    explicit FileChecker(const ModCheckOptions &options)
+        : m_options(options)
+        , m_document(options.hasDocument && !options.documentPath.isEmpty()
+                         ? QDir::cleanPath(QFileInfo(options.documentPath).absoluteFilePath())
+                         : QString())
     {
     }
 
     void check(Node &node)
     {
+        m_seen.clear();
+        m_longLine = 0;
+        m_folder = node.folder();
+        if (m_options.hasDocument && (node.path == m_document || m_document.isEmpty())) {
+            lookUp(node.path, &node.key);
+            checkText(node, m_options.documentText, m_options.documentEncoding);
+            return;
+        }
         TextFile file;
-        if (!file.read(node.path, m_maxFileSize)) {
+        if (!file.read(node.path, m_options.maxFileSize)) {
             lookUp(node.path, &node.key);
             add(node, 1, 1, Severity::Error, QStringLiteral("cannot open: ") + file.errorString());
             return;
         }
         node.key = {file.identity().device, file.identity().inode, QString()};
-        m_folder = node.folder();
         const QByteArray &bytes = file.bytes();
         const TextFormat format = detectTextFormat(bytes);
         const bool utf16
@@ -167,12 +177,14 @@ public:
             add(node, 1, 1, Severity::Warning, QStringLiteral("binary file"));
             return;
         }
-        m_seen.clear();
-        m_longLine = 0;
-        if (format.encoding == TextEncoding::Auto || format.encoding == TextEncoding::Windows1252)
+        if (format.encoding == TextEncoding::Auto || format.encoding == TextEncoding::Windows1252) {
             checkBytes(node, bytes, format.encoding == TextEncoding::Auto);
-        else
-            checkText(node, bytes, format);
+        } else {
+            QString text;
+            TextPieces(bytes, format, bytes.size() + 16).next(&text);
+            file.releaseBytes();
+            checkText(node, text, encodingName(format.encoding));
+        }
         if (m_longLine)
             add(node, m_longLine, 1, Severity::Error,
                 QStringLiteral("cannot open: ") + lineTooLongReason());
@@ -217,10 +229,8 @@ private:
 
     // Other encodings are decoded whole; a kept byte (a byte that is not
     // text in the encoding) shows in the text as a lone surrogate.
-    void checkText(Node &node, const QByteArray &bytes, TextFormat format)
+    void checkText(Node &node, const QString &text, const QString &encoding)
     {
-        QString text;
-        TextPieces(bytes, format, bytes.size() + 16).next(&text);
         const qsizetype size = text.size();
         const QChar *const data = text.constData();
         int line = 1;
@@ -254,7 +264,7 @@ private:
                     .arg(keptBytes)
                     .arg(keptBytes == 1 ? QStringLiteral("byte that is")
                                         : QStringLiteral("bytes that are"),
-                         encodingName(format.encoding)));
+                         encoding));
     }
 
     void checkLine(Node &node, const QString &text, int line)
@@ -275,6 +285,8 @@ private:
             add(node, line, int(at) + 1, Severity::Error, QStringLiteral("malformed include"));
             return;
         }
+        if (node.path.isEmpty())
+            return; // an untitled document: its includes lead nowhere yet
         const int column = include.start + 1;
         const QString path = DefinitionSyntax::resolveIncludeIn(m_folder, include.name);
         auto cached = m_lookups.constFind(path);
@@ -301,7 +313,8 @@ private:
         node.includes.push_back({line, column, include.name, key});
     }
 
-    qint64 m_maxFileSize;
+    const ModCheckOptions &m_options;
+    const QString m_document; // the document's file, absolute
     QHash<QString, std::optional<FileKey>> m_lookups;
     QSet<FileKey> m_seen; // the files included by the file being checked
     int m_longLine = 0; // the first line too long to open, or 0
@@ -322,6 +335,11 @@ public:
     ModCheckResult run()
     {
         std::vector<size_t> batch;
+        if (m_options.hasDocument && m_options.paths.isEmpty()) {
+            const QString &path = m_options.documentPath;
+            batch.push_back(path.isEmpty() ? newNode(QStringLiteral("(untitled)"), QString())
+                                           : newNode(path, QFileInfo(path).absoluteFilePath()));
+        }
         for (const QString &given : m_options.paths) {
             const QFileInfo info(given);
             if (info.isDir()) {
@@ -395,7 +413,7 @@ private:
         const size_t threads = std::min<size_t>(std::max(cores, 1), batch.size());
         std::atomic<size_t> next{0};
         const auto work = [&] {
-            FileChecker checker(m_options.maxFileSize);
+            FileChecker checker(m_options);
             for (size_t i = next++; i < batch.size(); i = next++) {
                 if (m_cancel.load(std::memory_order_relaxed))
                     return;

@@ -30,6 +30,14 @@ struct ModCheckOptions
     qint64 maxFileSize = qint64(512) << 20;
     // Files read at once; 0 for as many as the machine has cores.
     int threads = 0;
+    // The document open in the editor, checked as it stands instead of its
+    // file's bytes, with kept bytes named after its encoding. Without paths
+    // it is what is checked, with what its includes reach; untitled
+    // (documentPath empty), it is checked alone.
+    bool hasDocument = false;
+    QString documentPath;
+    QString documentText;
+    QString documentEncoding;
 };
 
 struct ModCheckResult
