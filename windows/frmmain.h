@@ -16,6 +16,8 @@ class FindResultsDock;
 class FrmFindInFiles;
 class FrmGoToLineWindow;
 class FrmSearchWindow;
+class ProblemsDock;
+struct ModCheckOptions;
 class QAction;
 class QFrame;
 class QMenu;
@@ -84,6 +86,9 @@ public:
     QAction *mnuWordWrap = nullptr;
     QAction *mnuLineNumbers = nullptr;
     QAction *mnuStatusBar = nullptr;
+    // The Problems panel (problemscommands.cpp), made on first use.
+    QAction *mnuProblems = nullptr;
+    ProblemsDock *dckProblems = nullptr;
     QAction *mnuSep6 = nullptr;
     QAction *mnuZoomIn = nullptr;
     QAction *mnuZoomOut = nullptr;
@@ -155,6 +160,7 @@ public:
     void mnuWordWrap_Click();
     void mnuLineNumbers_Click();
     void mnuStatusBar_Click();
+    void mnuProblems_Click();
     void mnuZoomIn_Click();
     void mnuZoomOut_Click();
     void mnuResetZoom_Click();
@@ -232,6 +238,13 @@ private:
     // while the panel is shown under the text, so that the text keeps its size.
     void fitFindResults();
     int m_heightWithoutResults = 0;
+    void buildProblems();
+    void showProblems(bool focus);
+    ModCheckOptions problemOptions() const;
+    // Checks the document as it stands and what its includes reach.
+    void checkProblems();
+    QTimer *m_problemsTimer = nullptr;
+    bool m_problemsByKey = false; // Ctrl+Shift+M rather than a click on the item
 
     QTimer *m_showLoading = nullptr;
     // The menu items' states from before a load, given back after it.
