@@ -447,7 +447,7 @@ private:
         }
         std::vector<size_t> reached;
         for (size_t i : batch) {
-            if (m_nodes[i].duplicate)
+            if (m_nodes[i].duplicate || !m_options.followIncludes)
                 continue;
             // Indexes, not references: newNode may move the nodes.
             for (size_t k = 0; k < m_nodes[i].includes.size(); ++k) {
@@ -517,7 +517,10 @@ private:
                     continue;
                 }
                 const IncludeRef &include = node.includes[step.include++];
-                const size_t target = m_index.value(include.target);
+                const auto found = m_index.constFind(include.target);
+                if (found == m_index.cend())
+                    continue; // a file not followed
+                const size_t target = *found;
                 if (state[target] == Unvisited) {
                     state[target] = OnPath;
                     path.push_back({target, 0});

@@ -28,6 +28,9 @@ struct ModCheckOptions
     QStringList paths;
     // Files larger than this cannot be opened.
     qint64 maxFileSize = qint64(512) << 20;
+    // False to check only the files named (or the document), looking their
+    // includes up without checking the files they reach.
+    bool followIncludes = true;
     // Files read at once; 0 for as many as the machine has cores.
     int threads = 0;
     // The document open in the editor, checked as it stands instead of its

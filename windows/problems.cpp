@@ -90,10 +90,14 @@ ProblemsDock::~ProblemsDock()
     m_runs.clear();
 }
 
-void ProblemsDock::checkDocument(const ModCheckOptions &options)
+void ProblemsDock::checkDocument(ModCheckOptions options)
 {
-    if (!m_folderMode)
+    if (!m_folderMode) {
         start(options);
+    } else if (!m_running && !options.documentPath.isEmpty()) {
+        options.followIncludes = false;
+        start(options, true);
+    }
 }
 
 void ProblemsDock::checkFolder(const ModCheckOptions &options)
@@ -109,7 +113,7 @@ void ProblemsDock::cancel()
             *run->cancel = true;
 }
 
-void ProblemsDock::start(const ModCheckOptions &options)
+void ProblemsDock::start(const ModCheckOptions &options, bool documentRows)
 {
     cancel();
     auto run = std::make_shared<Run>();
@@ -119,13 +123,14 @@ void ProblemsDock::start(const ModCheckOptions &options)
     const QString base = options.paths.isEmpty()
         ? QFileInfo(options.documentPath).absolutePath()
         : QFileInfo(options.paths.first()).absoluteFilePath();
-    if (m_folderMode)
+    const QString document = QDir::cleanPath(QFileInfo(options.documentPath).absoluteFilePath());
+    if (m_folderMode && !documentRows)
         lblSummary->setText(QStringLiteral("Checking..."));
     cmdCancel->setEnabled(true);
     Q_EMIT checkingChanged(true);
     const quint64 id = run->id;
     const std::shared_ptr<std::atomic<bool>> cancelled = run->cancel;
-    run->thread.reset(QThread::create([this, id, cancelled, options, base] {
+    run->thread.reset(QThread::create([this, id, cancelled, options, base, documentRows, document] {
         const bool folder = !options.paths.isEmpty();
         const ModCheckResult result = checkMod(options, *cancelled, [this, id, folder](int n) {
             if (!folder)
@@ -140,7 +145,7 @@ void ProblemsDock::start(const ModCheckOptions &options)
         });
         QMetaObject::invokeMethod(
             this,
-            [this, id, result, base] {
+            [this, id, result, base, documentRows, document] {
                 for (qsizetype i = 0; i < m_runs.size(); ++i) {
                     if (m_runs[i]->id == id) {
                         m_runs.removeAt(i);
@@ -153,6 +158,8 @@ void ProblemsDock::start(const ModCheckOptions &options)
                 cmdCancel->setEnabled(false);
                 if (result.cancelled)
                     lblSummary->setText(QStringLiteral("Check cancelled"));
+                else if (documentRows)
+                    replaceDocumentRows(result, document);
                 else
                     showResult(result, base);
                 Q_EMIT checkingChanged(false);
@@ -174,35 +181,77 @@ void ProblemsDock::showResult(const ModCheckResult &result, const QString &base)
         currentLine = current->data(LineColumn, LineRole).toInt();
     }
     tvwProblems->clear();
-    const QDir folder(base);
+    m_base = base;
     QTreeWidgetItem *group = nullptr;
-    QTreeWidgetItem *current = nullptr;
     for (const CheckProblem &problem : result.problems) {
-        if (!group || group->data(LineColumn, PathRole).toString() != problem.filePath) {
-            const QString shown = problem.filePath.isEmpty()
-                ? problem.path
-                : QDir::toNativeSeparators(folder.relativeFilePath(problem.filePath));
-            group = new QTreeWidgetItem(tvwProblems, {shown});
-            group->setData(LineColumn, PathRole, problem.filePath);
-            group->setFirstColumnSpanned(true);
-            group->setExpanded(true);
-        }
-        const bool error = problem.severity == CheckProblem::Severity::Error;
-        auto *row = new QTreeWidgetItem(
-            group,
-            {QString::number(problem.line),
-             error ? QStringLiteral("error") : QStringLiteral("warning"), problem.message});
-        row->setData(LineColumn, PathRole, problem.filePath);
-        row->setData(LineColumn, LineRole, problem.line);
-        row->setData(LineColumn, ColumnRole, problem.column);
-        row->setData(LineColumn, Qt::TextAlignmentRole, int(Qt::AlignRight | Qt::AlignVCenter));
-        row->setToolTip(MessageColumn, problem.message);
-        if (!current && problem.filePath == currentPath && problem.line == currentLine)
-            current = row;
+        if (!group || group->data(LineColumn, PathRole).toString() != problem.filePath)
+            group = addGroup(problem, tvwProblems->topLevelItemCount());
+        addRow(group, problem);
+        if (problem.filePath == currentPath && problem.line == currentLine)
+            tvwProblems->setCurrentItem(group->child(group->childCount() - 1));
     }
-    if (current)
-        tvwProblems->setCurrentItem(current);
-    lblSummary->setText(checkSummaryLine(result));
+    m_files = result.files;
+    summarize();
+}
+
+void ProblemsDock::replaceDocumentRows(const ModCheckResult &result, const QString &document)
+{
+    int at = tvwProblems->topLevelItemCount();
+    for (int i = 0; i < tvwProblems->topLevelItemCount(); ++i) {
+        if (tvwProblems->topLevelItem(i)->data(LineColumn, PathRole).toString() == document) {
+            at = i;
+            delete tvwProblems->takeTopLevelItem(i);
+            break;
+        }
+    }
+    QTreeWidgetItem *group = nullptr;
+    for (const CheckProblem &problem : result.problems) {
+        if (problem.filePath != document)
+            continue;
+        if (!group)
+            group = addGroup(problem, at);
+        addRow(group, problem);
+    }
+    summarize();
+}
+
+QTreeWidgetItem *ProblemsDock::addGroup(const CheckProblem &problem, int at)
+{
+    const QString shown = problem.filePath.isEmpty()
+        ? problem.path
+        : QDir::toNativeSeparators(QDir(m_base).relativeFilePath(problem.filePath));
+    auto *group = new QTreeWidgetItem({shown});
+    tvwProblems->insertTopLevelItem(at, group);
+    group->setData(LineColumn, PathRole, problem.filePath);
+    group->setFirstColumnSpanned(true);
+    group->setExpanded(true);
+    return group;
+}
+
+void ProblemsDock::addRow(QTreeWidgetItem *group, const CheckProblem &problem)
+{
+    const bool error = problem.severity == CheckProblem::Severity::Error;
+    auto *row = new QTreeWidgetItem(group,
+                                    {QString::number(problem.line),
+                                     error ? QStringLiteral("error") : QStringLiteral("warning"),
+                                     problem.message});
+    row->setData(LineColumn, PathRole, problem.filePath);
+    row->setData(LineColumn, LineRole, problem.line);
+    row->setData(LineColumn, ColumnRole, problem.column);
+    row->setData(LineColumn, Qt::TextAlignmentRole, int(Qt::AlignRight | Qt::AlignVCenter));
+    row->setToolTip(MessageColumn, problem.message);
+}
+
+void ProblemsDock::summarize()
+{
+    ModCheckResult counts;
+    counts.files = m_files;
+    for (int g = 0; g < tvwProblems->topLevelItemCount(); ++g) {
+        const QTreeWidgetItem *group = tvwProblems->topLevelItem(g);
+        for (int r = 0; r < group->childCount(); ++r)
+            ++(group->child(r)->text(SeverityColumn) == u"error" ? counts.errors : counts.warnings);
+    }
+    lblSummary->setText(checkSummaryLine(counts));
     lblSummary->setAccessibleName(lblSummary->text());
 }
 

@@ -22,9 +22,10 @@ public:
     explicit ProblemsDock(QWidget *parent);
     ~ProblemsDock() override;
 
-    // Checks the document as options describe it, unless a folder's results
-    // are shown: those stay until Check Document.
-    void checkDocument(const ModCheckOptions &options);
+    // Checks the document as options describe it. While a folder's results
+    // are shown (they stay until Check Document), only the document's own
+    // rows are checked again.
+    void checkDocument(ModCheckOptions options);
     // Checks a folder and shows its results until Check Document.
     void checkFolder(const ModCheckOptions &options);
     void cancel();
@@ -45,8 +46,17 @@ Q_SIGNALS:
     void checkingChanged(bool checking);
 
 private:
-    void start(const ModCheckOptions &options);
+    void start(const ModCheckOptions &options, bool documentRows = false);
     void showResult(const ModCheckResult &result, const QString &base);
+    // Puts the rows of result, a check of the document alone, in place of
+    // the document's rows among a folder's.
+    void replaceDocumentRows(const ModCheckResult &result, const QString &document);
+    QTreeWidgetItem *addGroup(const CheckProblem &problem, int at);
+    void addRow(QTreeWidgetItem *group, const CheckProblem &problem);
+    // The command line's count, of the rows shown.
+    void summarize();
+    int m_files = 0; // checked for the rows shown
+    QString m_base; // the folder the groups are named from
     void activate(QTreeWidgetItem *item);
 
     struct Run;
