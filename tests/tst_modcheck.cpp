@@ -45,6 +45,7 @@ private Q_SLOTS:
         write("mod/data.vyx", QByteArray("#include \"gone\"\0\x01", 17));
         write("mod/long.vyx", "a\n" + QByteArray(32769, 'b') + "\n#include \"gone.vyx\"\n");
         write("mod/out.vyx", "#include \"..\\outside\\extra.vyx\"\r\n");
+        write("mod/50%1.vyx", "#include \"gone.vyx\"\r\n");
         write("outside/extra.vyx", "\r\n#include \"none.vyx\"\r\n");
     }
 
@@ -65,6 +66,7 @@ private Q_SLOTS:
         QTest::newRow("kept-byte-utf8") << QStringList{"mod/stray.vyx"} << QStringList{"mod/stray.vyx:3:1: warning: 1 byte that is not UTF-8 text", "0 errors, 1 warning in 1 file"};
         QTest::newRow("binary") << QStringList{"mod/data.vyx"} << QStringList{"mod/data.vyx:1:1: warning: binary file", "0 errors, 1 warning in 1 file"};
         QTest::newRow("line-too-long") << QStringList{"mod/long.vyx"} << QStringList{"mod/long.vyx:2:1: error: cannot open: It has a line longer than 32768 characters, too long to edit.", "mod/long.vyx:3:10: error: missing include \"gone.vyx\"", "2 errors, 0 warnings in 1 file"};
+        QTest::newRow("percent-in-name") << QStringList{"mod/50%1.vyx"} << QStringList{"mod/50%1.vyx:1:10: error: missing include \"gone.vyx\"", "1 error, 0 warnings in 1 file"};
         QTest::newRow("outside-every-path") << QStringList{"mod/out.vyx"} << QStringList{"ABS/outside/extra.vyx:2:10: error: missing include \"none.vyx\"", "1 error, 0 warnings in 2 files"};
         QTest::newRow("sorted-by-path") << QStringList{"mod/twice.vyx", "mod/missing.vyx", "mod/hull.vyx"} << QStringList{"mod/missing.vyx:2:10: error: missing include \"gone.vyx\"", "mod/twice.vyx:2:12: warning: \"./hull.vyx\" is included twice", "1 error, 1 warning in 3 files"};
         // clang-format on
