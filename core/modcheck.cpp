@@ -63,7 +63,10 @@ struct IncludeRef
     int line = 0;
     int column = 0;
     QString name; // as written
-    FileKey target;
+    FileKey target; // when looked up
+    // The file's node: from the start for a file the walk listed (no need
+    // to look it up), once merged for the others; -1 for none.
+    qsizetype node = -1;
 };
 
 struct Node
@@ -159,8 +162,10 @@ QString otherLetterCase(const QString &folder, const QString &name)
 class FileChecker
 {
 public:
-    explicit FileChecker(const ModCheckOptions &options)
+    // walked: the files listed by the walk, by absolute path, and their nodes.
+    FileChecker(const ModCheckOptions &options, const QHash<QString, size_t> &walked)
         : m_options(options)
+        , m_walked(walked)
         , m_document(options.hasDocument && !options.documentPath.isEmpty()
                          ? QDir::cleanPath(QFileInfo(options.documentPath).absoluteFilePath())
                          : QString())
@@ -310,6 +315,18 @@ private:
             return; // an untitled document: its includes lead nowhere yet
         const int column = include.start + 1;
         const QString path = DefinitionSyntax::resolveIncludeIn(m_folder, include.name);
+        // A file the walk listed is there: most includes of a mod end here.
+        if (const auto walked = m_walked.constFind(path); walked != m_walked.cend()) {
+            const FileKey key{0, 0, path};
+            if (!m_seen.contains(key)) {
+                m_seen.insert(key);
+                node.includes.push_back({line, column, include.name, {}, qsizetype(*walked)});
+                return;
+            }
+            add(node, line, column, Severity::Warning,
+                QStringLiteral("\"%1\" is included twice").arg(include.name));
+            return;
+        }
         auto cached = m_lookups.constFind(path);
         if (cached == m_lookups.cend()) {
             FileKey key;
@@ -335,6 +352,7 @@ private:
     }
 
     const ModCheckOptions &m_options;
+    const QHash<QString, size_t> &m_walked;
     const QString m_document; // the document's file, absolute
     QHash<QString, std::optional<FileKey>> m_lookups;
     QSet<FileKey> m_seen; // the files included by the file being checked
@@ -373,6 +391,7 @@ public:
                     [&](const QFileInfo &file) {
                         const QString path = file.filePath();
                         batch.push_back(newNode(displayName(path), path));
+                        m_walked.insert(m_nodes.back().path, batch.back());
                         return !m_cancel.load(std::memory_order_relaxed);
                     },
                     &unreadable);
@@ -434,7 +453,7 @@ private:
         const size_t threads = std::min<size_t>(std::max(cores, 1), batch.size());
         std::atomic<size_t> next{0};
         const auto work = [&] {
-            FileChecker checker(m_options);
+            FileChecker checker(m_options, m_walked);
             for (size_t i = next++; i < batch.size(); i = next++) {
                 if (m_cancel.load(std::memory_order_relaxed))
                     return;
@@ -472,15 +491,24 @@ private:
                 continue;
             // Indexes, not references: newNode may move the nodes.
             for (size_t k = 0; k < m_nodes[i].includes.size(); ++k) {
-                const IncludeRef &include = m_nodes[i].includes[k];
-                if (m_index.contains(include.target))
+                IncludeRef &include = m_nodes[i].includes[k];
+                if (include.node >= 0) {
+                    // A file walked, checked in the first round: the node
+                    // that stands for it, whatever name led there.
+                    include.node = qsizetype(m_index.value(m_nodes[include.node].key));
                     continue;
+                }
+                if (const auto known = m_index.constFind(include.target); known != m_index.cend()) {
+                    include.node = qsizetype(*known);
+                    continue;
+                }
                 const QString path
                     = DefinitionSyntax::resolveIncludeIn(m_nodes[i].folder(), include.name);
                 const FileKey target = include.target;
                 const size_t added = newNode(displayName(path), path);
                 m_nodes[added].key = target;
                 m_index.insert(target, added);
+                m_nodes[i].includes[k].node = qsizetype(added);
                 reached.push_back(added);
             }
         }
@@ -538,10 +566,9 @@ private:
                     continue;
                 }
                 const IncludeRef &include = node.includes[step.include++];
-                const auto found = m_index.constFind(include.target);
-                if (found == m_index.cend())
+                if (include.node < 0)
                     continue; // a file not followed
-                const size_t target = *found;
+                const size_t target = size_t(include.node);
                 if (state[target] == Unvisited) {
                     state[target] = OnPath;
                     path.push_back({target, 0});
@@ -564,6 +591,7 @@ private:
     const std::function<void(int)> &m_progress;
     std::vector<Node> m_nodes;
     QHash<FileKey, size_t> m_index;
+    QHash<QString, size_t> m_walked; // see FileChecker
     QList<std::pair<QString, QString>> m_roots; // absolute folder, as given
     std::atomic<int> m_checked{0};
 };

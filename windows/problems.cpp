@@ -255,6 +255,12 @@ void ProblemsDock::summarize()
     lblSummary->setAccessibleName(lblSummary->text());
 }
 
+void ProblemsDock::closeEvent(QCloseEvent *event)
+{
+    QDockWidget::closeEvent(event);
+    Q_EMIT closed();
+}
+
 void ProblemsDock::activate(QTreeWidgetItem *item)
 {
     if (!item || !item->parent())

@@ -44,6 +44,11 @@ Q_SIGNALS:
     void checkFolderRequested();
     void checkDocumentRequested();
     void checkingChanged(bool checking);
+    // Its close button: the panel is off.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void start(const ModCheckOptions &options, bool documentRows = false);

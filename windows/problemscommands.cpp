@@ -83,15 +83,15 @@ void FrmMainWindow::buildProblems()
     m_problemsTimer->setInterval(1000);
     connect(m_problemsTimer, &QTimer::timeout, this, &FrmMainWindow::checkProblems);
     connect(rtfMain, &QPlainTextEdit::textChanged, this, [this] {
-        if (dckProblems && !dckProblems->isHidden())
+        if (mnuProblems->isChecked())
             m_problemsTimer->start();
     });
     connect(document, &Document::loadEnded, this, [this] {
-        if (dckProblems && !dckProblems->isHidden())
+        if (mnuProblems->isChecked())
             checkProblems();
     });
     new ActivationWatch(this, [this] {
-        if (dckProblems && !dckProblems->isHidden())
+        if (mnuProblems->isChecked())
             checkProblems();
     });
     if (QSettings().value(problemsKey, false).toBool())
@@ -135,9 +135,12 @@ void FrmMainWindow::showProblems(bool focus)
                     }
                     fitFindResults();
                 });
-        connect(dckProblems, &QDockWidget::visibilityChanged, this, [this] {
-            mnuProblems->setChecked(!dckProblems->isHidden());
-            fitFindResults();
+        connect(dckProblems, &QDockWidget::visibilityChanged, this, &FrmMainWindow::fitFindResults);
+        // Closed by its own button. Behind the Find in Files results' tab
+        // it is hidden too, but still on.
+        connect(dckProblems, &ProblemsDock::closed, this, [this] {
+            mnuProblems->setChecked(false);
+            QSettings().setValue(problemsKey, false);
         });
         connect(dckProblems, &ProblemsDock::problemActivated, this,
                 [this](const QString &path, int line, int column) {
@@ -185,7 +188,7 @@ void FrmMainWindow::checkProblems()
 {
     m_problemsTimer->stop();
     // Nothing is checked while a file loads: the check follows its end.
-    if (!dckProblems || dckProblems->isHidden() || document->isLoading())
+    if (!dckProblems || !mnuProblems->isChecked() || document->isLoading())
         return;
     dckProblems->checkDocument(problemOptions());
 }
