@@ -37,6 +37,7 @@ private Q_SLOTS:
         QTest::newRow("warnings-only") << QStringList{"mod/ships/b.vyx", "--check"} << 0 << "mod/ships/b.vyx:2:10: warning: \"../hull.vyx\" is included twice\n0 errors, 1 warning in 2 files\n" << "";
         QTest::newRow("clean") << QStringList{"--check", "mod/hull.vyx"} << 0 << "0 errors, 0 warnings in 1 file\n" << "";
         QTest::newRow("unknown-option") << QStringList{"--check", "--strict", "mod"} << 2 << "" << "vyx-editor: Unknown option 'strict'.\nTry 'vyx-editor --help' for more information.\n";
+        QTest::newRow("value-given") << QStringList{"--check=mod"} << 2 << "" << "vyx-editor: Unexpected value after '--check'.\nTry 'vyx-editor --help' for more information.\n";
         QTest::newRow("no-such-path") << QStringList{"--check", "mod", "gone"} << 2 << "" << "vyx-editor: gone: no such file or folder.\nTry 'vyx-editor --help' for more information.\n";
         QTest::newRow("nothing-to-check") << QStringList{"--check"} << 2 << "" << "vyx-editor: --check needs a file or folder to check.\nTry 'vyx-editor --help' for more information.\n";
         // clang-format on

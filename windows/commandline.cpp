@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
@@ -87,7 +88,10 @@ bool fileToOpen(const QCommandLineParser &parser, FileToOpen *file, QString *err
 
 int checkFromCommandLine(const QStringList &arguments)
 {
-    if (!arguments.contains(QStringLiteral("--") + checkOption))
+    const auto asksForCheck = [](const QString &argument) {
+        return argument == u"--check" || argument.startsWith(u"--check=");
+    };
+    if (std::none_of(arguments.cbegin(), arguments.cend(), asksForCheck))
         return -1;
     QCommandLineParser parser;
     describeCommandLine(parser);
