@@ -51,10 +51,11 @@ package: deps
 
 bench: deps
 	@$(MAKE) --no-print-directory build
-	$(CMAKE) --build $(BUILD) -j $(JOBS) --target vyx_bench_editor vyx_bench_codec vyx_bench_findinfiles
+	$(CMAKE) --build $(BUILD) -j $(JOBS) --target vyx_bench_editor vyx_bench_codec vyx_bench_findinfiles vyx_bench_check
 	./$(BUILD)/bench/vyx_bench_codec --benchmark_min_time=0.5
 	./$(BUILD)/bench/vyx_bench_editor $(BUILD)/vyx-editor
 	./$(BUILD)/bench/vyx_bench_findinfiles
+	./$(BUILD)/bench/vyx_bench_check $(BUILD)/vyx-editor
 
 # Fuzzes the rich-text reader, then the plain-text round trip, with libFuzzer
 # (clang, ASan, UBSan) in its own build directory, FUZZ_SECONDS each;

@@ -38,6 +38,14 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(VYX_PRODUCT_VERSION));
     QCoreApplication::setOrganizationName(QStringLiteral("vyx-editor"));
 
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // The check of a mod runs on any terminal or build machine: no
+    // application object, no display.
+    if (const int status = checkFromCommandLine(arguments); status >= 0)
+        return status;
+
     if (answersOnTerminal(argc, argv)) {
         QCoreApplication app(argc, argv);
         QCommandLineParser parser;

@@ -147,11 +147,18 @@ QString resolveInclude(const QString &documentPath, const QString &name)
 {
     if (documentPath.isEmpty() || name.isEmpty())
         return {};
+    return resolveIncludeIn(QFileInfo(documentPath).absolutePath(), name);
+}
+
+QString resolveIncludeIn(const QString &folder, const QString &name)
+{
+    if (name.isEmpty())
+        return {};
     QString relative = name;
     relative.replace(u'\\', u'/');
     if (QDir::isAbsolutePath(relative))
         return QDir::cleanPath(relative);
-    return QDir::cleanPath(QFileInfo(documentPath).absoluteDir().filePath(relative));
+    return QDir::cleanPath(folder + u'/' + relative);
 }
 
 } // namespace DefinitionSyntax

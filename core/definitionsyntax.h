@@ -48,5 +48,8 @@ Include include(QStringView line);
 // taken relative to that file's folder, with '\' read as a folder separator
 // as the game's own files write it.
 QString resolveInclude(const QString &documentPath, const QString &name);
+// The same for a document in the absolute folder given, for callers that
+// resolve many includes of one file.
+QString resolveIncludeIn(const QString &folder, const QString &name);
 
 } // namespace DefinitionSyntax

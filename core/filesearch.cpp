@@ -441,6 +441,55 @@ QString summaryLine(const FileSearchSummary &summary)
     return line;
 }
 
+bool walkFolder(const QString &root, const QStringList &patterns, bool subfolders,
+                const std::function<bool(const QFileInfo &)> &file, QStringList *unreadableFolders)
+{
+    QList<QRegularExpression> wanted;
+    for (const QString &pattern : patterns)
+        wanted.append(QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern),
+                                         QRegularExpression::CaseInsensitiveOption));
+    const auto matches = [&wanted](const QString &name) {
+        for (const QRegularExpression &pattern : wanted)
+            if (pattern.match(name).hasMatch())
+                return true;
+        return false;
+    };
+    // Folders are walked depth first in name order. A symlink to a folder is
+    // followed unless that folder (by its canonical path, which names it
+    // whatever links lead there) was walked already, so a link back up the
+    // tree cannot loop.
+    QSet<QString> walked;
+    std::vector<QString> pending{root};
+    while (!pending.empty()) {
+        const QString folder = pending.back();
+        pending.pop_back();
+        const QFileInfo info(folder);
+        const QString canonical = info.canonicalFilePath();
+        if (!info.isDir() || !info.isReadable() || !info.isExecutable()) {
+            if (unreadableFolders)
+                unreadableFolders->append(folder);
+            continue;
+        }
+        if (walked.contains(canonical))
+            continue;
+        walked.insert(canonical);
+        const QFileInfoList entries = QDir(folder).entryInfoList(
+            QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+            QDir::Name | QDir::DirsLast);
+        std::vector<QString> below;
+        for (const QFileInfo &entry : entries) {
+            if (entry.isDir()) {
+                if (subfolders)
+                    below.push_back(entry.filePath());
+            } else if (matches(entry.fileName()) && !file(entry)) {
+                return false;
+            }
+        }
+        pending.insert(pending.end(), below.rbegin(), below.rend());
+    }
+    return true;
+}
+
 QStringList splitFilePatterns(const QString &patterns)
 {
     QStringList result;

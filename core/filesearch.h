@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileInfo>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -78,6 +79,14 @@ QString summaryLine(const FileSearchSummary &summary);
 
 // "*.vyx; *.txt" as its patterns; "*" when there is none.
 QStringList splitFilePatterns(const QString &patterns);
+
+// Walks the folder root, and its subfolders when asked, depth first in name
+// order, calling file for each file whose name matches one of the patterns
+// (letter case aside); a folder reached twice through symlinks is walked
+// once. Folders that cannot be read are added to unreadableFolders. Stops,
+// returning false, as soon as file does.
+bool walkFolder(const QString &root, const QStringList &patterns, bool subfolders,
+                const std::function<bool(const QFileInfo &)> &file, QStringList *unreadableFolders);
 
 // Searches on the calling thread. After each file, report gets that file's
 // hits in line order (often none) and how many files have been searched;

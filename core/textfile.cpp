@@ -87,6 +87,12 @@ QString tooLarge(qint64 maxSize)
 
 } // namespace
 
+QString lineTooLongReason()
+{
+    return QObject::tr("It has a line longer than %1 characters, too long to edit.")
+        .arg(maxTextLineLength);
+}
+
 FileIdentity fileIdentity(const QString &path)
 {
     struct stat st;

@@ -3,6 +3,15 @@
 #include <QByteArray>
 #include <QString>
 
+// Lines longer than this many characters are refused, by Open and by the
+// check of a mod alike: the editing control lays out a line as a whole, so
+// each key pressed on a line of megabytes would take seconds. At this length
+// a key typed at the end of the line still answers within 50 ms even for CJK
+// text, whose shaping costs about five times that of ASCII (see make bench).
+constexpr qsizetype maxTextLineLength = 32768;
+// Why a file with such a line is not opened.
+QString lineTooLongReason();
+
 // Which file a path names and how it stood when looked at: a file replaced
 // (a new inode), rewritten (size or time) or removed since then compares
 // unequal.

@@ -361,8 +361,7 @@ std::unique_ptr<Document::Load> Document::prepareLoad(const QString &path, bool 
     const auto refuseLongLines = [this](qsizetype longest) {
         if (lineLimitAllows(longest))
             return false;
-        m_errorString
-            = tr("It has a line longer than %1 characters, too long to edit.").arg(maxLineLength);
+        m_errorString = lineTooLongReason();
         return true;
     };
     if (chosen && chosen->isLegacy()) {

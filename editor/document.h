@@ -53,14 +53,10 @@ public:
     static constexpr qint64 peakBytesPerFileByte = 10;
     // A document is filled in steps of about this many bytes of its file.
     static constexpr qsizetype loadPieceBytes = 64 * 1024;
-    // Lines longer than this many characters are refused: the widget lays
-    // out a line as a whole, so each key pressed on a line of megabytes
-    // would take seconds. At this length a key typed at the end of the line
-    // still answers within 50 ms even for CJK text, whose shaping costs about
-    // five times that of ASCII (see make bench). Every edit keeps to it, and
-    // save() refuses a longer line made some other way, so that every file
-    // the editor writes opens again.
-    static constexpr qsizetype maxLineLength = 32768;
+    // Lines longer than this many characters are refused (see textfile.h).
+    // Every edit keeps to it, and save() refuses a longer line made some
+    // other way, so that every file the editor writes opens again.
+    static constexpr qsizetype maxLineLength = maxTextLineLength;
     // The line rule, in one place: true when a line of that many characters
     // may be edited.
     static bool lineLimitAllows(qsizetype lineLength) { return lineLength <= maxLineLength; }

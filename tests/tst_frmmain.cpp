@@ -48,7 +48,7 @@ private Q_SLOTS:
             "mnuInsert &Insert", "mnuInclude Include Line - on", "mnuItemSeparator Item Separator - on",
             "mnuSep4 -", "mnuDoubleSlash // - on", "mnuHash # - on",
             "mnuView &View", "mnuWordWrap Word Wrap - on [ ]", "mnuLineNumbers Line Numbers - on [x]",
-            "mnuStatusBar Status Bar - on [x]", "mnuSep6 -", "mnuZoomIn Zoom In Ctrl++; Ctrl+= on",
+            "mnuStatusBar Status Bar - on [x]", "mnuProblems Problems Ctrl+Shift+M on [ ]", "mnuSep6 -", "mnuZoomIn Zoom In Ctrl++; Ctrl+= on",
             "mnuZoomOut Zoom Out Ctrl+- on", "mnuResetZoom Reset Zoom Ctrl+0 off",
             "mnuHelp &Help", "mnuHowToUse How to use... - on", "mnuSep5 -", "mnuAbout About VYX Editor 1.0 - on",
         };

@@ -1,14 +1,29 @@
 #include "commandline.h"
 
+#include "modcheck.h"
+
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <limits>
 
 namespace {
 
 const QString lineOption = QStringLiteral("line");
+const QString checkOption = QStringLiteral("check");
+
+int usageError(const QString &message)
+{
+    std::fputs(qPrintable(QStringLiteral("vyx-editor: %1\nTry 'vyx-editor --help' for more "
+                                         "information.\n")
+                              .arg(message)),
+               stderr);
+    return 2;
+}
 
 // A line from 1, 0 for none. Digits beyond any line a file can have still
 // name a line: past the end, which goes to the last line.
@@ -34,6 +49,13 @@ void describeCommandLine(QCommandLineParser &parser)
     parser.addOption(QCommandLineOption(
         lineOption, QStringLiteral("Put the caret at the start of line <N> of FILE."),
         QStringLiteral("N")));
+    parser.addOption(QCommandLineOption(
+        checkOption,
+        QStringLiteral("Check the files and folders given instead of FILE (folders with their "
+                       "subfolders, for *.vyx files) and every file their includes reach, "
+                       "without a window: print each problem as PATH:LINE:COLUMN: error: "
+                       "MESSAGE (or warning:), then a count, and exit with 0 without errors, 1 "
+                       "with errors, 2 for a usage error.")));
     parser.addPositionalArgument(
         QStringLiteral("file"),
         QStringLiteral("The file to open; FILE:LINE opens it at that line (a file whose whole "
@@ -70,4 +92,40 @@ bool fileToOpen(const QCommandLineParser &parser, FileToOpen *file, QString *err
         }
     }
     return true;
+}
+
+int checkFromCommandLine(const QStringList &arguments)
+{
+    const auto asksForCheck = [](const QString &argument) {
+        return argument == u"--check" || argument.startsWith(u"--check=");
+    };
+    if (std::none_of(arguments.cbegin(), arguments.cend(), asksForCheck))
+        return -1;
+    QCommandLineParser parser;
+    describeCommandLine(parser);
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (!parser.isSet(checkOption) || parser.isSet(QStringLiteral("help"))
+        || parser.isSet(QStringLiteral("version")))
+        return -1;
+    if (parser.isSet(lineOption))
+        return usageError(QStringLiteral("--line does not go with --check."));
+    ModCheckOptions options;
+    options.paths = parser.positionalArguments();
+    if (options.paths.isEmpty())
+        return usageError(QStringLiteral("--check needs a file or folder to check."));
+    for (const QString &path : std::as_const(options.paths)) {
+        if (!QFileInfo::exists(path))
+            return usageError(QStringLiteral("%1: no such file or folder.").arg(path));
+    }
+    const std::atomic<bool> cancel{false};
+    const ModCheckResult result = checkMod(options, cancel);
+    QString out;
+    for (const CheckProblem &problem : result.problems)
+        out += problemLine(problem) + u'\n';
+    out += checkSummaryLine(result) + u'\n';
+    const QByteArray bytes = out.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+    return result.errors ? 1 : 0;
 }

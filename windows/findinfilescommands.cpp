@@ -4,6 +4,7 @@
 #include "findresults.h"
 #include "frmfindinfiles.h"
 #include "metrics.h"
+#include "problems.h"
 #include "richtextbox.h"
 
 #include <QAction>
@@ -116,6 +117,8 @@ void FrmMainWindow::findInFiles()
         dckFindResults->setFixedHeight(dockedHeight);
         dckFindResults->addActions({actNextResult, actPreviousResult});
         addDockWidget(Qt::BottomDockWidgetArea, dckFindResults);
+        if (dckProblems)
+            tabifyDockWidget(dckProblems, dckFindResults);
         connect(dckFindResults, &QDockWidget::topLevelChanged, this,
                 [this, dockedHeight](bool floating) {
                     if (floating) {
@@ -144,9 +147,12 @@ void FrmMainWindow::findInFiles()
 
 void FrmMainWindow::fitFindResults()
 {
-    const bool docked
-        = dckFindResults && !dckFindResults->isHidden() && !dckFindResults->isFloating();
-    const int height = m_heightWithoutResults + (docked ? dckFindResults->height() : 0);
+    // The results and the Problems panel share one area under the text, as
+    // tabs when both are shown.
+    const auto docked
+        = [](const QDockWidget *dock) { return dock && !dock->isHidden() && !dock->isFloating(); };
+    const int height = m_heightWithoutResults
+        + (docked(dckFindResults) || docked(dckProblems) ? twips(2400) : 0);
     if (height != this->height())
         setFixedSize(width(), height);
 }

@@ -19,6 +19,8 @@ class FrmFindInFiles;
 class FrmGoToLineWindow;
 class FrmSearchWindow;
 class IncludeCompleter;
+class ProblemsDock;
+struct ModCheckOptions;
 class QAction;
 class QFrame;
 class QMenu;
@@ -96,6 +98,9 @@ public:
     QAction *mnuWordWrap = nullptr;
     QAction *mnuLineNumbers = nullptr;
     QAction *mnuStatusBar = nullptr;
+    // The Problems panel (problemscommands.cpp), made on first use.
+    QAction *mnuProblems = nullptr;
+    ProblemsDock *dckProblems = nullptr;
     QAction *mnuSep6 = nullptr;
     QAction *mnuZoomIn = nullptr;
     QAction *mnuZoomOut = nullptr;
@@ -171,6 +176,7 @@ public:
     void mnuWordWrap_Click();
     void mnuLineNumbers_Click();
     void mnuStatusBar_Click();
+    void mnuProblems_Click();
     void mnuZoomIn_Click();
     void mnuZoomOut_Click();
     void mnuResetZoom_Click();
@@ -251,6 +257,13 @@ private:
     // while the panel is shown under the text, so that the text keeps its size.
     void fitFindResults();
     int m_heightWithoutResults = 0;
+    void buildProblems();
+    void showProblems(bool focus);
+    ModCheckOptions problemOptions() const;
+    // Checks the document as it stands and what its includes reach.
+    void checkProblems();
+    QTimer *m_problemsTimer = nullptr;
+    bool m_problemsByKey = false; // Ctrl+Shift+M rather than a click on the item
 
     QTimer *m_showLoading = nullptr;
     // The menu items' states from before a load, given back after it.

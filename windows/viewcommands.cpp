@@ -44,6 +44,9 @@ void FrmMainWindow::buildViewMenu()
                               true, &FrmMainWindow::mnuLineNumbers_Click);
     mnuStatusBar = addCheck("mnuStatusBar", QStringLiteral("Status Bar"), statusBarKey, true,
                             &FrmMainWindow::mnuStatusBar_Click);
+    mnuProblems
+        = addCheck("mnuProblems", QStringLiteral("Problems"), QStringLiteral("View/Problems"),
+                   false, &FrmMainWindow::mnuProblems_Click);
     mnuSep6 = mnuView->addSeparator();
     mnuSep6->setObjectName(QStringLiteral("mnuSep6"));
     mnuZoomIn = addItem(mnuView, "mnuZoomIn", QStringLiteral("Zoom In"), QKeySequence(),
@@ -56,6 +59,7 @@ void FrmMainWindow::buildViewMenu()
                            QKeySequence(Qt::CTRL | Qt::Key_0), &FrmMainWindow::mnuResetZoom_Click);
     m_zoom = qBound(zoomOutMost, settings.value(zoomKey, 0).toInt(), zoomInMost);
     connect(rtfMain, &RichTextBox::zoomRequested, this, &FrmMainWindow::zoomBy);
+    buildProblems();
 }
 
 void FrmMainWindow::applyView()
