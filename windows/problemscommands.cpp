@@ -180,7 +180,7 @@ ModCheckOptions FrmMainWindow::problemOptions() const
     options.hasDocument = true;
     options.documentPath = document->filePath();
     options.documentText = document->text();
-    options.documentEncoding = encodingName(document->encoding());
+    options.documentEncoding = document->encoding().name;
     return options;
 }
 
