@@ -132,7 +132,6 @@ public:
     // chosen by the user, kept through any number of saves. An Auto
     // encoding's name follows the text.
     FileEncoding encoding() const { return m_encoding; }
-    void setEncoding(const FileEncoding &encoding);
 
     // True when path is the document's file, which was on disk when read or
     // written and is gone now (removed or renamed by another program).
@@ -187,6 +186,7 @@ private:
     // the background.
     bool startLoad(const QString &path, bool richText, const FileEncoding *chosen);
     void setFilePath(const QString &path);
+    void setEncoding(const FileEncoding &encoding);
     // The content as the bytes save() writes, and the encoding they are in.
     QByteArray encodedText(TextEncoding *used) const;
     // The line (from 1) of the first kept byte that cannot be written in the
