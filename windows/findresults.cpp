@@ -96,6 +96,11 @@ FindResultsDock::FindResultsDock(QWidget *parent)
     tvwResults->setTabKeyNavigation(false);
     tvwResults->setShowGrid(false);
     tvwResults->setWordWrap(false);
+    // A group row names its file in the File column alone, where a long
+    // path keeps both ends. (Spanning it across the row would cost every
+    // insertion a walk over all the spans: up to 100 ms a batch once
+    // 100,000 files are in.)
+    tvwResults->setTextElideMode(Qt::ElideMiddle);
     QHeaderView *rows = tvwResults->verticalHeader();
     rows->hide();
     rows->setSectionResizeMode(QHeaderView::Fixed);
@@ -129,7 +134,6 @@ FindResultsDock::FindResultsDock(QWidget *parent)
 
 void FindResultsDock::start(const FileSearchOptions &options)
 {
-    tvwResults->clearSpans();
     results->clear();
     lblSummary->setText(QStringLiteral("Searching for \"%1\"...").arg(options.text));
     m_search->start(options);
@@ -148,9 +152,7 @@ bool FindResultsDock::isSearching() const
 
 void FindResultsDock::addHits(const QList<FileSearchHit> &hits)
 {
-    // A group row names its file across the row.
-    for (const int group : results->append(hits))
-        tvwResults->setSpan(group, 0, 1, FindResultsModel::ColumnCount);
+    results->append(hits);
 }
 
 void FindResultsDock::finish(const FileSearchSummary &summary)

@@ -2,6 +2,8 @@
 
 #include <QFont>
 
+#include <vector>
+
 namespace {
 
 const QString ellipsis = QStringLiteral("\u2026");
@@ -30,19 +32,17 @@ void FindResultsModel::clear()
     endResetModel();
 }
 
-QList<int> FindResultsModel::append(const QList<FileSearchHit> &hits)
+void FindResultsModel::append(const QList<FileSearchHit> &hits)
 {
-    QList<int> groups;
     if (hits.isEmpty())
-        return groups;
+        return;
     const int first = int(m_rows.size());
     QString lastPath = m_hits.empty() ? QString() : m_hits.back().path;
     std::vector<int> rows;
-    rows.reserve(size_t(hits.size()) + 16);
+    rows.reserve(size_t(hits.size()) * 2);
     for (const FileSearchHit &hit : hits) {
         const int index = int(m_hits.size());
         if (m_hits.empty() || hit.path != lastPath) {
-            groups.append(first + int(rows.size()));
             rows.push_back(-1 - index);
             lastPath = hit.path;
         }
@@ -52,7 +52,6 @@ QList<int> FindResultsModel::append(const QList<FileSearchHit> &hits)
     beginInsertRows(QModelIndex(), first, first + int(rows.size()) - 1);
     m_rows.insert(m_rows.end(), rows.begin(), rows.end());
     endInsertRows();
-    return groups;
 }
 
 bool FindResultsModel::isGroup(int row) const

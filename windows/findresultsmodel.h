@@ -4,7 +4,7 @@
 
 #include <QAbstractTableModel>
 
-#include <vector>
+#include <deque>
 
 // The rows of the Find in Files results, flat: a group row naming each file,
 // then a row per line with matches in it. Hits are appended a batch at a
@@ -28,8 +28,8 @@ public:
 
     void clear();
     // Appends hits (in file and line order) after the rows there are; hits of
-    // the file of the last row go on in its group. Gives the group rows added.
-    QList<int> append(const QList<FileSearchHit> &hits);
+    // the file of the last row go on in its group.
+    void append(const QList<FileSearchHit> &hits);
     bool isGroup(int row) const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -38,8 +38,11 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    std::vector<FileSearchHit> m_hits;
+    // Deques, not vectors: they grow a block at a time, where a vector of
+    // 100,000 hits would move them all to fresh memory (and fault in its
+    // pages) in the middle of one batch.
+    std::deque<FileSearchHit> m_hits;
     // Per row: the index of its hit, or -1 - the index of the hit that
     // starts the group it names.
-    std::vector<int> m_rows;
+    std::deque<int> m_rows;
 };

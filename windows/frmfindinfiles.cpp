@@ -100,9 +100,15 @@ FileSearchOptions FrmFindInFiles::options() const
 void FrmFindInFiles::restoreSettings(const QString &defaultFolder)
 {
     const QSettings settings;
-    txtFolder->setText(
-        QDir::toNativeSeparators(settings.value(folderKey, defaultFolder).toString()));
-    txtFiles->setText(settings.value(filesKey, defaultFiles).toString());
+    // No path or list of patterns the editor writes is near this long; a
+    // longer value is a damaged file, and megabytes of patterns would hold
+    // up every search.
+    const auto text = [&settings](const QString &key, const QString &otherwise) {
+        const QString value = settings.value(key, otherwise).toString();
+        return value.size() > 4096 ? otherwise : value;
+    };
+    txtFolder->setText(QDir::toNativeSeparators(text(folderKey, defaultFolder)));
+    txtFiles->setText(text(filesKey, defaultFiles));
 }
 
 void FrmFindInFiles::saveSettings() const
