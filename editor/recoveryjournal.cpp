@@ -2,6 +2,7 @@
 
 #include "document.h"
 
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QTextDocument>
 #include <QTimer>
@@ -217,9 +218,13 @@ void RecoveryJournal::copySlice()
         m_writer.addSlice(doc->toRawText());
         m_copied = m_copyLength;
     } else {
-        const qint64 end = qMin(m_copied + sliceLength, m_copyLength);
-        m_writer.addSlice(textBetween(doc, m_copied, end));
-        m_copied = end;
+        QElapsedTimer clock;
+        clock.start();
+        do {
+            const qint64 end = qMin(m_copied + pieceLength, m_copyLength);
+            m_writer.addSlice(textBetween(doc, m_copied, end));
+            m_copied = end;
+        } while (m_copied < m_copyLength && clock.elapsed() < sliceMs);
     }
     if (m_copied < m_copyLength) {
         m_sliceTimer->start();

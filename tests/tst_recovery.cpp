@@ -407,13 +407,13 @@ void TestRecovery::killDuringCopy()
     typeAndJournal("y");
     win()->journal->rewrite();
     win()->journal->writeNow();
-    QCoreApplication::processEvents(); // the first slice, of five
+    QCoreApplication::processEvents(); // the first slices
     QVERIFY(win()->journal->isCopying());
     const QString copy = ownJournal() + ".new";
     // No event may come meanwhile: the copy would go on.
-    for (int i = 0; i < 500 && QFileInfo(copy).size() < 2 * RecoveryJournal::sliceLength; ++i)
+    for (int i = 0; i < 500 && QFileInfo(copy).size() < 2 * RecoveryJournal::pieceLength; ++i)
         QThread::msleep(10);
-    QVERIFY(QFileInfo(copy).size() >= 2 * RecoveryJournal::sliceLength);
+    QVERIFY(QFileInfo(copy).size() >= 2 * RecoveryJournal::pieceLength);
     const QString dead = m_state.filePath("vyx-editor/dead-copy.journal");
     QVERIFY(QFile::copy(ownJournal(), dead));
     QVERIFY(QFile::copy(copy, dead + ".new"));
