@@ -80,6 +80,8 @@ int main(int argc, char *argv[])
     // Work that a crash or a kill left unsaved is offered before the editor
     // takes input; a recovered document is not opened over.
     const bool recovered = frmMain().win()->offerRecovery();
+    if (shutdownRequested())
+        return 0;
     frmMain().show();
     installStartupTrace(frmMain().window());
     // A file named on the command line opens as if chosen in the open

@@ -15,6 +15,7 @@ namespace {
 int g_wakeUp[2] = {-1, -1};
 std::function<void()> g_keepWork;
 bool g_running = false;
+bool g_requested = false;
 
 void onSignal(int)
 {
@@ -42,6 +43,7 @@ void installShutdownHandlers(std::function<void()> keepWork)
     auto *notifier = new QSocketNotifier(g_wakeUp[0], QSocketNotifier::Read, qApp);
     QObject::connect(notifier, &QSocketNotifier::activated, qApp, [notifier] {
         notifier->setEnabled(false);
+        g_requested = true;
         keepWorkOnce();
         QCoreApplication::exit(0);
     });
@@ -53,6 +55,11 @@ void installShutdownHandlers(std::function<void()> keepWork)
     ::sigaction(SIGHUP, &action, nullptr);
     g_running = true;
     std::atexit(keepWorkOnce);
+}
+
+bool shutdownRequested()
+{
+    return g_requested;
 }
 
 void uninstallShutdownHandlers()

@@ -10,5 +10,8 @@
 // that a write past the file-size limit fails like any other write instead
 // of killing the editor with its unsaved work.
 void installShutdownHandlers(std::function<void()> keepWork);
+// True once a signal asked the program to end: one that came while a
+// question at start ran its own event loop ends the program before the main one.
+bool shutdownRequested();
 // The event loop has returned: the program ends as usual from here on.
 void uninstallShutdownHandlers();

@@ -577,8 +577,11 @@ void JournalWriter::addSlice(QString slice)
 {
     // The text document's own separators become line ends here, off the
     // GUI thread.
-    m_pool.start(
-        [work = m_work, slice = std::move(slice)] { work->add(serializeJournalText(slice)); });
+    m_pool.start([work = m_work, slice = std::move(slice)] {
+        // Nothing to convert once the text cannot be written.
+        if (work->fd >= 0)
+            work->add(serializeJournalText(slice));
+    });
 }
 
 void JournalWriter::finish()
