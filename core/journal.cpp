@@ -387,6 +387,13 @@ QStringList JournalStore::claimOrphans()
         if (!QFile::exists(journalPath(id)))
             release(id);
     }
+    // The lock of an editor that died with no unsaved work: taken over and
+    // let go, which deletes it.
+    for (const QString &name : dir.entryList({QStringLiteral("*.lock")}, QDir::Files)) {
+        const QString id = name.chopped(5);
+        if (id != m_ownId && !QFile::exists(journalPath(id)) && lock(id))
+            release(id);
+    }
     const QFileInfoList files
         = dir.entryInfoList({QLatin1String("*") + journalSuffix}, QDir::Files, QDir::Time);
     QStringList ids;
