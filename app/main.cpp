@@ -2,6 +2,8 @@
 #include "frmmain.h"
 #include "helpmenu.h"
 #include "memory.h"
+#include "recoveryjournal.h"
+#include "shutdown.h"
 #include "startuptrace.h"
 #include "version.h"
 
@@ -75,14 +77,26 @@ int main(int argc, char *argv[])
 
     installHelpMenu();
     frmMain().load();
+    // Ended by the session, the editor keeps its unsaved work in its journal
+    // first, for the next start to offer.
+    installShutdownHandlers([] {
+        if (FrmMainWindow *window = frmMain().win()) {
+            window->journal->writeNow();
+            window->journal->flush();
+        }
+    });
     // Work that a crash or a kill left unsaved is offered before the editor
     // takes input; a recovered document is not opened over.
     const bool recovered = frmMain().win()->offerRecovery();
+    if (shutdownRequested())
+        return 0;
     frmMain().show();
     installStartupTrace(frmMain().window());
     // A file named on the command line opens as if chosen in the open
     // dialog; if it cannot be read, the user is told over an empty editor.
     if (!file.path.isEmpty() && !recovered)
         frmMain().win()->openDocument(file.path, file.line);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    uninstallShutdownHandlers();
+    return status;
 }

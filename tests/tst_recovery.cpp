@@ -6,16 +6,27 @@
 #include "richtextbox.h"
 #include "testutil.h"
 
+#include "searchwindows.h"
+
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // The recovery journals of unsaved work, from the editor window's side:
 // when they are written and removed, where, and what Recover brings back.
@@ -32,6 +43,15 @@ private Q_SLOTS:
     void recoverKeepsBytes_data();
     void recoverKeepsBytes();
     void runningEditorsKeepTheirOwn();
+    void journalOfEdits_data();
+    void journalOfEdits();
+    void tornRecord_data();
+    void tornRecord();
+    void killDuringCopy();
+    void journalFailures_data();
+    void journalFailures();
+    void unreadableJournals_data();
+    void unreadableJournals();
 
 private:
     QString path(const QString &name) const { return m_files.filePath(name); }
@@ -47,8 +67,19 @@ private:
     // Copies the journal as a killed editor leaves its own: its lock gone with its process.
     void leaveDeadJournal();
     void restart();
+    QString ownJournal() const
+    {
+        return frmMain().journalStore()->journalPath(frmMain().journalStore()->ownId());
+    }
+    // The document's text as its journal keeps it.
+    QString journalText() const
+    {
+        return win()->document->textDocument()->toRawText().replace(QChar::ParagraphSeparator,
+                                                                    u'\n');
+    }
 
     QTemporaryDir m_state;
+    QStringList m_asked; // the texts of the questions answered
     QTemporaryDir m_files;
 };
 
@@ -107,6 +138,8 @@ void TestRecovery::answer(const QStringList &buttons)
     if (buttons.isEmpty())
         return;
     TestUtil::whenModalShows([this, buttons](QWidget *modal) {
+        if (auto *box = qobject_cast<QMessageBox *>(modal))
+            m_asked << box->text();
         for (QAbstractButton *button : modal->findChildren<QAbstractButton *>()) {
             if (button->text().remove(u'&') == buttons.first()) {
                 answer(buttons.mid(1));
@@ -244,6 +277,270 @@ void TestRecovery::runningEditorsKeepTheirOwn()
     answer({"Discard", "Yes"});
     QVERIFY(!win()->offerRecovery());
     QVERIFY(journals().isEmpty());
+}
+
+namespace {
+
+mode_t modeOf(const QString &path)
+{
+    struct stat s = {};
+    ::lstat(QFile::encodeName(path).constData(), &s);
+    return s.st_mode & 07777;
+}
+
+} // namespace
+
+void TestRecovery::journalOfEdits_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("action");
+    // Edits added after the text (1), or the text alone written again (0);
+    // -1: either, as the timer may write while Replace All goes on.
+    QTest::addColumn<int>("logged");
+    const QByteArray commas = QByteArray(",,,,,,,,,,\r\n").repeated(500000);
+    QTest::newRow("keys here and there") << QByteArray("bee\r\n") << "keys" << 1;
+    QTest::newRow("Undo") << QByteArray("bee\r\n") << "undo" << 1;
+    QTest::newRow("another file loaded") << QByteArray("bee\r\n") << "load" << 0;
+    QTest::newRow("Replace All of 5 M hits") << commas << "replace" << -1;
+    QTest::newRow("legacy encoding") << QByteArray("\xEF\xF0\xE8\r\n") << "legacy" << 1;
+}
+
+// After the first write of its text, a journal grows by the edits made:
+// whatever they are, replaying them gives the text of the document.
+void TestRecovery::journalOfEdits()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, action);
+    QFETCH(int, logged);
+    QVERIFY(TestUtil::writeBytes(path("e.vyx"), bytes));
+    QVERIFY(win()->openDocument(path("e.vyx")));
+    win()->document->finishLoad();
+    if (action == "legacy") {
+        win()->reopenWithEncoding("Windows-1251");
+        win()->document->finishLoad();
+    }
+    typeAndJournal("x");
+    if (action == "keys" || action == "legacy") {
+        QTest::keyClicks(win()->rtfMain, "yz");
+        QTest::keyClick(win()->rtfMain, Qt::Key_Backspace);
+        QTest::keyClick(win()->rtfMain, Qt::Key_End);
+        QTest::keyClicks(win()->rtfMain, " !");
+    } else if (action == "undo") {
+        win()->mnuItemSeparator->trigger();
+        win()->mnuUndo->trigger();
+    } else if (action == "load") {
+        QVERIFY(win()->openDocument(path("b.vyx")));
+        QTest::keyClicks(win()->rtfMain, "q");
+    } else {
+        QTest::keyClick(win()->rtfMain, Qt::Key_H, Qt::ControlModifier);
+        QTest::keyClicks(win()->frmReplace->txtFind, ",");
+        QTest::keyClicks(win()->frmReplace->txtReplace, ";");
+        QTest::mouseClick(win()->frmReplace->cmdReplaceAll, Qt::LeftButton);
+        win()->frmReplace->close();
+    }
+    win()->journal->writeNow();
+    win()->journal->flush();
+    JournalEntry entry;
+    QVERIFY(frmMain().journalStore()->read(frmMain().journalStore()->ownId(), &entry));
+    QVERIFY(entry.text == journalText());
+    // Records of edits after the text, never more than the bound: Replace
+    // All, a change of millions of characters, has the text written again.
+    const qint64 records = QFileInfo(ownJournal()).size() - serializeJournal(entry).size();
+    if (logged >= 0)
+        QCOMPARE(records > 0, bool(logged));
+    QVERIFY(records < 3 * RecoveryJournal::logLimit);
+    QCOMPARE(entry.encoding.legacyCodec, QString(action == "legacy" ? "Windows-1251" : ""));
+    QCOMPARE(entry.caret, win()->rtfMain->textCursor().position());
+}
+
+void TestRecovery::tornRecord_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("text"); // empty: the journal cannot be read
+    QTest::newRow("whole") << ""
+                           << "abXY\n";
+    QTest::newRow("last record cut short") << "cut 3"
+                                           << "abXc";
+    QTest::newRow("last record's head only") << "head"
+                                             << "abXc";
+    QTest::newRow("last record zeroes") << "zero"
+                                        << "abXc";
+    QTest::newRow("the text cut short") << "text"
+                                        << "";
+}
+
+// A crash while a record is appended leaves it torn: the records before it
+// are replayed, it is not, not even in part.
+void TestRecovery::tornRecord()
+{
+    QFETCH(QString, damage);
+    QFETCH(QString, text);
+    JournalEntry entry;
+    entry.text = "abc";
+    entry.caret = 1;
+    const QByteArray start = serializeJournal(entry);
+    entry.caret = 3;
+    const QByteArray first = serializeJournalRecord(entry, {{2, 0, "X"}});
+    entry.caret = 5;
+    QByteArray last
+        = serializeJournalRecord(entry, {{3, 1, QString("Y") + QChar::ParagraphSeparator}});
+    QByteArray bytes = start + first + last;
+    if (damage == "cut 3")
+        bytes.chop(3);
+    else if (damage == "head")
+        bytes.chop(last.size() - 10);
+    else if (damage == "zero")
+        bytes = start + first + QByteArray(last.size(), '\0');
+    else if (damage == "text")
+        bytes = start.chopped(6);
+    JournalEntry read;
+    QCOMPARE(parseJournal(bytes, &read), !text.isEmpty());
+    if (!text.isEmpty()) {
+        QCOMPARE(read.text, text);
+        QCOMPARE(read.caret, damage.isEmpty() ? 5 : 3);
+    }
+}
+
+// An editor killed while it writes its text again, a slice at a time, leaves
+// the journal before that whole: its text and edits come back, and the new
+// text cut short is removed at the next start.
+void TestRecovery::killDuringCopy()
+{
+    QVERIFY(TestUtil::writeBytes(path("big.vyx"), QByteArray("line\r\n").repeated(1000000)));
+    QVERIFY(win()->openDocument(path("big.vyx")));
+    win()->document->finishLoad();
+    typeAndJournal("x");
+    typeAndJournal("y");
+    win()->journal->rewrite();
+    win()->journal->writeNow();
+    QCoreApplication::processEvents(); // the first slices
+    QVERIFY(win()->journal->isCopying());
+    const QString copy = ownJournal() + ".new";
+    // No event may come meanwhile: the copy would go on.
+    for (int i = 0; i < 500 && QFileInfo(copy).size() < 2 * RecoveryJournal::pieceLength; ++i)
+        QThread::msleep(10);
+    QVERIFY(QFileInfo(copy).size() >= 2 * RecoveryJournal::pieceLength);
+    const QString dead = m_state.filePath("vyx-editor/dead-copy.journal");
+    QVERIFY(QFile::copy(ownJournal(), dead));
+    QVERIFY(QFile::copy(copy, dead + ".new"));
+    restart();
+    answer({"Recover"});
+    QVERIFY(win()->offerRecovery());
+    QVERIFY(!QFile::exists(dead + ".new"));
+    QCOMPARE(win()->rtfMain->Text(), "xy" + QString("line\r\n").repeated(1000000));
+}
+
+void TestRecovery::journalFailures_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason"); // %1: the folder
+    QTest::newRow("folder a file") << "file"
+                                   << "\"%1\" is not a folder";
+    QTest::newRow("folder a link") << "link"
+                                   << "\"%1\" is a symbolic link, not a folder of its own";
+    QTest::newRow("file-size limit") << "size"
+                                     << "cannot write in \"%1\": File too large";
+    QTest::newRow("unwritable") << "unwritable"
+                                << "cannot write in \"%1\": ";
+}
+
+// A journal that cannot be written is said at once, in the status bar and
+// in a message that leaves the keyboard to the text; the mode of nothing
+// outside the journals' folder changes.
+void TestRecovery::journalFailures()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    QVERIFY(win()->openDocument(path("b.vyx")));
+    typeAndJournal("x");
+    const QString folder = m_state.filePath("vyx-editor");
+    QTemporaryDir shared;
+    QCOMPARE(::chmod(QFile::encodeName(shared.path()).constData(), 02775), 0);
+    const mode_t stateMode = modeOf(m_state.path());
+    struct rlimit old = {};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    if (kind == "file" || kind == "link")
+        QVERIFY(QFile::rename(folder, folder + ".aside"));
+    if (kind == "file")
+        QVERIFY(TestUtil::writeBytes(folder, "a file"));
+    if (kind == "link")
+        QVERIFY(QFile::link(shared.path(), folder));
+    if (kind == "size") {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const struct rlimit small = {100, old.rlim_max};
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    }
+    if (kind == "unwritable") {
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0500), 0);
+        // The user root writes anywhere: what he cannot write is a folder.
+        if (::geteuid() == 0)
+            QVERIFY(QDir().mkdir(ownJournal() + ".new"));
+        win()->journal->rewrite();
+    }
+    QTest::keyClicks(win()->rtfMain, "y");
+    win()->journal->writeNow();
+    win()->journal->flush();
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &old), 0);
+    const QString expected = "Unsaved work cannot be kept safe from a crash: " + reason.arg(folder);
+    QTRY_VERIFY(win()->statusBar()->currentMessage().startsWith(expected));
+    auto *box = win()->findChild<QMessageBox *>("msgJournalFailed");
+    QVERIFY(box && box->isVisible());
+    QCOMPARE(box->text(), win()->statusBar()->currentMessage());
+    QTest::keyClicks(win()->rtfMain, "z");
+    QVERIFY(win()->rtfMain->Text().startsWith("xyzbee"));
+    QCOMPARE(modeOf(shared.path()), mode_t(02775));
+    QCOMPARE(modeOf(m_state.path()), stateMode);
+    box->close();
+    if (kind == "unwritable") {
+        QDir().rmdir(ownJournal() + ".new");
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0700), 0);
+    }
+    if (kind == "file" || kind == "link") {
+        QVERIFY(QFile::remove(folder));
+        QVERIFY(QFile::rename(folder + ".aside", folder));
+    }
+}
+
+void TestRecovery::unreadableJournals_data()
+{
+    JournalEntry later;
+    later.text = "later";
+    QByteArray laterBytes = serializeJournal(later);
+    laterBytes[7] = 99; // the format's version
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("withWork"); // beside a journal that can be recovered
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("cut short") << serializeJournal(later).chopped(8) << false;
+    QTest::newRow("not a journal") << QByteArray("#include <ships.vyx>\n") << false;
+    QTest::newRow("a later version") << laterBytes << false;
+    QTest::newRow("beside work to recover") << QByteArray("?") << true;
+}
+
+// Journals that cannot be read are named at start, in the question about
+// the work there is to recover or in a notice of their own; Later keeps
+// them, and only Discard deletes them.
+void TestRecovery::unreadableJournals()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, withWork);
+    if (withWork) {
+        typeAndJournal("work");
+        leaveDeadJournal();
+    }
+    const QString bad = m_state.filePath("vyx-editor/bad.journal");
+    QVERIFY(TestUtil::writeBytes(bad, bytes));
+    restart();
+    for (const QString button : {"Later", "Discard"}) {
+        m_asked.clear();
+        answer(withWork && button == "Discard" ? QStringList{button, "Yes"} : QStringList{button});
+        QVERIFY(!win()->offerRecovery());
+        QCOMPARE(QFile::exists(bad), button == "Later");
+        QVERIFY(!m_asked.isEmpty());
+        QVERIFY(m_asked.first().contains(
+            QString("1 recovery file could not be read (in \"%1\"): bad.journal.")
+                .arg(m_state.filePath("vyx-editor"))));
+        QCOMPARE(m_asked.first().startsWith("Unsaved work was found"), withWork);
+    }
 }
 
 QTEST_MAIN(TestRecovery)

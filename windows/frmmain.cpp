@@ -79,6 +79,7 @@ FrmMainWindow::FrmMainWindow(QWidget *parent)
     rtfMain->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     rtfMain->setModel(document);
     journal = new RecoveryJournal(document, rtfMain, frmMain().journalStore(), this);
+    connect(journal, &RecoveryJournal::failed, this, &FrmMainWindow::journalFailed);
     connect(rtfMain, &RichTextBox::Change, this, &FrmMainWindow::rtfMain_Change);
     connect(rtfMain, &RichTextBox::lineLimitRefused, this, &FrmMainWindow::refuseLongLine);
     // Queued: the drop is over, and the drag source released, before

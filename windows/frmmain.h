@@ -206,6 +206,9 @@ public:
     // editors that ended without saving it. Returns true when a document
     // was recovered and is shown.
     bool offerRecovery();
+    // The recovery journal could not be written: said in the status bar,
+    // and the first time in a message, while typing goes on.
+    void journalFailed(const QString &reason);
     // Shows a match found in files: selects it in the document when it is
     // that file, otherwise opens the file (after "Save Changes?") first.
     void showFindResult(const QString &path, int line, int column, int length);
@@ -270,6 +273,8 @@ private:
     QHash<QAction *, bool> m_enabledBeforeLoad;
     // Points added to the text's size by zooming.
     int m_zoom = 0;
+    // A journal failure was told in a message: later ones only in the status bar.
+    bool m_journalFailureShown = false;
 };
 
 // The editor's state object: lives for the whole run, while its window comes

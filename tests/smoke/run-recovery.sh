@@ -81,4 +81,46 @@ xdotool type --delay 10 "$WORK/defs/draft.vyx"
 xdotool key Return
 printf 'draft' >"$WORK/expected"
 wait_for_bytes "$WORK/defs/draft.vyx" "$WORK/expected"
+kill "$APP_PID"; wait "$APP_PID" || true; APP_PID=""
+
+"$BIN" "$WORK/defs/fighter.vyx" >"$WORK/app.log" 2>&1 &
+APP_PID=$!
+win=$(wait_for_window '^fighter\.vyx$') || fail "no window titled fighter.vyx"
+xdotool windowactivate --sync "$win"
+xdotool type --delay 30 'old '
+sleep 0.5
+kill -TERM "$APP_PID"
+i=0
+while kill -0 "$APP_PID" 2>/dev/null; do
+    i=$((i + 1)); [ $i -gt 100 ] && fail "the editor did not end on SIGTERM"
+    sleep 0.1
+done
+wait "$APP_PID" || true
+APP_PID=""
+ls "$JOURNALS"/*.journal >/dev/null 2>&1 || fail "no journal was written on SIGTERM"
+recover '^fighter\.vyx$'
+xdotool key alt+f Down Down Return
+printf 'old new ship\r\n' >"$WORK/expected"
+wait_for_bytes "$WORK/defs/fighter.vyx" "$WORK/expected"
+kill "$APP_PID"; wait "$APP_PID" || true; APP_PID=""
+[ -z "$(ls "$JOURNALS"/*.journal 2>/dev/null)" ] || fail "the journal stayed after Save"
+
+# The display goes away half a second after typing (a logout): the journal
+# is written as the editor ends. Last, as the X server goes with it.
+"$BIN" "$WORK/defs/fighter.vyx" >"$WORK/app.log" 2>&1 &
+APP_PID=$!
+win=$(wait_for_window '^fighter\.vyx$') || fail "no window titled fighter.vyx"
+xdotool windowactivate --sync "$win"
+xdotool type --delay 30 'lost '
+sleep 0.5
+kill "$X_PID"
+i=0
+while kill -0 "$APP_PID" 2>/dev/null; do
+    i=$((i + 1)); [ $i -gt 100 ] && fail "the editor did not end with its display"
+    sleep 0.1
+done
+wait "$APP_PID" || true
+APP_PID=""
+X_PID=""
+ls "$JOURNALS"/*.journal >/dev/null 2>&1 || fail "no journal was written when the display went"
 echo "recovery test passed"

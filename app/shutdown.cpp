@@ -1,0 +1,68 @@
+#include "shutdown.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// A signal handler may do next to nothing: it writes a byte that the event
+// loop picks up, where anything may be done.
+int g_wakeUp[2] = {-1, -1};
+std::function<void()> g_keepWork;
+bool g_running = false;
+bool g_requested = false;
+
+void onSignal(int)
+{
+    const char byte = 1;
+    const ssize_t written = ::write(g_wakeUp[1], &byte, 1);
+    Q_UNUSED(written);
+}
+
+void keepWorkOnce()
+{
+    if (!g_running)
+        return;
+    g_running = false;
+    g_keepWork();
+}
+
+} // namespace
+
+void installShutdownHandlers(std::function<void()> keepWork)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    g_keepWork = std::move(keepWork);
+    if (::pipe2(g_wakeUp, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_wakeUp[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [notifier] {
+        notifier->setEnabled(false);
+        g_requested = true;
+        keepWorkOnce();
+        QCoreApplication::exit(0);
+    });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
+    g_running = true;
+    std::atexit(keepWorkOnce);
+}
+
+bool shutdownRequested()
+{
+    return g_requested;
+}
+
+void uninstallShutdownHandlers()
+{
+    g_running = false;
+}
