@@ -1,6 +1,9 @@
 #include "memory.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QPointer>
+#include <QTimer>
 
 #include <malloc.h>
 
@@ -9,13 +12,18 @@ void tuneAllocatorForLargeDocuments()
 #if defined(__GLIBC__)
     // By default glibc hands every freed block of a few MB straight back to
     // the system, so each load, copy or save of a big document pays the page
-    // faults of fresh memory again: measured, that is a third of the time of
-    // loading 10 MB. Serving blocks up to 32 MB (glibc's ceiling) from the
-    // heap and keeping up to 128 MB of freed heap for reuse removes that cost.
-    // Memory still kept once a large document has gone is handed back by
-    // returnFreedMemory().
+    // faults of fresh memory again: where the first touch of a page is dear
+    // that is most of the time of a load. Blocks up to 32 MB (glibc's
+    // ceiling) come from the heap, so that freed ones are reused. Freed
+    // memory in the middle of the heap stays until returnFreedMemory();
+    // the free top of the heap goes back at once when it passes 64 MB. A
+    // document replaced by a load was allocated below the new one, so its
+    // memory stays warm for the next load, and so does a freed document of
+    // up to about 10 MB of file at the top; the last document of a big
+    // session, dropped by New together with what its save used, goes back
+    // without waiting.
     mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
-    mallopt(M_TRIM_THRESHOLD, 128 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
 #endif
 }
 
@@ -24,6 +32,40 @@ void returnFreedMemory()
 #if defined(__GLIBC__)
     malloc_trim(0);
 #endif
+}
+
+namespace {
+
+// The one idle trim, restarted by each large document that goes.
+QTimer *idleTrimTimer()
+{
+    static QPointer<QTimer> timer;
+    if (!timer) {
+        timer = new QTimer(QCoreApplication::instance());
+        timer->setSingleShot(true);
+        timer->setInterval(idleTrimDelayMs);
+        QObject::connect(timer, &QTimer::timeout, timer, returnFreedMemory);
+    }
+    return timer;
+}
+
+} // namespace
+
+void returnFreedMemoryWhenIdle()
+{
+    if (QCoreApplication::instance())
+        idleTrimTimer()->start();
+}
+
+void keepFreedMemory()
+{
+    if (QCoreApplication::instance())
+        idleTrimTimer()->stop();
+}
+
+bool isIdleTrimPending()
+{
+    return QCoreApplication::instance() && idleTrimTimer()->isActive();
 }
 
 namespace {

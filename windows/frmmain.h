@@ -20,6 +20,7 @@ class QAction;
 class QFrame;
 class QMenu;
 class QProgressBar;
+class QPagedPaintDevice;
 class QPushButton;
 class QTimer;
 class QUrl;
@@ -53,6 +54,10 @@ public:
     QAction *mnuClearRecentFiles = nullptr;
     // The document's file read again in an encoding the user names.
     QMenu *mnuReopenEncoding = nullptr;
+    QAction *mnuSepPrint = nullptr;
+    QAction *mnuPrint = nullptr;
+    QAction *mnuPrintPreview = nullptr;
+    QAction *mnuExportPdf = nullptr;
     QAction *mnuSep = nullptr;
     QAction *mnuExit = nullptr;
 
@@ -159,6 +164,15 @@ public:
     void mnuZoomOut_Click();
     void mnuResetZoom_Click();
 
+    // The File menu's printing (printcommands.cpp).
+    void mnuPrint_Click();
+    void mnuPrintPreview_Click();
+    void mnuExportPdf_Click();
+    // Writes the document to a PDF file at path, as Export as PDF does once
+    // the file is chosen: all or nothing, the reason told on failure or
+    // nothing on Cancel. True once the file is complete.
+    bool exportPdf(const QString &path);
+
     // Asks "Save Changes?" when the document has unsaved changes. Returns true
     // when the caller may go on and drop the text: nothing to save, the user
     // said No, or the save the user asked for succeeded. During a load the
@@ -210,6 +224,12 @@ private:
                      bool enabled = true);
     void buildMenus();
     void buildFileHistoryMenus();
+    void buildPrintMenu();
+    // Lays out the document (or its selected lines) on the device's pages
+    // and paints them, at most pageLimit of them (0: no limit), with a
+    // progress window for a big document. Returns the number of pages the
+    // document makes, or -1 when the user cancelled.
+    int printPages(QPagedPaintDevice *device, bool selectionOnly, int pageLimit = 0);
     void fillRecentFiles();
     // Keeps the caret and scroll of the document's file for its next opening.
     void rememberPlace();
@@ -236,6 +256,8 @@ private:
     QTimer *m_showLoading = nullptr;
     // The menu items' states from before a load, given back after it.
     QHash<QAction *, bool> m_enabledBeforeLoad;
+    // Where Export as PDF last wrote, for untitled documents.
+    CommonDialog *cdlPdf = nullptr;
     // Points added to the text's size by zooming.
     int m_zoom = 0;
 };
