@@ -13,16 +13,13 @@ void tuneAllocatorForLargeDocuments()
     // By default glibc hands every freed block of a few MB straight back to
     // the system, so each load, copy or save of a big document pays the page
     // faults of fresh memory again: where the first touch of a page is dear
-    // that is most of the time of a load. Blocks up to 32 MB (glibc's
-    // ceiling) come from the heap, so that freed ones are reused. Freed
-    // memory in the middle of the heap stays until returnFreedMemory();
-    // the free top of the heap goes back at once when it passes 64 MB. A
-    // document replaced by a load was allocated below the new one, so its
-    // memory stays warm for the next load, and so does a freed document of
-    // up to about 10 MB of file at the top; the last document of a big
-    // session, dropped by New together with what its save used, goes back
-    // without waiting.
-    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    // that is most of the time of a load. Every block comes from the heap
+    // instead (the text of a 10 MB file lives in a block of 32 MiB, just over
+    // the largest glibc would otherwise keep there), and freed blocks stay
+    // for reuse: a load fills the memory of the document before last. Only a
+    // free top of the heap over 64 MB goes back at once; the rest goes back
+    // when the editor has been idle a while (returnFreedMemoryWhenIdle).
+    mallopt(M_MMAP_MAX, 0);
     mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
 #endif
 }

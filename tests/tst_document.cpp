@@ -1,4 +1,5 @@
 #include "document.h"
+#include "memory.h"
 #include "richtextbox.h"
 #include "testutil.h"
 
@@ -25,6 +26,8 @@ private Q_SLOTS:
     void joinsKeepToTheLineLimit();
     void randomBytesRoundTrip();
     void saveTellsTheNewEncoding();
+    void freedMemoryWaitsForIdle_data();
+    void freedMemoryWaitsForIdle();
 };
 
 void TestDocument::overlongLinesAreRefused_data()
@@ -208,6 +211,49 @@ void TestDocument::saveTellsTheNewEncoding()
              QByteArray("\xCE\xA9"
                         "caf\xC3\xA9!"));
     QCOMPARE(changed.count(), 1);
+}
+
+// The memory of a large document that goes is kept for the next load and
+// handed back only once the editor has been idle a while; a load cancels that.
+void TestDocument::freedMemoryWaitsForIdle_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<bool>("pending");
+    // clang-format off
+    QTest::newRow("a large file loaded") << QStringList{"large"} << false;
+    QTest::newRow("a small one replaced") << QStringList{"small", "large"} << false;
+    QTest::newRow("a large one replaced") << QStringList{"large", "small"} << true;
+    QTest::newRow("New drops a large one") << QStringList{"large", "new"} << true;
+    QTest::newRow("New, then a load") << QStringList{"large", "new", "small"} << false;
+    QTest::newRow("the document goes") << QStringList{"large", "delete"} << true;
+    // clang-format on
+}
+
+void TestDocument::freedMemoryWaitsForIdle()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(bool, pending);
+    QTemporaryDir dir;
+    const QString small = dir.filePath(QStringLiteral("small.vyx"));
+    const QString large = dir.filePath(QStringLiteral("large.vyx"));
+    QVERIFY(TestUtil::writeBytes(small, "Fighter = 1\n"));
+    QVERIFY(TestUtil::writeBytes(large, QByteArray("Fighter = 1, 2, 3\n").repeated(20000)));
+    keepFreedMemory();
+    auto document = std::make_unique<Document>();
+    auto box = std::make_unique<RichTextBox>();
+    box->setModel(document.get());
+    for (const QString &step : std::as_const(steps)) {
+        if (step == "new") {
+            box->setText(QString());
+        } else if (step == "delete") {
+            box.reset();
+            document.reset();
+        } else {
+            QVERIFY(document->load(step == "large" ? large : small, false));
+        }
+    }
+    QCOMPARE(isIdleTrimPending(), pending);
+    keepFreedMemory();
 }
 
 QTEST_MAIN(TestDocument)
