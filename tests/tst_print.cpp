@@ -9,9 +9,11 @@
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPrintDialog>
+#include <QPrintPreviewWidget>
 #include <QProcess>
 #include <QProgressDialog>
 #include <QRadioButton>
@@ -214,6 +216,43 @@ private Q_SLOTS:
         const PdfText text = readPdf(pdf, "fleet.vyx", 5);
         QCOMPARE(text.problems.join(u'\n'), QString());
         QCOMPARE(collapsed(text.lines), collapsed(lines.mid(4, 3)));
+    }
+
+    // The preview shows at most 200 pages, and says so when there are more.
+    void previewLimit_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("shown");
+        QTest::addColumn<bool>("said");
+        QTest::newRow("one page") << 20 << 1 << false;
+        QTest::newRow("over 200 pages") << 15000 << 200 << true;
+    }
+
+    void previewLimit()
+    {
+        QFETCH(int, lines);
+        QFETCH(int, shown);
+        QFETCH(bool, said);
+        FrmMainWindow *w = frmMain().win();
+        w->rtfMain->setText(numberedLines(lines).join(u'\n'));
+        int pages = -1;
+        QString note;
+        std::function<void(QWidget *)> answer = [&](QWidget *modal) {
+            // The pages are made first, a big document's with a progress window.
+            if (qobject_cast<QProgressDialog *>(modal)) {
+                TestUtil::whenModalShows(answer, 60000);
+                return;
+            }
+            auto *view = modal->findChild<QPrintPreviewWidget *>();
+            auto *label = modal->findChild<QLabel *>("lblPreviewLimit");
+            pages = view ? view->pageCount() : -1;
+            note = label && label->isVisibleTo(modal) ? label->text() : QString();
+            modal->close();
+        };
+        TestUtil::whenModalShows(answer, 60000);
+        w->mnuPrintPreview->trigger();
+        QCOMPARE(pages, shown);
+        QCOMPARE(note.startsWith("The preview shows the first 200 of the document's"), said);
     }
 
     // Export as PDF offers NAME.pdf beside the document.
