@@ -16,11 +16,12 @@ void tuneAllocatorForLargeDocuments()
     // that is most of the time of a load. Every block comes from the heap
     // instead (the text of a 10 MB file lives in a block of 32 MiB, just over
     // the largest glibc would otherwise keep there), and freed blocks stay
-    // for reuse: a load fills the memory of the document before last. Only a
-    // free top of the heap over 64 MB goes back at once; the rest goes back
-    // when the editor has been idle a while (returnFreedMemoryWhenIdle).
+    // for reuse: a load fills the memory of the document before last, even
+    // of a file of 50 MB. Only a free top of the heap over 512 MB goes back
+    // at once; the rest goes back when the editor has been idle a while
+    // (returnFreedMemoryWhenIdle).
     mallopt(M_MMAP_MAX, 0);
-    mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
 #endif
 }
 
