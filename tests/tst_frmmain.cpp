@@ -37,7 +37,9 @@ private Q_SLOTS:
         const QStringList expected = {
             "mnuFile &File", "mnuNew New Ctrl+N on", "mnuOpen Open... Ctrl+O on", "mnuSave Save - on",
             "mnuSaveAs Save As... Ctrl+S on", "mnuRecentFiles Recent Files - on",
-            "mnuReopenEncoding Reopen with Encoding - off", "mnuSep -", "mnuExit Exit - on",
+            "mnuReopenEncoding Reopen with Encoding - off", "mnuSepPrint -", "mnuPrint Print... Ctrl+P on",
+            "mnuPrintPreview Print Preview... - on", "mnuExportPdf Export as PDF... - on",
+            "mnuSep -", "mnuExit Exit - on",
             "mnuEdit &Edit", "mnuCut Cut Ctrl+X off", "mnuCopy Copy Ctrl+C off", "mnuPaste Paste Ctrl+V off",
             "mnuSep1 -", "mnuUndo Undo Ctrl+Z off", "mnuRedo Redo Ctrl+Y; Ctrl+Shift+Z off", "mnuSep2 -",
             "mnuFind Find... Ctrl+F on", "mnuFindNext Find Next F3 on", "mnuFindPrevious Find Previous Shift+F3 on",

@@ -11,7 +11,6 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QProcess>
@@ -117,18 +116,6 @@ private Q_SLOTS:
     }
 
     void cleanup() { TestUtil::closeEditor(); }
-
-    void menu()
-    {
-        // Before the separator above Exit, with one of their own before them.
-        QStringList items;
-        for (QAction *item : frmMain().win()->mnuFile->actions())
-            items << (item->isSeparator() ? QStringLiteral("-") : item->text());
-        QCOMPARE(items.mid(items.indexOf("Save As...") + 1).join(u'|'),
-                 "Recent Files|Reopen with Encoding|-|Print...|Print Preview...|Export as "
-                 "PDF...|-|Exit");
-        QCOMPARE(frmMain().win()->mnuPrint->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
-    }
 
     void exportReadsBack_data()
     {
