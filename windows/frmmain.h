@@ -228,7 +228,8 @@ private:
     // Lays out the document (or its selected lines) on the device's pages
     // and paints them, at most pageLimit of them (0: no limit), with a
     // progress window for a big document. Returns the number of pages the
-    // document makes, or -1 when the user cancelled.
+    // document makes, -1 when the user cancelled, -2 when the device
+    // could not be painted on.
     int printPages(QPagedPaintDevice *device, bool selectionOnly, int pageLimit = 0);
     void fillRecentFiles();
     // Keeps the caret and scroll of the document's file for its next opening.

@@ -186,6 +186,9 @@ int FrmMainWindow::printPages(QPagedPaintDevice *device, bool selectionOnly, int
         pages.paintPage(painter, page - 1);
         if (slice.elapsed() >= sliceMs) {
             if (!goOn(50 + (page - from + 1) * 50 / qMax(1, to - from + 1))) {
+                // A print job is called off before it would go to the printer.
+                if (auto *printer = dynamic_cast<QPrinter *>(device))
+                    printer->abort();
                 painter.end();
                 return -1;
             }
@@ -211,9 +214,7 @@ void FrmMainWindow::mnuPrint_Click()
     if (dialog.exec() != QDialog::Accepted)
         return;
     const int printed = printPages(&printer, printer.printRange() == QPrinter::Selection);
-    if (printed == -1)
-        printer.abort();
-    else if (printed == -2)
+    if (printed == -2)
         showWarning(this, tr("Cannot print: the printer could not be started."));
 }
 
