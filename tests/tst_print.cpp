@@ -1,18 +1,12 @@
 #include "frmmain.h"
 
-#include "document.h"
 #include "helpmenu.h"
 #include "richtextbox.h"
 #include "testutil.h"
 
-#include <QAbstractButton>
-#include <QAction>
 #include <QDir>
-#include <QFileDialog>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPrintDialog>
-#include <QPrintPreviewWidget>
 #include <QProcess>
 #include <QProgressDialog>
 #include <QRadioButton>
@@ -21,7 +15,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextBlock>
 
 namespace {
 
@@ -40,52 +33,34 @@ int pdfPages(const QString &pdf)
     return pages.match(run(QStringLiteral("pdfinfo"), {pdf})).captured(1).toInt();
 }
 
-// Words in order, every run of blanks one space.
-QString collapsed(const QStringList &lines)
+// What a PDF says, as `pdftotext -layout` reads it, its blank runs collapsed:
+// its text without the header (which must be `title`), the footers (which
+// must count the pages) and the line numbers (which must count up from
+// `firstNumber`, or be absent with 0). What differs goes to `problems`.
+QString readPdf(const QString &pdf, const QString &title, int firstNumber, QString *problems)
 {
-    return lines.join(u' ').simplified();
-}
-
-// What a PDF says, as `pdftotext -layout` reads it: the text lines without
-// the header (checked to be `title`), the footers (checked to count the
-// pages in order) and the line numbers (checked to count up from
-// `firstNumber`, or to be absent with 0).
-struct PdfText
-{
-    QStringList lines;
-    QStringList problems;
-};
-
-PdfText readPdf(const QString &pdf, const QString &title, int firstNumber)
-{
-    PdfText out;
     const int pages = pdfPages(pdf);
     const QStringList printed
         = run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")})
               .split(u'\f');
     static const QRegularExpression numbered(QStringLiteral("^\\s*(\\d+)(\\s.*)?$"));
+    QStringList text;
     int next = firstNumber;
     for (int page = 0; page < pages; ++page) {
-        QStringList lines = printed.value(page).split(u'\n');
-        while (!lines.isEmpty() && lines.first().trimmed().isEmpty())
-            lines.removeFirst();
-        while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
-            lines.removeLast();
-        if (lines.value(0).trimmed() != title)
-            out.problems << QStringLiteral("page %1 header: %2").arg(page + 1).arg(lines.value(0));
+        QStringList lines = printed.value(page).trimmed().split(u'\n');
         const QString footer = QStringLiteral("Page %1 of %2").arg(page + 1).arg(pages);
-        if (lines.value(lines.size() - 1).trimmed() != footer)
-            out.problems << QStringLiteral("page %1 footer: %2").arg(page + 1).arg(lines.last());
+        if (lines.first().trimmed() != title || lines.last().trimmed() != footer)
+            *problems += lines.first() + u'|' + lines.last() + u'\n';
         for (QString line : lines.mid(1, lines.size() - 2)) {
             const QRegularExpressionMatch number = numbered.match(line);
             if (firstNumber > 0 && number.hasMatch() && number.captured(1).toInt() == next) {
                 line = number.captured(2);
                 ++next;
             }
-            out.lines << line;
+            text << line;
         }
     }
-    return out;
+    return text.join(u' ').simplified();
 }
 
 QStringList numberedLines(int count)
@@ -117,31 +92,36 @@ private Q_SLOTS:
 
     void cleanup() { TestUtil::closeEditor(); }
 
-    void exportReadsBack_data()
+    // Exported, or printed to a PDF file with "Selection" chosen in the print
+    // dialog, and read back.
+    void pdfReadsBack_data()
     {
         QTest::addColumn<QString>("file"); // empty: typed into a new document
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<bool>("lineNumbers");
+        QTest::addColumn<int>("selected"); // from this line to the 3rd after; -1: export all
         QTest::addColumn<int>("pages"); // 0: more than one
         const QStringList definitions{
             "//*****************************************************", "#include \"weapons.vyx\"",
             "", "Fighter = 120, 4.5, \"light // not a comment\"", "\tSpeed = 300 // per second"};
         const QString longLine = QStringLiteral("word ").repeated(600).trimmed();
         // clang-format off
-        QTest::newRow("definition file") << "ship.vyx" << definitions << false << 1;
-        QTest::newRow("with line numbers") << "ship.vyx" << definitions << true << 1;
-        QTest::newRow("untitled") << "" << definitions << true << 1;
-        QTest::newRow("long line wrapped") << "long.vyx" << QStringList{"before", longLine, "after"} << true << 1;
-        QTest::newRow("several pages") << "fleet.vyx" << numberedLines(180) << true << 0;
-        QTest::newRow("rich text") << "notes.rtf" << QStringList{"Bold here", "and plain"} << false << 1;
+        QTest::newRow("definition file") << "ship.vyx" << definitions << false << -1 << 1;
+        QTest::newRow("with line numbers") << "ship.vyx" << definitions << true << -1 << 1;
+        QTest::newRow("untitled") << "" << definitions << true << -1 << 1;
+        QTest::newRow("long line wrapped") << "long.vyx" << QStringList{"before", longLine, "after"} << true << -1 << 1;
+        QTest::newRow("several pages") << "fleet.vyx" << numberedLines(180) << true << -1 << 0;
+        QTest::newRow("rich text") << "notes.rtf" << QStringList{"Bold here", "and plain"} << false << -1 << 1;
+        QTest::newRow("selection printed") << "fleet.vyx" << numberedLines(12) << true << 4 << 1;
         // clang-format on
     }
 
-    void exportReadsBack()
+    void pdfReadsBack()
     {
         QFETCH(QString, file);
         QFETCH(QStringList, lines);
         QFETCH(bool, lineNumbers);
+        QFETCH(int, selected);
         QFETCH(int, pages);
         QTemporaryDir dir;
         FrmMainWindow *w = frmMain().win();
@@ -158,110 +138,38 @@ private Q_SLOTS:
             QVERIFY(w->openDocument(dir.filePath(file)));
         }
         const QString pdf = dir.filePath("out.pdf");
-        QVERIFY(w->exportPdf(pdf));
+        if (selected < 0) {
+            QVERIFY(w->exportPdf(pdf));
+        } else {
+            // From inside line `selected` to the start of the third line
+            // after it: the three lines the selection touches.
+            QTextCursor cursor(w->rtfMain->document());
+            cursor.movePosition(QTextCursor::NextBlock, QTextCursor::MoveAnchor, selected);
+            cursor.movePosition(QTextCursor::Right);
+            cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, 3);
 
-        const PdfText text = readPdf(pdf, file.isEmpty() ? "Untitled" : file, lineNumbers ? 1 : 0);
-        QCOMPARE(text.problems.join(u'\n'), QString());
-        QCOMPARE(collapsed(text.lines), collapsed(lines));
+            w->rtfMain->setTextCursor(cursor);
+            TestUtil::whenModalShows([&](QWidget *modal) {
+                auto *selection = modal->findChild<QRadioButton *>("printSelection");
+                auto *name = modal->findChild<QLineEdit *>("filename");
+                if (selection && selection->isEnabled() && name) {
+                    selection->setChecked(true);
+                    name->setText(pdf);
+                }
+                static_cast<QDialog *>(modal)->accept();
+            });
+            w->mnuPrint->trigger();
+            lines = lines.mid(selected, 3);
+        }
+        QString problems;
+        const QString text = readPdf(pdf, file.isEmpty() ? "Untitled" : file,
+                                     lineNumbers ? qMax(1, selected + 1) : 0, &problems);
+        QCOMPARE(problems, QString());
+        QCOMPARE(text, lines.join(u' ').simplified());
         if (pages > 0)
             QCOMPARE(pdfPages(pdf), pages);
         else
             QVERIFY(pdfPages(pdf) > 1);
-    }
-
-    // File > Print... with "Selection" chosen, printed to a PDF file: only
-    // the lines the selection touches, numbered as in the document.
-    void printSelection()
-    {
-        QTemporaryDir dir;
-        FrmMainWindow *w = frmMain().win();
-        const QStringList lines = numberedLines(12);
-        QVERIFY(TestUtil::writeBytes(dir.filePath("fleet.vyx"), lines.join(u'\n').toUtf8()));
-        QVERIFY(w->openDocument(dir.filePath("fleet.vyx")));
-        QTextCursor cursor(w->rtfMain->document()->findBlockByNumber(4));
-        cursor.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 3);
-        cursor.setPosition(w->rtfMain->document()->findBlockByNumber(7).position(),
-                           QTextCursor::KeepAnchor);
-        w->rtfMain->setTextCursor(cursor);
-        const QString pdf = dir.filePath("printed.pdf");
-        bool answered = false;
-        TestUtil::whenModalShows([&](QWidget *modal) {
-            auto *dialog = qobject_cast<QPrintDialog *>(modal);
-            auto *selection = modal->findChild<QRadioButton *>("printSelection");
-            auto *name = modal->findChild<QLineEdit *>("filename");
-            answered = dialog && selection && selection->isEnabled() && name;
-            if (!answered) {
-                modal->close();
-                return;
-            }
-            selection->setChecked(true);
-            name->setText(pdf);
-            static_cast<QDialog *>(dialog)->accept();
-        });
-        w->mnuPrint->trigger();
-        QVERIFY(answered);
-        const PdfText text = readPdf(pdf, "fleet.vyx", 5);
-        QCOMPARE(text.problems.join(u'\n'), QString());
-        QCOMPARE(collapsed(text.lines), collapsed(lines.mid(4, 3)));
-    }
-
-    // The preview shows at most 200 pages, and says so when there are more.
-    void previewLimit_data()
-    {
-        QTest::addColumn<int>("lines");
-        QTest::addColumn<int>("shown");
-        QTest::addColumn<bool>("said");
-        QTest::newRow("one page") << 20 << 1 << false;
-        QTest::newRow("over 200 pages") << 15000 << 200 << true;
-    }
-
-    void previewLimit()
-    {
-        QFETCH(int, lines);
-        QFETCH(int, shown);
-        QFETCH(bool, said);
-        FrmMainWindow *w = frmMain().win();
-        w->rtfMain->setText(numberedLines(lines).join(u'\n'));
-        int pages = -1;
-        QString note;
-        std::function<void(QWidget *)> answer = [&](QWidget *modal) {
-            // The pages are made first, a big document's with a progress window.
-            if (qobject_cast<QProgressDialog *>(modal)) {
-                TestUtil::whenModalShows(answer, 60000);
-                return;
-            }
-            auto *view = modal->findChild<QPrintPreviewWidget *>();
-            auto *label = modal->findChild<QLabel *>("lblPreviewLimit");
-            pages = view ? view->pageCount() : -1;
-            note = label && label->isVisibleTo(modal) ? label->text() : QString();
-            modal->close();
-        };
-        TestUtil::whenModalShows(answer, 60000);
-        w->mnuPrintPreview->trigger();
-        QCOMPARE(pages, shown);
-        QCOMPARE(note.startsWith("The preview shows the first 200 of the document's"), said);
-    }
-
-    // Export as PDF offers NAME.pdf beside the document.
-    void exportDialogName()
-    {
-        QTemporaryDir dir;
-        FrmMainWindow *w = frmMain().win();
-        QVERIFY(TestUtil::writeBytes(dir.filePath("ship.vyx"), "Fighter = 1\n"));
-        QVERIFY(w->openDocument(dir.filePath("ship.vyx")));
-        QString offered;
-        TestUtil::whenModalShows([&](QWidget *modal) {
-            auto *dialog = qobject_cast<QFileDialog *>(modal);
-            if (!dialog) {
-                modal->close();
-                return;
-            }
-            offered = dialog->selectedFiles().value(0);
-            static_cast<QDialog *>(dialog)->accept();
-        });
-        w->mnuExportPdf->trigger();
-        QCOMPARE(offered, dir.filePath("ship.pdf"));
-        QCOMPARE(pdfPages(dir.filePath("ship.pdf")), 1);
     }
 
     // An export that cannot be completed leaves no file, or the one there
