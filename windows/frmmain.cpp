@@ -153,6 +153,7 @@ void FrmMainWindow::buildMenus()
     mnuSaveAs = addItem(mnuFile, "mnuSaveAs", QStringLiteral("Save As..."),
                         QKeySequence(Qt::CTRL | Qt::Key_S), &FrmMainWindow::mnuSaveAs_Click);
     buildFileHistoryMenus();
+    buildPrintMenu();
     mnuSep = addSeparator(mnuFile, "mnuSep");
     mnuExit = addItem(mnuFile, "mnuExit", QStringLiteral("Exit"), QKeySequence(),
                       &FrmMainWindow::mnuExit_Click);
