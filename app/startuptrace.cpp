@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <sys/resource.h>
 
 namespace {
 
@@ -31,9 +32,12 @@ protected:
             QTimer::singleShot(0, this, [] {
                 timespec ts{};
                 clock_gettime(CLOCK_MONOTONIC, &ts);
-                std::fprintf(stderr, "vyx-startup first-paint-ns %lld rss-kb %ld\n",
+                rusage usage{};
+                getrusage(RUSAGE_SELF, &usage);
+                std::fprintf(stderr,
+                             "vyx-startup first-paint-ns %lld rss-kb %ld minor-faults %ld\n",
                              static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec,
-                             residentMemoryKb());
+                             residentMemoryKb(), usage.ru_minflt);
                 std::fflush(stderr);
                 QCoreApplication::exit(0);
             });

@@ -1,6 +1,9 @@
 // The editor's benchmark: times what a user waits for on big documents, on
 // the real editor window, and the start-up of the real program under Xvfb.
 // Each figure is the median of several runs; the table shows min and max.
+// After each time, NAME_faults gives the minor page faults the whole process
+// took meanwhile: the same on every machine, while what a fault costs varies
+// a hundredfold between hosts (page_fault_cost_us at the top).
 
 #include "definitionview.h"
 #include "document.h"
@@ -37,6 +40,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
@@ -59,34 +63,124 @@ struct Figure
 };
 
 std::vector<Figure> g_figures;
+// What the machine is like, printed above the figures.
+std::vector<QByteArray> g_machine;
 int g_runs = 5;
+
+// Counts are printed whole, times and sizes to a tenth.
+QByteArray shown(double value, const QByteArray &unit)
+{
+    return QByteArray::number(value, 'f', unit == "faults" ? 0 : 1);
+}
 
 void record(const QByteArray &name, const QByteArray &unit, const std::vector<double> &runs)
 {
     g_figures.push_back({name, unit, runs});
     const Figure &f = g_figures.back();
-    std::fprintf(stderr, "  %-32s %10.1f %s\n", f.name.constData(), f.median(), f.unit.constData());
+    std::fprintf(stderr, "  %-32s %10s %s\n", f.name.constData(),
+                 shown(f.median(), unit).constData(), f.unit.constData());
 }
 
-double elapsedMs(QElapsedTimer &t)
+// The minor page faults of the whole process so far: each first touch of a
+// page the process had not used, which is most of what a cold heap costs.
+long minorFaults()
 {
-    return t.nsecsElapsed() / 1e6;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+double elapsedMs(const QElapsedTimer &timer)
+{
+    return timer.nsecsElapsed() / 1e6;
+}
+
+// The time and the page faults of one measure.
+class Span
+{
+public:
+    Span() { restart(); }
+    void restart()
+    {
+        m_faults = minorFaults();
+        m_clock.start();
+    }
+    double ms() const { return m_clock.nsecsElapsed() / 1e6; }
+    double faults() const { return double(minorFaults() - m_faults); }
+
+private:
+    QElapsedTimer m_clock;
+    long m_faults = 0;
+};
+
+// Records a time figure NAME_ms and right after it NAME_faults.
+void recordTimed(const QByteArray &name, const std::vector<double> &ms,
+                 const std::vector<double> &faults)
+{
+    record(name, "ms", ms);
+    QByteArray faultsName = name;
+    if (faultsName.endsWith("_ms"))
+        faultsName.chop(3);
+    record(faultsName + "_faults", "faults", faults);
 }
 
 // Runs `prepare` untimed and `measure` timed, g_runs times.
 void timeIt(const QByteArray &name, const std::function<void()> &prepare,
             const std::function<void()> &measure)
 {
-    std::vector<double> runs;
+    std::vector<double> runs, faults;
     for (int i = 0; i < g_runs; ++i) {
         if (prepare)
             prepare();
-        QElapsedTimer t;
-        t.start();
+        const Span span;
         measure();
-        runs.push_back(elapsedMs(t));
+        runs.push_back(span.ms());
+        faults.push_back(span.faults());
     }
-    record(name, "ms", runs);
+    recordTimed(name, runs, faults);
+}
+
+void noteMachine(const QByteArray &line)
+{
+    g_machine.push_back(line);
+    std::fprintf(stderr, "  %s\n", line.constData());
+}
+
+// What the first touch of a fresh 4 KiB page costs here, from touching
+// 100 MB of them (huge pages refused), against writing them again once
+// mapped; and the kernel's transparent-huge-page setting.
+void measureMachine()
+{
+    constexpr size_t bytes = 100 * 1024 * 1024;
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    void *mapped = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped != MAP_FAILED) {
+        madvise(mapped, bytes, MADV_NOHUGEPAGE);
+        auto *p = static_cast<volatile char *>(mapped);
+        const Span first;
+        for (size_t at = 0; at < bytes; at += size_t(pageSize))
+            p[at] = 1;
+        const double firstUs = first.ms() * 1000;
+        const double faults = qMax(1.0, first.faults());
+        const Span again;
+        for (size_t at = 0; at < bytes; at += size_t(pageSize))
+            p[at] = 2;
+        const double againUs = again.ms() * 1000;
+        munmap(mapped, bytes);
+        noteMachine("page_fault_cost_us " + QByteArray::number(firstUs / faults, 'f', 2) + " us");
+        noteMachine("page_rewrite_cost_us "
+                    + QByteArray::number(againUs / (double(bytes) / double(pageSize)), 'f', 3)
+                    + " us");
+    }
+    QFile thp(QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled"));
+    QByteArray setting = "unknown";
+    if (thp.open(QIODevice::ReadOnly)) {
+        const QByteArray all = thp.readAll();
+        const qsizetype open = all.indexOf('['), close = all.indexOf(']');
+        if (open >= 0 && close > open)
+            setting = all.mid(open + 1, close - open - 1);
+    }
+    noteMachine("transparent_hugepage " + setting + " setting");
 }
 
 // Paints the control now, as the user would see it.
@@ -130,35 +224,38 @@ void loadPlain(const QTemporaryDir &dir, int mb)
     writeFile(path, bytes);
     const QString text = decodeText(bytes).text;
 
-    timeIt(
-        "load_plain_" + QByteArray::number(mb) + "mb_ms", [] { freshEditor(); },
-        [&] {
-            document()->load(path);
-            paintNow(editor());
-        });
+    // The widget's own floor: a QPlainTextEdit with the editor's size, font
+    // and wrapping, given the decoded text in place of its own.
+    freshEditor();
+    QPlainTextEdit bare;
+    bare.resize(editor()->size());
+    bare.setFont(editor()->font());
+    bare.setLineWrapMode(editor()->lineWrapMode());
+    bare.show();
 
-    // The widget's own floor: a fresh QPlainTextEdit with the editor's size,
-    // font and wrapping, given the decoded text.
-    std::unique_ptr<QPlainTextEdit> bare;
-    timeIt(
-        "baseline_setplaintext_" + QByteArray::number(mb) + "mb_ms",
-        [&] {
-            bare.reset();
-            bare = std::make_unique<QPlainTextEdit>();
-            bare->resize(editor()->size());
-            bare->setFont(editor()->font());
-            bare->setLineWrapMode(editor()->lineWrapMode());
-            bare->show();
-            QCoreApplication::processEvents();
-        },
-        [&] {
-            bare->setPlainText(text);
-            paintNow(bare.get());
-        });
+    // Both sides start from the same heap: each replaces a document of the
+    // same size, as opening one file after another does, after one untimed
+    // run. (Taking turns would have two big documents of each side in the
+    // heap at once, which is not what a user's heap looks like.)
+    const auto load = [&] {
+        document()->load(path);
+        paintNow(editor());
+    };
+    const auto setText = [&] {
+        bare.setPlainText(text);
+        paintNow(&bare);
+    };
+    const QByteArray size = QByteArray::number(mb) + "mb";
+    load();
+    timeIt("load_plain_" + size + "_ms", nullptr, load);
+    freshEditor();
+    setText();
+    timeIt("baseline_setplaintext_" + size + "_ms", nullptr, setText);
 }
 
 // A child process that loads one file and reports its resident memory, the
-// peak while saving it and what is left once New has dropped it, so that the
+// peak while saving it, what is left once New has dropped it, and once the
+// editor has been idle long enough to hand that memory back, so that the
 // figures are not inflated by earlier runs of this process.
 int rssProbe(const QString &path, const QString &out)
 {
@@ -179,13 +276,16 @@ int rssProbe(const QString &path, const QString &out)
     frmMain().win()->mnuNew->trigger();
     paintNow(editor());
     std::printf("%.1f\n", residentMemoryKb() / 1024.0);
+    // Its memory is kept for a next document until the editor is idle.
+    QTest::qWait(idleTrimDelayMs + 500);
+    std::printf("%.1f\n", residentMemoryKb() / 1024.0);
     return 0;
 }
 
 void measureRss(const QTemporaryDir &dir)
 {
     const QString path = dir.filePath(QStringLiteral("plain10.vyx"));
-    std::vector<double> after, save, closed;
+    std::vector<double> after, save, closed, idle;
     for (int i = 0; i < g_runs; ++i) {
         QProcess p;
         p.start(QCoreApplication::applicationFilePath(),
@@ -195,10 +295,12 @@ void measureRss(const QTemporaryDir &dir)
         after.push_back(lines.value(0).toDouble());
         save.push_back(lines.value(1).toDouble());
         closed.push_back(lines.value(2).toDouble());
+        idle.push_back(lines.value(3).toDouble());
     }
     record("rss_after_10mb_mb", "MB", after);
     record("rss_peak_save_10mb_mb", "MB", save);
     record("rss_after_new_10mb_mb", "MB", closed);
+    record("rss_idle_after_new_10mb_mb", "MB", idle);
 }
 
 // Opens a file as the user does and waits while it loads in the background:
@@ -210,12 +312,26 @@ public:
     QElapsedTimer clock;
     qint64 last = 0;
     qint64 longestGap = 0;
+    long lastFaults = 0;
+    long longestGapFaults = 0;
+    void restartGaps()
+    {
+        last = clock.nsecsElapsed();
+        lastFaults = minorFaults();
+        longestGap = 0;
+        longestGapFaults = 0;
+    }
     bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() == QEvent::Paint) {
             const qint64 now = clock.nsecsElapsed();
-            longestGap = qMax(longestGap, now - last);
+            const long faults = minorFaults();
+            if (now - last > longestGap) {
+                longestGap = now - last;
+                longestGapFaults = faults - lastFaults;
+            }
             last = now;
+            lastFaults = faults;
         }
         return false;
     }
@@ -224,29 +340,32 @@ public:
 void backgroundLoad(const QTemporaryDir &dir, int mb)
 {
     const QString path = dir.filePath(QStringLiteral("plain%1.vyx").arg(mb));
-    std::vector<double> first, full, gap;
+    std::vector<double> first, full, gap, firstFaults, fullFaults, gapFaults;
     for (int i = 0; i < g_runs; ++i) {
         freshEditor();
         PaintClock paints;
         editor()->viewport()->installEventFilter(&paints);
+        const Span span;
         paints.clock.start();
         frmMain().win()->openDocument(path);
         paintNow(editor());
         first.push_back(paints.clock.nsecsElapsed() / 1e6);
+        firstFaults.push_back(span.faults());
         // The wait for the first screen is the figure above, not a gap.
-        paints.last = paints.clock.nsecsElapsed();
-        paints.longestGap = 0;
+        paints.restartGaps();
         while (document()->isLoading())
             QCoreApplication::processEvents();
         paintNow(editor());
         full.push_back(paints.clock.nsecsElapsed() / 1e6);
+        fullFaults.push_back(span.faults());
         gap.push_back(paints.longestGap / 1e6);
+        gapFaults.push_back(double(paints.longestGapFaults));
         editor()->viewport()->removeEventFilter(&paints);
     }
     const QByteArray size = QByteArray::number(mb) + "mb";
-    record("first_screen_" + size + "_ms", "ms", first);
-    record("fully_loaded_" + size + "_ms", "ms", full);
-    record("longest_paint_gap_" + size + "_ms", "ms", gap);
+    recordTimed("first_screen_" + size + "_ms", first, firstFaults);
+    recordTimed("fully_loaded_" + size + "_ms", full, fullFaults);
+    recordTimed("longest_paint_gap_" + size + "_ms", gap, gapFaults);
 }
 
 void editsOnBigDocuments(const QTemporaryDir &dir)
@@ -405,13 +524,6 @@ double threadCpuMs()
     return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 
-long minorFaults()
-{
-    struct rusage usage = {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_minflt;
-}
-
 // The recovery journal of a big document. A key typed while the whole text
 // is being written waits at most for one slice of it to be copied (measured
 // here: that slice, the key, the paint). Once the journal holds the text,
@@ -560,24 +672,25 @@ void replaceAllAtScale(const QTemporaryDir &dir)
     const QString path = dir.filePath(QStringLiteral("values10.vyx"));
     const QByteArray bytes = makeValueListText(10 * 1024 * 1024);
     writeFile(path, bytes);
-    std::vector<double> replace, undo;
+    std::vector<double> replace, undo, replaceFaults, undoFaults;
     QString status;
     bool restored = true;
     for (int i = 0; i < g_runs; ++i) {
         openReplaceAll(path);
-        QElapsedTimer t;
-        t.start();
+        Span span;
         clickReplaceAll();
-        replace.push_back(elapsedMs(t));
+        replace.push_back(span.ms());
+        replaceFaults.push_back(span.faults());
         status = frmMain().win()->frmReplace->lblStatus->text();
-        t.restart();
+        span.restart();
         frmMain().win()->mnuUndo->trigger();
         paintNow(editor());
-        undo.push_back(elapsedMs(t));
+        undo.push_back(span.ms());
+        undoFaults.push_back(span.faults());
         restored = restored && editor()->Text().toLatin1() == bytes;
     }
-    record("replace_all_5m_hits_10mb_ms", "ms", replace);
-    record("undo_replace_all_5m_hits_10mb_ms", "ms", undo);
+    recordTimed("replace_all_5m_hits_10mb_ms", replace, replaceFaults);
+    recordTimed("undo_replace_all_5m_hits_10mb_ms", undo, undoFaults);
     std::fprintf(stderr, "  (replace all: \"%s\"; one undo restores the file: %s)\n",
                  qPrintable(status), restored ? "yes" : "NO");
 
@@ -614,6 +727,13 @@ bool wanted(const char *part)
 {
     const QByteArray only = qgetenv("BENCH_ONLY");
     return only.isEmpty() || only.split(',').contains(part);
+}
+
+// BENCH_MB=50 loads only the sizes named (in MB); all of them by default.
+bool wantedSize(int mb)
+{
+    const QByteArray only = qgetenv("BENCH_MB");
+    return only.isEmpty() || only.split(',').contains(QByteArray::number(mb));
 }
 
 // A key typed at the end of a line just under the length limit, for ASCII
@@ -802,7 +922,7 @@ void startup(const QString &binary, const QString &file)
     // started with a file of 10 MB: its first screen.
     const QStringList variants{QString(), file};
     for (const QString &arg : variants) {
-        std::vector<double> times, rss;
+        std::vector<double> times, rss, faults;
         for (int i = 0; i < g_runs + 1; ++i) {
             QProcess app;
             app.setProcessEnvironment(env);
@@ -819,16 +939,17 @@ void startup(const QString &binary, const QString &file)
                 continue;
             times.push_back((words.value(at + 1).toLongLong() - t0) / 1e6);
             rss.push_back(words.value(at + 3).toDouble() / 1024.0);
+            faults.push_back(words.value(at + 5).toDouble());
         }
         if (times.empty()) {
             std::fprintf(stderr, "  (the program reported no first paint)\n");
             continue;
         }
         if (arg.isEmpty()) {
-            record("startup_first_paint_ms", "ms", times);
+            recordTimed("startup_first_paint_ms", times, faults);
             record("startup_rss_mb", "MB", rss);
         } else {
-            record("startup_first_screen_10mb_ms", "ms", times);
+            recordTimed("startup_first_screen_10mb_ms", times, faults);
         }
     }
     xvfb.terminate();
@@ -867,6 +988,7 @@ int main(int argc, char *argv[])
     installHelpMenu();
 
     std::fprintf(stderr, "VYX Editor benchmark: median of %d runs\n", g_runs);
+    measureMachine();
     for (int mb : {10, 50}) {
         writeFile(dir.filePath(QStringLiteral("plain%1.vyx").arg(mb)),
                   makeDefinitionText(qint64(mb) * 1024 * 1024));
@@ -875,10 +997,14 @@ int main(int argc, char *argv[])
     if (wanted("startup"))
         startup(binary, file10);
     if (wanted("load")) {
-        for (int mb : {1, 10, 50})
-            loadPlain(dir, mb);
-        for (int mb : {1, 10, 50})
-            backgroundLoad(dir, mb);
+        for (int mb : {1, 10, 50}) {
+            if (wantedSize(mb))
+                loadPlain(dir, mb);
+        }
+        for (int mb : {1, 10, 50}) {
+            if (wantedSize(mb))
+                backgroundLoad(dir, mb);
+        }
     }
     if (wanted("rss"))
         measureRss(dir);
@@ -903,15 +1029,25 @@ int main(int argc, char *argv[])
             loadRtf(dir, mb);
     }
 
+    std::printf("\n");
+    for (const QByteArray &line : g_machine)
+        std::printf("%s\n", line.constData());
     std::printf("\n%-32s %10s %10s %10s  %s\n", "figure", "median", "min", "max", "unit");
     for (const Figure &f : g_figures) {
         const auto [lo, hi] = std::minmax_element(f.runs.begin(), f.runs.end());
-        std::printf("%-32s %10.1f %10.1f %10.1f  %s\n", f.name.constData(), f.median(), *lo, *hi,
-                    f.unit.constData());
+        std::printf("%-32s %10s %10s %10s  %s\n", f.name.constData(),
+                    shown(f.median(), f.unit).constData(), shown(*lo, f.unit).constData(),
+                    shown(*hi, f.unit).constData(), f.unit.constData());
     }
     std::printf("\n");
-    for (const Figure &f : g_figures)
-        std::printf("%s %.1f %s\n", f.name.constData(), f.median(), f.unit.constData());
-    frmMain().rtfMain()->document()->setModified(false);
+    for (const QByteArray &line : g_machine)
+        std::printf("%s\n", line.constData());
+    for (const Figure &f : g_figures) {
+        std::printf("%s %s %s\n", f.name.constData(), shown(f.median(), f.unit).constData(),
+                    f.unit.constData());
+    }
+    // Parts chosen by BENCH_ONLY may never have shown the editor.
+    if (frmMain().isLoaded())
+        frmMain().rtfMain()->document()->setModified(false);
     return 0;
 }

@@ -1,6 +1,9 @@
 #include "memory.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QPointer>
+#include <QTimer>
 
 #include <malloc.h>
 
@@ -9,13 +12,16 @@ void tuneAllocatorForLargeDocuments()
 #if defined(__GLIBC__)
     // By default glibc hands every freed block of a few MB straight back to
     // the system, so each load, copy or save of a big document pays the page
-    // faults of fresh memory again: measured, that is a third of the time of
-    // loading 10 MB. Serving blocks up to 32 MB (glibc's ceiling) from the
-    // heap and keeping up to 128 MB of freed heap for reuse removes that cost.
-    // Memory still kept once a large document has gone is handed back by
-    // returnFreedMemory().
-    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
-    mallopt(M_TRIM_THRESHOLD, 128 * 1024 * 1024);
+    // faults of fresh memory again: where the first touch of a page is dear
+    // that is most of the time of a load. Every block comes from the heap
+    // instead (the text of a 10 MB file lives in a block of 32 MiB, just over
+    // the largest glibc would otherwise keep there), and freed blocks stay
+    // for reuse: a load fills the memory of the document before last, even
+    // of a file of 50 MB. Only a free top of the heap over 512 MB goes back
+    // at once; the rest goes back when the editor has been idle a while
+    // (returnFreedMemoryWhenIdle).
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
 #endif
 }
 
@@ -24,6 +30,40 @@ void returnFreedMemory()
 #if defined(__GLIBC__)
     malloc_trim(0);
 #endif
+}
+
+namespace {
+
+// The one idle trim, restarted by each large document that goes.
+QTimer *idleTrimTimer()
+{
+    static QPointer<QTimer> timer;
+    if (!timer) {
+        timer = new QTimer(QCoreApplication::instance());
+        timer->setSingleShot(true);
+        timer->setInterval(idleTrimDelayMs);
+        QObject::connect(timer, &QTimer::timeout, timer, returnFreedMemory);
+    }
+    return timer;
+}
+
+} // namespace
+
+void returnFreedMemoryWhenIdle()
+{
+    if (QCoreApplication::instance())
+        idleTrimTimer()->start();
+}
+
+void keepFreedMemory()
+{
+    if (QCoreApplication::instance())
+        idleTrimTimer()->stop();
+}
+
+bool isIdleTrimPending()
+{
+    return QCoreApplication::instance() && idleTrimTimer()->isActive();
 }
 
 namespace {

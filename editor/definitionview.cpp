@@ -135,28 +135,52 @@ void DefinitionView::recolourNow()
 
 void DefinitionView::updateFormats()
 {
+    m_formats = formatsOn(m_edit->palette());
+}
+
+DefinitionView::Formats DefinitionView::formatsOn(const QPalette &palette)
+{
     // Comments, directives and include names take their hues from the
     // palette; numbers, strings and the missing-file mark have no role there
     // and take fixed hues. Every colour is then made to read on the base.
-    const QPalette palette = m_edit->palette();
     const QColor base = palette.color(QPalette::Active, QPalette::Base);
     const QColor text = palette.color(QPalette::Active, QPalette::Text);
     const auto onBase = [&base](const QColor &hue) { return readable(hue, base); };
 
-    m_formats.comment = coloured(onBase(mixed(text, base, 0.45)));
-    m_formats.separator = m_formats.comment;
-    m_formats.separator.setFontWeight(QFont::Bold);
-    m_formats.directive = coloured(onBase(palette.color(QPalette::Active, QPalette::LinkVisited)));
-    m_formats.includeName = coloured(onBase(palette.color(QPalette::Active, QPalette::Link)));
-    m_formats.includeName.setFontUnderline(true);
-    m_formats.missingInclude = m_formats.includeName;
-    m_formats.missingInclude.setUnderlineStyle(QTextCharFormat::WaveUnderline);
-    m_formats.missingInclude.setUnderlineColor(onBase(QColor(0xe0, 0x1b, 0x24)));
-    m_formats.number = coloured(onBase(QColor(0x00, 0x83, 0x8f)));
-    m_formats.string = coloured(onBase(QColor(0xb3, 0x5c, 0x00)));
+    Formats formats;
+    formats.comment = coloured(onBase(mixed(text, base, 0.45)));
+    formats.separator = formats.comment;
+    formats.separator.setFontWeight(QFont::Bold);
+    formats.directive = coloured(onBase(palette.color(QPalette::Active, QPalette::LinkVisited)));
+    formats.includeName = coloured(onBase(palette.color(QPalette::Active, QPalette::Link)));
+    formats.includeName.setFontUnderline(true);
+    formats.missingInclude = formats.includeName;
+    formats.missingInclude.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+    formats.missingInclude.setUnderlineColor(onBase(QColor(0xe0, 0x1b, 0x24)));
+    formats.number = coloured(onBase(QColor(0x00, 0x83, 0x8f)));
+    formats.string = coloured(onBase(QColor(0xb3, 0x5c, 0x00)));
+    return formats;
 }
 
-QList<QTextLayout::FormatRange> DefinitionView::formatsFor(const QString &line)
+QList<QTextLayout::FormatRange> DefinitionView::paperFormatsFor(const QString &line)
+{
+    if (!m_coloursEnabled)
+        return {};
+    // Paper is white whatever the screen shows: black text, and the link
+    // hues of a light desktop, made to read on white as on screen.
+    static const Formats paper = [] {
+        QPalette palette;
+        palette.setColor(QPalette::Base, Qt::white);
+        palette.setColor(QPalette::Text, Qt::black);
+        palette.setColor(QPalette::Link, QColor(0x1a, 0x5f, 0xb4));
+        palette.setColor(QPalette::LinkVisited, QColor(0x81, 0x3d, 0x9c));
+        return formatsOn(palette);
+    }();
+    return formatsFor(line, paper);
+}
+
+QList<QTextLayout::FormatRange> DefinitionView::formatsFor(const QString &line,
+                                                           const Formats &formats)
 {
     QList<QTextLayout::FormatRange> out;
     const QList<DefinitionSyntax::Span> spans = DefinitionSyntax::spans(line);
@@ -165,26 +189,26 @@ QList<QTextLayout::FormatRange> DefinitionView::formatsFor(const QString &line)
         const QTextCharFormat *format = nullptr;
         switch (span.kind) {
         case Kind::Comment:
-            format = &m_formats.comment;
+            format = &formats.comment;
             break;
         case Kind::Separator:
-            format = &m_formats.separator;
+            format = &formats.separator;
             break;
         case Kind::Directive:
-            format = &m_formats.directive;
+            format = &formats.directive;
             break;
         case Kind::IncludeName: {
             const QString target = DefinitionSyntax::resolveInclude(
                 m_model->filePath(), DefinitionSyntax::include(line).name);
-            format = target.isEmpty() || includeExists(target) ? &m_formats.includeName
-                                                               : &m_formats.missingInclude;
+            format = target.isEmpty() || includeExists(target) ? &formats.includeName
+                                                               : &formats.missingInclude;
             break;
         }
         case Kind::Number:
-            format = &m_formats.number;
+            format = &formats.number;
             break;
         case Kind::String:
-            format = &m_formats.string;
+            format = &formats.string;
             break;
         }
         out.append({span.start, span.length, *format});
@@ -200,7 +224,7 @@ bool DefinitionView::colourBlock(const QTextBlock &block)
     constexpr int longestColouredLine = 4096;
     QList<QTextLayout::FormatRange> wanted;
     if (m_coloursEnabled && !m_edit->hasFormatting() && block.length() <= longestColouredLine)
-        wanted = formatsFor(block.text());
+        wanted = formatsFor(block.text(), m_formats);
     QTextLayout *layout = block.layout();
     if (layout->formats() == wanted)
         return false;

@@ -12,6 +12,7 @@ class Document;
 class QAction;
 class QContextMenuEvent;
 class QMouseEvent;
+class QPalette;
 class QTextBlock;
 class QTextDocument;
 class RichTextBox;
@@ -43,6 +44,10 @@ public:
     QAction *openIncludedAction() const { return m_openIncluded; }
     QAction *backAction() const { return m_back; }
 
+    // The colours of a line as printed: worked out for white paper,
+    // whatever the screen's palette; none while colours are off.
+    QList<QTextLayout::FormatRange> paperFormatsFor(const QString &line);
+
 Q_SIGNALS:
     // The user follows an include, or goes back to the including file: the
     // window opens path, after the "Save Changes?" question.
@@ -66,10 +71,11 @@ private:
     void watchDocument();
     void recolourChange(QTextDocument *doc, int position, int added);
     void updateFormats();
+    static Formats formatsOn(const QPalette &palette);
     void colourShownLines();
     void recolourNow();
     bool colourBlock(const QTextBlock &block);
-    QList<QTextLayout::FormatRange> formatsFor(const QString &line);
+    QList<QTextLayout::FormatRange> formatsFor(const QString &line, const Formats &formats);
     bool includeExists(const QString &path, bool fresh = false);
     QString includeTarget(const QTextBlock &block);
     QString includeTargetUnder(const QPoint &pos);

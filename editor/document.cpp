@@ -95,10 +95,11 @@ Document::Document(QObject *parent)
 Document::~Document()
 {
     m_load.reset();
-    // The text documents go with this object's children, after this; their
-    // memory can go back to the system once control is back in the event loop.
+    // The text documents go with this object's children, after this. Their
+    // memory is kept for a while: the next document is most likely opened
+    // soon, and would otherwise fault in every page again.
     if (m_doc->characterCount() > loadPieceBytes)
-        QTimer::singleShot(0, QCoreApplication::instance(), returnFreedMemory);
+        returnFreedMemoryWhenIdle();
 }
 
 qint64 Document::maxFileSize()
@@ -398,6 +399,8 @@ bool Document::startLoad(const QString &path, bool richText, const FileEncoding 
 {
     cancelLoad();
     m_errorString.clear();
+    // The memory of documents gone before is what this load will fill.
+    keepFreedMemory();
     std::unique_ptr<Load> load = prepareLoad(path, richText, chosen);
     if (!load)
         return false;
@@ -525,10 +528,17 @@ void Document::completeLoad()
     done->pieces.reset();
     done->file.releaseBytes();
     m_file = std::move(done->file);
-    delete done->earlier;
+    dropDocument(done->earlier);
     done.reset();
-    returnFreedMemory();
     Q_EMIT loadEnded(true);
+}
+
+void Document::dropDocument(QTextDocument *doc)
+{
+    // Kept warm for the next load rather than handed back at once.
+    if (doc->characterCount() > loadPieceBytes)
+        returnFreedMemoryWhenIdle();
+    delete doc;
 }
 
 void Document::cancelLoad()
@@ -541,9 +551,8 @@ void Document::cancelLoad()
     m_doc = load->earlier;
     setFilePath(load->earlierPath);
     Q_EMIT documentReplaced();
-    delete loaded;
+    dropDocument(loaded);
     load.reset();
-    returnFreedMemory();
     Q_EMIT loadEnded(false);
 }
 

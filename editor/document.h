@@ -212,6 +212,8 @@ private:
     void scheduleLoadStep();
     void runLoadStep();
     void completeLoad();
+    // Deletes a text document that is no longer shown nor kept aside.
+    void dropDocument(QTextDocument *doc);
 
     QTextDocument *m_doc = nullptr;
     std::unique_ptr<Load> m_load;

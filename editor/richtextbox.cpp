@@ -202,8 +202,9 @@ void RichTextBox::setText(const QString &text)
         setPlainText(text);
     });
     document()->setModified(true);
+    // The large document's memory is kept a while for the next one.
     if (wasLarge)
-        returnFreedMemory();
+        returnFreedMemoryWhenIdle();
 }
 
 bool RichTextBox::hasFormatting() const

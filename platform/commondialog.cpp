@@ -18,7 +18,7 @@ CommonDialog::CommonDialog(QWidget *owner, const QStringList &nameFilters, int f
 void CommonDialog::configure(QFileDialog &dialog, bool save) const
 {
     dialog.setObjectName(QStringLiteral("cdl1Dialog"));
-    dialog.setWindowTitle(save ? tr("Save As") : tr("Open"));
+    dialog.setWindowTitle(!Title.isEmpty() ? Title : save ? tr("Save As") : tr("Open"));
     dialog.setAccessibleName(dialog.windowTitle());
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);

@@ -19,6 +19,8 @@ public:
     // hidden), so a description may carry parentheses of its own.
     CommonDialog(QWidget *owner, const QStringList &nameFilters, int filterIndex);
 
+    // The dialog's caption; Open or Save As when empty.
+    QString Title;
     // Where the next dialog starts: a folder, or a file whose folder is meant.
     QString InitDir;
     // After a dialog, the full path chosen; before one, the name it starts with.

@@ -149,10 +149,11 @@ void FrmMainWindow::buildMenus()
                       QKeySequence(Qt::CTRL | Qt::Key_O), &FrmMainWindow::mnuOpen_Click);
     mnuSave = addItem(mnuFile, "mnuSave", QStringLiteral("Save"), QKeySequence(),
                       &FrmMainWindow::mnuSave_Click);
-    // Ctrl+S belongs to "Save As...": the editor's users know it that way.
+    // Ctrl+S is this editor's key for "Save As...", and Save has none.
     mnuSaveAs = addItem(mnuFile, "mnuSaveAs", QStringLiteral("Save As..."),
                         QKeySequence(Qt::CTRL | Qt::Key_S), &FrmMainWindow::mnuSaveAs_Click);
     buildFileHistoryMenus();
+    buildPrintMenu();
     mnuSep = addSeparator(mnuFile, "mnuSep");
     mnuExit = addItem(mnuFile, "mnuExit", QStringLiteral("Exit"), QKeySequence(),
                       &FrmMainWindow::mnuExit_Click);

@@ -25,6 +25,7 @@ class QAction;
 class QFrame;
 class QMenu;
 class QProgressBar;
+class QPagedPaintDevice;
 class QPushButton;
 class QTimer;
 class QUrl;
@@ -65,6 +66,10 @@ public:
     QAction *mnuCompareSaved = nullptr;
     CommonDialog *cdlCompare = nullptr;
     QPointer<FrmCompare> frmCompare;
+    QAction *mnuSepPrint = nullptr;
+    QAction *mnuPrint = nullptr;
+    QAction *mnuPrintPreview = nullptr;
+    QAction *mnuExportPdf = nullptr;
     QAction *mnuSep = nullptr;
     QAction *mnuExit = nullptr;
 
@@ -181,6 +186,15 @@ public:
     void mnuZoomOut_Click();
     void mnuResetZoom_Click();
 
+    // The File menu's printing (printcommands.cpp).
+    void mnuPrint_Click();
+    void mnuPrintPreview_Click();
+    void mnuExportPdf_Click();
+    // Writes the document to a PDF file at path, as Export as PDF does once
+    // the file is chosen: all or nothing, the reason told on failure or
+    // nothing on Cancel. True once the file is complete.
+    bool exportPdf(const QString &path);
+
     // Asks "Save Changes?" when the document has unsaved changes. Returns true
     // when the caller may go on and drop the text: nothing to save, the user
     // said No, or the save the user asked for succeeded. During a load the
@@ -238,6 +252,13 @@ private:
     void buildCompareMenu();
     // Shows the Compare window (one at a time) comparing the document with path.
     void openCompare(const QString &path, const QString &name);
+    void buildPrintMenu();
+    // Lays out the document (or its selected lines) on the device's pages
+    // and paints them, at most pageLimit of them (0: no limit), with a
+    // progress window for a big document. Returns the number of pages the
+    // document makes, -1 when the user cancelled, -2 when the device
+    // could not be painted on.
+    int printPages(QPagedPaintDevice *device, bool selectionOnly, int pageLimit = 0);
     void fillRecentFiles();
     // Keeps the caret and scroll of the document's file for its next opening.
     void rememberPlace();
@@ -271,6 +292,8 @@ private:
     QTimer *m_showLoading = nullptr;
     // The menu items' states from before a load, given back after it.
     QHash<QAction *, bool> m_enabledBeforeLoad;
+    // Where Export as PDF last wrote, for untitled documents.
+    CommonDialog *cdlPdf = nullptr;
     // Points added to the text's size by zooming.
     int m_zoom = 0;
     // A journal failure was told in a message: later ones only in the status bar.
