@@ -342,48 +342,50 @@ void TestDocument::saveQuestions()
         document.accept(question);
     QVERIFY(document.save(target));
     QTEST(TestUtil::readBytes(target), "saved");
-    // The memory of a large document that goes is kept for the next load and
-    // handed back only once the editor has been idle a while; a load cancels that.
-    void TestDocument::freedMemoryWaitsForIdle_data()
-    {
-        QTest::addColumn<QStringList>("steps");
-        QTest::addColumn<bool>("pending");
-        // clang-format off
+}
+
+// The memory of a large document that goes is kept for the next load and
+// handed back only once the editor has been idle a while; a load cancels that.
+void TestDocument::freedMemoryWaitsForIdle_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<bool>("pending");
+    // clang-format off
     QTest::newRow("a large file loaded") << QStringList{"large"} << false;
     QTest::newRow("a small one replaced") << QStringList{"small", "large"} << false;
     QTest::newRow("a large one replaced") << QStringList{"large", "small"} << true;
     QTest::newRow("New drops a large one") << QStringList{"large", "new"} << true;
     QTest::newRow("New, then a load") << QStringList{"large", "new", "small"} << false;
     QTest::newRow("the document goes") << QStringList{"large", "delete"} << true;
-        // clang-format on
-    }
+    // clang-format on
+}
 
-    void TestDocument::freedMemoryWaitsForIdle()
-    {
-        QFETCH(QStringList, steps);
-        QFETCH(bool, pending);
-        QTemporaryDir dir;
-        const QString small = dir.filePath(QStringLiteral("small.vyx"));
-        const QString large = dir.filePath(QStringLiteral("large.vyx"));
-        QVERIFY(TestUtil::writeBytes(small, "Fighter = 1\n"));
-        QVERIFY(TestUtil::writeBytes(large, QByteArray("Fighter = 1, 2, 3\n").repeated(20000)));
-        keepFreedMemory();
-        auto document = std::make_unique<Document>();
-        auto box = std::make_unique<RichTextBox>();
-        box->setModel(document.get());
-        for (const QString &step : std::as_const(steps)) {
-            if (step == "new") {
-                box->setText(QString());
-            } else if (step == "delete") {
-                box.reset();
-                document.reset();
-            } else {
-                QVERIFY(document->load(step == "large" ? large : small, false));
-            }
+void TestDocument::freedMemoryWaitsForIdle()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(bool, pending);
+    QTemporaryDir dir;
+    const QString small = dir.filePath(QStringLiteral("small.vyx"));
+    const QString large = dir.filePath(QStringLiteral("large.vyx"));
+    QVERIFY(TestUtil::writeBytes(small, "Fighter = 1\n"));
+    QVERIFY(TestUtil::writeBytes(large, QByteArray("Fighter = 1, 2, 3\n").repeated(20000)));
+    keepFreedMemory();
+    auto document = std::make_unique<Document>();
+    auto box = std::make_unique<RichTextBox>();
+    box->setModel(document.get());
+    for (const QString &step : std::as_const(steps)) {
+        if (step == "new") {
+            box->setText(QString());
+        } else if (step == "delete") {
+            box.reset();
+            document.reset();
+        } else {
+            QVERIFY(document->load(step == "large" ? large : small, false));
         }
-        QCOMPARE(isIdleTrimPending(), pending);
-        keepFreedMemory();
     }
+    QCOMPARE(isIdleTrimPending(), pending);
+    keepFreedMemory();
+}
 
-    QTEST_MAIN(TestDocument)
+QTEST_MAIN(TestDocument)
 #include "tst_document.moc"
