@@ -8,6 +8,7 @@
 #include "helpmenu.h"
 #include "inputs.h"
 #include "memory.h"
+#include "outlinemodel.h"
 #include "recoveryjournal.h"
 #include "richtextbox.h"
 #include "searchwindows.h"
@@ -35,6 +36,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -562,6 +564,68 @@ void definitionColours(const QTemporaryDir &dir)
         });
 }
 
+long minorFaults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+// The Outline on the 10 MB definition text: the load with the Outline shown,
+// from the end of the load to every item listed, the Outline shown on the
+// loaded file, and a key typed at the end with the Outline shown.
+void outlineAtScale(const QTemporaryDir &dir)
+{
+    const QString path = dir.filePath(QStringLiteral("plain10.vyx"));
+    std::vector<double> load, afterLoad, faults, shown, items;
+    for (int i = 0; i < g_runs; ++i) {
+        freshEditor();
+        FrmMainWindow *w = frmMain().win();
+        if (!w->mnuOutline->isChecked())
+            w->mnuOutline->trigger();
+        auto *model = w->findChild<OutlineModel *>();
+        QElapsedTimer clock;
+        qint64 loaded = 0;
+        qint64 complete = 0;
+        QObject::connect(document(), &Document::loadEnded, model,
+                         [&] { loaded = clock.nsecsElapsed(); });
+        QObject::connect(model, &OutlineModel::completed, model,
+                         [&] { complete = clock.nsecsElapsed(); });
+        const long faultsBefore = minorFaults();
+        clock.start();
+        w->openDocument(path);
+        while (document()->isLoading() || !model->isComplete())
+            QCoreApplication::processEvents();
+        load.push_back(loaded / 1e6);
+        afterLoad.push_back(qMax<qint64>(0, complete - loaded) / 1e6);
+        faults.push_back(minorFaults() - faultsBefore);
+        items.push_back(model->rowCount());
+
+        w->mnuOutline->trigger();
+        clock.restart();
+        w->mnuOutline->trigger();
+        while (!model->isComplete())
+            QCoreApplication::processEvents();
+        shown.push_back(clock.nsecsElapsed() / 1e6);
+    }
+    record("fully_loaded_with_outline_10mb_ms", "ms", load);
+    record("outline_10mb_ms", "ms", afterLoad);
+    record("outline_load_minor_faults_10mb", "faults", faults);
+    record("outline_items_10mb", "items", items);
+    record("outline_shown_on_loaded_10mb_ms", "ms", shown);
+
+    QTest::keyClick(editor(), Qt::Key_End, Qt::ControlModifier);
+    paintNow(editor());
+    const long faultsBefore = minorFaults();
+    timeIt("type_key_with_outline_10mb_ms", nullptr, [&] {
+        QTest::keyClick(editor(), Qt::Key_X);
+        paintNow(editor());
+    });
+    record("type_key_with_outline_minor_faults", "faults",
+           {double(minorFaults() - faultsBefore) / g_runs});
+    frmMain().win()->mnuOutline->trigger(); // off again, as the editor starts
+}
+
 void loadRtf(const QTemporaryDir &dir, int mb)
 {
     const QString path = dir.filePath(QStringLiteral("rich%1.rtf").arg(mb));
@@ -704,6 +768,8 @@ int main(int argc, char *argv[])
         for (int mb : {1, 10})
             loadRtf(dir, mb);
     }
+    if (wanted("outline"))
+        outlineAtScale(dir);
 
     std::printf("\n%-32s %10s %10s %10s  %s\n", "figure", "median", "min", "max", "unit");
     for (const Figure &f : g_figures) {

@@ -16,6 +16,7 @@ class FindResultsDock;
 class FrmFindInFiles;
 class FrmGoToLineWindow;
 class FrmSearchWindow;
+class OutlineDock;
 class QAction;
 class QFrame;
 class QMenu;
@@ -70,6 +71,7 @@ public:
     QAction *mnuReplace = nullptr;
     QAction *mnuFindInFiles = nullptr;
     QAction *mnuGoToLine = nullptr;
+    QAction *mnuGoToItem = nullptr;
     QAction *mnuSep3 = nullptr;
     QAction *mnuSelectAll = nullptr;
 
@@ -84,6 +86,7 @@ public:
     QAction *mnuWordWrap = nullptr;
     QAction *mnuLineNumbers = nullptr;
     QAction *mnuStatusBar = nullptr;
+    QAction *mnuOutline = nullptr;
     QAction *mnuSep6 = nullptr;
     QAction *mnuZoomIn = nullptr;
     QAction *mnuZoomOut = nullptr;
@@ -105,6 +108,8 @@ public:
     // F4 and Shift+F4: the next and previous result, from anywhere in the window.
     QAction *actNextResult = nullptr;
     QAction *actPreviousResult = nullptr;
+    // The document's items, at the left of the text; made on first use.
+    OutlineDock *dckOutline = nullptr;
 
     // Shown over the foot of the text while a big file loads: how far it
     // has come, and a way to stop it (also Escape).
@@ -143,6 +148,7 @@ public:
     void mnuReplace_Click();
     void mnuFindInFiles_Click();
     void mnuGoToLine_Click();
+    void mnuGoToItem_Click();
     void mnuSelectAll_Click();
     // The Insert menu's commands: each appends a piece of definition-file
     // syntax at the very end of the document.
@@ -155,6 +161,7 @@ public:
     void mnuWordWrap_Click();
     void mnuLineNumbers_Click();
     void mnuStatusBar_Click();
+    void mnuOutline_Click();
     void mnuZoomIn_Click();
     void mnuZoomOut_Click();
     void mnuResetZoom_Click();
@@ -232,6 +239,17 @@ private:
     // while the panel is shown under the text, so that the text keeps its size.
     void fitFindResults();
     int m_heightWithoutResults = 0;
+    void buildOutline();
+    OutlineDock *outlineDock();
+    // Go to Item shows the Outline once: until an item is taken, Escape, or
+    // the focus leaves it.
+    void showOutline(bool once);
+    void hideOutline();
+    // The window grows by the Outline's width while it is docked.
+    void fitOutline();
+    void takeOutlineItem(int line, bool byClick);
+    int m_outlineWidth = 0;
+    bool m_outlineOnce = false;
 
     QTimer *m_showLoading = nullptr;
     // The menu items' states from before a load, given back after it.

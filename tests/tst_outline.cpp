@@ -1,0 +1,196 @@
+#include "document.h"
+#include "frmmain.h"
+#include "outlinedock.h"
+
+#include "richtextbox.h"
+#include "testutil.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+
+namespace {
+
+const auto win = [] { return frmMain().win(); };
+
+// Items on lines 0, 3, 7 and 10.
+const char fleet[] = "// Fleet\r\n"
+                     "#include \"a.vyx\"\r\n"
+                     "//*****\r\n"
+                     "Ship Arrow\r\n"
+                     "Hull 5\r\n"
+                     "//*****\r\n"
+                     "\r\n"
+                     "// Laser turret\r\n"
+                     "Damage 9\r\n"
+                     "//*****\r\n"
+                     "Ship Kestrel\r\n";
+
+void openFleet(const QTemporaryDir &dir)
+{
+    const QString path = dir.filePath("fleet.vyx");
+    QVERIFY(TestUtil::writeBytes(path, fleet));
+    QVERIFY(win()->openDocument(path, 1));
+}
+
+void putCaretOnLine(int line)
+{
+    RichTextBox *rtf = win()->rtfMain;
+    rtf->setTextCursor(QTextCursor(rtf->document()->findBlockByNumber(line)));
+}
+
+int caretLine()
+{
+    return win()->rtfMain->textCursor().blockNumber();
+}
+
+QString selectedLabel()
+{
+    const QListView *list = win()->dckOutline->lstItems;
+    const QModelIndexList rows = list->selectionModel()->selectedRows();
+    return rows.size() == 1 ? rows.first().data().toString() : QString();
+}
+
+} // namespace
+
+class TestOutline : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QCoreApplication::setOrganizationName(QStringLiteral("vyx-editor"));
+        QVERIFY(QStandardPaths::isTestModeEnabled());
+    }
+
+    void init()
+    {
+        QSettings().clear();
+        QVERIFY(TestUtil::showEditor());
+    }
+
+    void cleanup() { TestUtil::closeEditor(); }
+
+    void goToItem_data()
+    {
+        QTest::addColumn<bool>("outlineOn"); // View > Outline checked before
+        QTest::addColumn<QString>("keys"); // after Ctrl+Shift+O; "@text" clicks the text
+        QTest::addColumn<QString>("count"); // before the last key
+        QTest::addColumn<int>("line"); // the caret's line afterwards
+        QTest::addColumn<bool>("shown"); // the Outline afterwards
+        // clang-format off
+        QTest::newRow("filter, Enter") << false << "kes|Return" << "1 of 4 items" << 10 << false;
+        QTest::newRow("filter, Down, Enter") << false << "SHIP|Down|Return" << "2 of 4 items" << 10 << false;
+        QTest::newRow("caret's row, Up, Enter") << false << "Up|Return" << "4 items" << 3 << false;
+        QTest::newRow("no row shown, Enter") << false << "zz|Return" << "0 of 4 items" << 8 << true;
+        QTest::newRow("Escape") << false << "kes|Escape" << "1 of 4 items" << 8 << false;
+        QTest::newRow("focus leaves") << false << "kes|@text" << "1 of 4 items" << 8 << false;
+        QTest::newRow("Outline on, Enter") << true << "las|Return" << "1 of 4 items" << 7 << true;
+        QTest::newRow("Outline on, Escape") << true << "las|Escape" << "1 of 4 items" << 8 << true;
+        // clang-format on
+    }
+
+    // Go to Item from the keyboard alone: Ctrl+Shift+O, a part of the name,
+    // the arrows, Enter. The Outline it showed goes again; View > Outline's stays.
+    void goToItem()
+    {
+        QFETCH(bool, outlineOn);
+        QFETCH(QString, keys);
+        QFETCH(int, line);
+        QFETCH(bool, shown);
+        QTemporaryDir dir;
+        openFleet(dir);
+        if (outlineOn)
+            win()->mnuOutline->trigger();
+        putCaretOnLine(8);
+        win()->rtfMain->setFocus();
+        QTest::keySequence(win()->rtfMain, QKeySequence(QStringLiteral("Ctrl+Shift+O")));
+        OutlineDock *dock = win()->dckOutline;
+        QVERIFY(dock && dock->isVisible());
+        QCOMPARE(QApplication::focusWidget(), dock->txtFilter);
+        QCOMPARE(selectedLabel(), QStringLiteral("Laser turret"));
+        const QStringList keyNames{"Return", "Escape", "Up", "Down"};
+        QString count; // before the last key
+        for (const QString &key : keys.split(u'|')) {
+            count = dock->lblCount->text();
+            if (key == QLatin1String("@text"))
+                win()->rtfMain->setFocus();
+            else if (keyNames.contains(key))
+                QTest::keySequence(QApplication::focusWidget(), QKeySequence(key));
+            else
+                QTest::keyClicks(QApplication::focusWidget(), key);
+        }
+        QTEST(count, "count");
+        QCOMPARE(caretLine(), line);
+        QCOMPARE(dock->isVisible(), shown);
+        QCOMPARE(win()->mnuOutline->isChecked(), outlineOn);
+        if (line != 8)
+            QCOMPARE(QApplication::focusWidget(), win()->rtfMain);
+    }
+
+    void selectionFollowsCaret_data()
+    {
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QString>("typed"); // at the caret, then the caret where it ends
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<QString>("count");
+        // clang-format off
+        QTest::newRow("on a label") << 3 << "" << "Ship Arrow" << "4 items";
+        QTest::newRow("under a label") << 4 << "" << "Ship Arrow" << "4 items";
+        QTest::newRow("on a separator") << 5 << "" << "Ship Arrow" << "4 items";
+        QTest::newRow("above the label") << 6 << "" << "Laser turret" << "4 items";
+        QTest::newRow("before the first separator") << 1 << "" << "Fleet" << "4 items";
+        QTest::newRow("typed a new item") << 6 << "Ship Zed\n//***" << "Ship Zed" << "5 items";
+        QTest::newRow("typed into a label") << 10 << "Big " << "Big Ship Kestrel" << "4 items";
+        QTest::newRow("typed over a separator") << 9 << "x" << "Laser turret" << "3 items";
+        QTest::newRow("line end typed before a label") << 3 << "\n" << "Ship Arrow" << "4 items";
+        // clang-format on
+    }
+
+    // With View > Outline on, the window grows by the Outline at its left,
+    // the text keeping its size; the row of the caret's item is selected.
+    void selectionFollowsCaret()
+    {
+        QFETCH(int, line);
+        QFETCH(QString, typed);
+        QTemporaryDir dir;
+        openFleet(dir);
+        const QRect frame = win()->geometry();
+        const QSize text = win()->rtfMain->size();
+        win()->mnuOutline->trigger();
+        OutlineDock *dock = win()->dckOutline;
+        QVERIFY(dock->isVisible());
+        QCOMPARE(win()->geometry().topLeft(), frame.topLeft());
+        QCOMPARE(win()->width(), frame.width() + dock->width() + 6);
+        QCOMPARE(win()->rtfMain->size(), text);
+        QVERIFY(dock->x() < win()->centralWidget()->x());
+
+        putCaretOnLine(line);
+        const QStringList typedLines = typed.split(u'\n');
+        for (qsizetype i = 0; i < typedLines.size(); ++i) {
+            if (i > 0)
+                QTest::keyClick(win()->rtfMain, Qt::Key_Return);
+            QTest::keyClicks(win()->rtfMain, typedLines[i]);
+        }
+        QTEST(selectedLabel(), "selected");
+        QTEST(dock->lblCount->text(), "count");
+
+        // Kept for the next start.
+        TestUtil::closeEditor();
+        QVERIFY(TestUtil::showEditor());
+        QVERIFY(win()->mnuOutline->isChecked() && win()->dckOutline->isVisible());
+        win()->mnuOutline->trigger();
+        QVERIFY(!win()->dckOutline->isVisible());
+        QCOMPARE(win()->width(), frame.width());
+    }
+};
+
+QTEST_MAIN(TestOutline)
+#include "tst_outline.moc"
