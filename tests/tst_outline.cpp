@@ -1,5 +1,6 @@
 #include "document.h"
 #include "frmmain.h"
+#include "itemoutline.h"
 #include "outlinedock.h"
 
 #include "richtextbox.h"
@@ -189,6 +190,35 @@ private Q_SLOTS:
         win()->mnuOutline->trigger();
         QVERIFY(!win()->dckOutline->isVisible());
         QCOMPARE(win()->width(), frame.width());
+    }
+
+    // While a big file loads, the Outline lists the items read so far; once
+    // it is in, they are those of the whole text, whatever line its pieces
+    // ended in.
+    void followsALoad()
+    {
+        QByteArray text;
+        for (int i = 0; text.size() < 3 * 1024 * 1024; ++i) {
+            text += "//*****\r\n\r\n// Ship " + QByteArray::number(i) + "\r\nHull 5 6 7 8 9\r\n";
+            text += i % 3 ? "Speed 1 2 3\r" : "Speed 1 2 3\n";
+        }
+        QTemporaryDir dir;
+        const QString path = dir.filePath("big.vyx");
+        QVERIFY(TestUtil::writeBytes(path, text));
+        win()->mnuOutline->trigger();
+        QVERIFY(win()->openDocument(path));
+        QVERIFY(win()->document->isLoading());
+        const QListView *list = win()->dckOutline->lstItems;
+        QVERIFY(list->model()->rowCount() > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!win()->document->isLoading(), 60000);
+        QStringList expected;
+        for (const OutlineItem &item : outlineItems(win()->document->text()))
+            expected << item.label;
+        QTRY_COMPARE(list->model()->rowCount(), int(expected.size()));
+        QStringList labels;
+        for (int row = 0; row < list->model()->rowCount(); ++row)
+            labels << list->model()->index(row, 0).data().toString();
+        QCOMPARE(labels, expected);
     }
 };
 
