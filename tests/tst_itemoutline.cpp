@@ -6,7 +6,8 @@
 namespace {
 
 // Items written as "line:label", separated by " | ".
-QString written(const QList<OutlineItem> &items)
+template<typename Items>
+QString written(const Items &items)
 {
     QStringList out;
     for (const OutlineItem &item : items)
@@ -121,21 +122,16 @@ void TestItemOutline::followsEdits()
     const QStringList before = labels(outline);
 
     const QStringList added = lines.split(u'\n');
-    source.lines.remove(first, last - first + 1);
-    for (qsizetype i = 0; i < added.size(); ++i)
-        source.lines.insert(first + i, added[i]);
+    source.lines = source.lines.mid(0, first) + added + source.lines.mid(last + 1);
     const ItemOutline::RowChange rows
         = outline.change(source, first, last, first + int(added.size()) - 1);
-    QStringList after = before;
-    after.remove(rows.first, rows.removed);
     const QStringList now = labels(outline);
-    for (int i = 0; i < rows.inserted; ++i)
-        after.insert(rows.first + i, now.value(rows.first + i));
+    const QStringList after = before.mid(0, rows.first) + now.mid(rows.first, rows.inserted)
+        + before.mid(rows.first + rows.removed);
     QCOMPARE(after, now);
 
     outline.scan(source, int(source.lines.size()), INT_MAX);
-    const QList<OutlineItem> items(outline.items().begin(), outline.items().end());
-    QCOMPARE(written(items), written(outlineItems(source.lines.join(u'\n'))));
+    QCOMPARE(written(outline.items()), written(outlineItems(source.lines.join(u'\n'))));
 }
 
 QTEST_GUILESS_MAIN(TestItemOutline)

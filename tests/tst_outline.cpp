@@ -15,48 +15,46 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextBlock>
 
 namespace {
 
 const auto win = [] { return frmMain().win(); };
 
 // Items on lines 0, 3, 7 and 10.
-const char fleet[] = "// Fleet\r\n"
-                     "#include \"a.vyx\"\r\n"
-                     "//*****\r\n"
-                     "Ship Arrow\r\n"
-                     "Hull 5\r\n"
-                     "//*****\r\n"
-                     "\r\n"
-                     "// Laser turret\r\n"
-                     "Damage 9\r\n"
-                     "//*****\r\n"
-                     "Ship Kestrel\r\n";
+const char fleet[]
+    = "// Fleet\r\n#include \"a.vyx\"\r\n//*****\r\nShip Arrow\r\nHull 5\r\n//*****\r\n"
+      "\r\n// Laser turret\r\nDamage 9\r\n//*****\r\nShip Kestrel\r\n";
 
-void openFleet(const QTemporaryDir &dir)
+void openFleetAtLine(const QTemporaryDir &dir, int line)
 {
     const QString path = dir.filePath("fleet.vyx");
     QVERIFY(TestUtil::writeBytes(path, fleet));
-    QVERIFY(win()->openDocument(path, 1));
+    QVERIFY(win()->openDocument(path, line + 1));
+    win()->rtfMain->setFocus();
 }
 
-void putCaretOnLine(int line)
+// Keys for the focus, "|" between them: Return, Escape, Up or Down, text to
+// type, or "@text" for a click in the text.
+void press(const QString &keys)
 {
-    RichTextBox *rtf = win()->rtfMain;
-    rtf->setTextCursor(QTextCursor(rtf->document()->findBlockByNumber(line)));
+    for (const QString &key : keys.split(u'|')) {
+        if (key == QLatin1String("@text"))
+            win()->rtfMain->setFocus();
+        else if (QStringList({"Return", "Escape", "Up", "Down"}).contains(key))
+            QTest::keySequence(QApplication::focusWidget(), QKeySequence(key));
+        else
+            QTest::keyClicks(QApplication::focusWidget(), key);
+    }
 }
 
-int caretLine()
+QStringList labels(const QAbstractItemModel *rows, const QItemSelectionModel *selected = nullptr)
 {
-    return win()->rtfMain->textCursor().blockNumber();
-}
-
-QString selectedLabel()
-{
-    const QListView *list = win()->dckOutline->lstItems;
-    const QModelIndexList rows = list->selectionModel()->selectedRows();
-    return rows.size() == 1 ? rows.first().data().toString() : QString();
+    QStringList out;
+    for (int row = 0; row < rows->rowCount(); ++row) {
+        if (!selected || selected->isRowSelected(row))
+            out << rows->index(row, 0).data().toString();
+    }
+    return out;
 }
 
 } // namespace
@@ -107,29 +105,19 @@ private Q_SLOTS:
         QFETCH(int, line);
         QFETCH(bool, shown);
         QTemporaryDir dir;
-        openFleet(dir);
+        openFleetAtLine(dir, 8);
         if (outlineOn)
             win()->mnuOutline->trigger();
-        putCaretOnLine(8);
-        win()->rtfMain->setFocus();
         QTest::keySequence(win()->rtfMain, QKeySequence(QStringLiteral("Ctrl+Shift+O")));
         OutlineDock *dock = win()->dckOutline;
         QVERIFY(dock && dock->isVisible());
         QCOMPARE(QApplication::focusWidget(), dock->txtFilter);
-        QCOMPARE(selectedLabel(), QStringLiteral("Laser turret"));
-        const QStringList keyNames{"Return", "Escape", "Up", "Down"};
-        QString count; // before the last key
-        for (const QString &key : keys.split(u'|')) {
-            count = dock->lblCount->text();
-            if (key == QLatin1String("@text"))
-                win()->rtfMain->setFocus();
-            else if (keyNames.contains(key))
-                QTest::keySequence(QApplication::focusWidget(), QKeySequence(key));
-            else
-                QTest::keyClicks(QApplication::focusWidget(), key);
-        }
-        QTEST(count, "count");
-        QCOMPARE(caretLine(), line);
+        const QListView *list = dock->lstItems;
+        QCOMPARE(labels(list->model(), list->selectionModel()), QStringList("Laser turret"));
+        press(keys.section(u'|', 0, -2));
+        QTEST(dock->lblCount->text(), "count");
+        press(keys.section(u'|', -1));
+        QCOMPARE(win()->rtfMain->textCursor().blockNumber(), line);
         QCOMPARE(dock->isVisible(), shown);
         QCOMPARE(win()->mnuOutline->isChecked(), outlineOn);
         if (line != 8)
@@ -139,7 +127,7 @@ private Q_SLOTS:
     void selectionFollowsCaret_data()
     {
         QTest::addColumn<int>("line");
-        QTest::addColumn<QString>("typed"); // at the caret, then the caret where it ends
+        QTest::addColumn<QString>("typed"); // keys at the caret (see press)
         QTest::addColumn<QString>("selected");
         QTest::addColumn<QString>("count");
         // clang-format off
@@ -148,10 +136,10 @@ private Q_SLOTS:
         QTest::newRow("on a separator") << 5 << "" << "Ship Arrow" << "4 items";
         QTest::newRow("above the label") << 6 << "" << "Laser turret" << "4 items";
         QTest::newRow("before the first separator") << 1 << "" << "Fleet" << "4 items";
-        QTest::newRow("typed a new item") << 6 << "Ship Zed\n//***" << "Ship Zed" << "5 items";
+        QTest::newRow("typed a new item") << 6 << "Ship Zed|Return|//***" << "Ship Zed" << "5 items";
         QTest::newRow("typed into a label") << 10 << "Big " << "Big Ship Kestrel" << "4 items";
         QTest::newRow("typed over a separator") << 9 << "x" << "Laser turret" << "3 items";
-        QTest::newRow("line end typed before a label") << 3 << "\n" << "Ship Arrow" << "4 items";
+        QTest::newRow("line end typed before a label") << 3 << "Return" << "Ship Arrow" << "4 items";
         // clang-format on
     }
 
@@ -162,7 +150,7 @@ private Q_SLOTS:
         QFETCH(int, line);
         QFETCH(QString, typed);
         QTemporaryDir dir;
-        openFleet(dir);
+        openFleetAtLine(dir, line);
         const QRect frame = win()->geometry();
         const QSize text = win()->rtfMain->size();
         win()->mnuOutline->trigger();
@@ -173,14 +161,10 @@ private Q_SLOTS:
         QCOMPARE(win()->rtfMain->size(), text);
         QVERIFY(dock->x() < win()->centralWidget()->x());
 
-        putCaretOnLine(line);
-        const QStringList typedLines = typed.split(u'\n');
-        for (qsizetype i = 0; i < typedLines.size(); ++i) {
-            if (i > 0)
-                QTest::keyClick(win()->rtfMain, Qt::Key_Return);
-            QTest::keyClicks(win()->rtfMain, typedLines[i]);
-        }
-        QTEST(selectedLabel(), "selected");
+        if (!typed.isEmpty())
+            press(typed);
+        const QListView *list = dock->lstItems;
+        QTEST(labels(list->model(), list->selectionModel()).join(u'|'), "selected");
         QTEST(dock->lblCount->text(), "count");
 
         // Kept for the next start.
@@ -215,10 +199,7 @@ private Q_SLOTS:
         for (const OutlineItem &item : outlineItems(win()->document->text()))
             expected << item.label;
         QTRY_COMPARE(list->model()->rowCount(), int(expected.size()));
-        QStringList labels;
-        for (int row = 0; row < list->model()->rowCount(); ++row)
-            labels << list->model()->index(row, 0).data().toString();
-        QCOMPARE(labels, expected);
+        QCOMPARE(labels(list->model()), expected);
     }
 };
 

@@ -248,6 +248,7 @@ private:
     // The window grows by the Outline's width while it is docked.
     void fitOutline();
     void takeOutlineItem(int line, bool byClick);
+    void focusText();
     int m_outlineWidth = 0;
     bool m_outlineOnce = false;
 

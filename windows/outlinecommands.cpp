@@ -59,7 +59,7 @@ OutlineDock *FrmMainWindow::outlineDock()
     });
     connect(dckOutline, &OutlineDock::itemTaken, this, &FrmMainWindow::takeOutlineItem);
     connect(dckOutline, &OutlineDock::backToTextRequested, this, [this] {
-        rtfMain->setFocus();
+        focusText();
         if (m_outlineOnce)
             hideOutline();
     });
@@ -114,6 +114,13 @@ void FrmMainWindow::fitOutline()
     m_outlineWidth = added;
 }
 
+// From a floating Outline too, which is a window of its own.
+void FrmMainWindow::focusText()
+{
+    activateWindow();
+    rtfMain->setFocus();
+}
+
 void FrmMainWindow::takeOutlineItem(int line, bool byClick)
 {
     const QTextBlock block = rtfMain->document()->findBlockByNumber(line);
@@ -122,7 +129,7 @@ void FrmMainWindow::takeOutlineItem(int line, bool byClick)
     rtfMain->setTextCursor(QTextCursor(block));
     rtfMain->centerCursor();
     if (!byClick || m_outlineOnce)
-        rtfMain->setFocus();
+        focusText();
     if (m_outlineOnce)
         hideOutline();
 }
