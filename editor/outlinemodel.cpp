@@ -64,11 +64,15 @@ OutlineModel::OutlineModel(Document *document, QObject *parent)
     , m_slice(new QTimer(this))
 {
     m_slice->setSingleShot(true);
-    m_slice->setInterval(0);
     connect(m_slice, &QTimer::timeout, this, &OutlineModel::readSlice);
     connect(document, &Document::documentReplaced, this, [this] {
         if (m_active)
             attach();
+    });
+    // The rest of a loaded file, now that its last line is whole.
+    connect(document, &Document::loadEnded, this, [this] {
+        if (m_active)
+            m_slice->start(0);
     });
 }
 
@@ -112,7 +116,21 @@ void OutlineModel::attach()
 
 bool OutlineModel::isComplete() const
 {
-    return m_active && m_outline.scannedLines() >= m_blockCount;
+    return m_active && !m_document->isLoading() && m_outline.scannedLines() >= m_blockCount;
+}
+
+// While a file loads, its last line may still grow, and the items are read
+// and shown a few times a second rather than with each piece: each showing
+// repaints the list, which would slow the load by a third.
+int OutlineModel::readableLines() const
+{
+    return m_document->isLoading() ? m_blockCount - 1 : m_blockCount;
+}
+
+void OutlineModel::scheduleSlice()
+{
+    if (m_outline.scannedLines() < readableLines() && !m_slice->isActive())
+        m_slice->start(m_document->isLoading() ? loadingSliceInterval : 0);
 }
 
 int OutlineModel::rowOfLine(int line) const
@@ -156,8 +174,7 @@ void OutlineModel::onContentsChange(int position, int removed, int added)
     const int lastAfter = last.blockNumber();
     m_lines->runLength = lastAfter - first + 1;
     publish(m_outline.change(*m_lines, first, lastAfter - delta, lastAfter));
-    if (m_outline.scannedLines() < m_blockCount && !m_slice->isActive())
-        m_slice->start();
+    scheduleSlice();
 }
 
 void OutlineModel::readSlice()
@@ -168,14 +185,15 @@ void OutlineModel::readSlice()
     slice.start();
     m_lines->runLength = 256;
     const int before = m_rows;
+    const int readable = readableLines();
     int found = 0;
-    while (m_outline.scannedLines() < m_blockCount && slice.elapsed() < sliceMs)
-        found += m_outline.scan(*m_lines, m_blockCount, 256);
+    while (m_outline.scannedLines() < readable && slice.elapsed() < sliceMs)
+        found += m_outline.scan(*m_lines, readable, 256);
     publish({before, 0, found});
-    if (m_outline.scannedLines() < m_blockCount)
-        m_slice->start();
-    else
+    if (isComplete())
         Q_EMIT completed();
+    else
+        scheduleSlice();
 }
 
 void OutlineModel::publish(const ItemOutline::RowChange &change)

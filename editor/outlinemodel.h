@@ -24,6 +24,8 @@ public:
     static constexpr int LineRole = Qt::UserRole;
     // One slice of reading takes at most about this long.
     static constexpr int sliceMs = 8;
+    // How often the items are read while a file loads.
+    static constexpr int loadingSliceInterval = 100;
 
     explicit OutlineModel(Document *document, QObject *parent = nullptr);
     ~OutlineModel() override;
@@ -46,6 +48,8 @@ private:
     class BlockLines;
     void attach();
     void onContentsChange(int position, int removed, int added);
+    int readableLines() const;
+    void scheduleSlice();
     void readSlice();
     void publish(const ItemOutline::RowChange &change);
 
