@@ -72,7 +72,7 @@ OutlineModel::OutlineModel(Document *document, QObject *parent)
     // The rest of a loaded file, now that its last line is whole.
     connect(document, &Document::loadEnded, this, [this] {
         if (m_active)
-            m_slice->start(0);
+            readSlice();
     });
 }
 
