@@ -71,8 +71,9 @@ OutlineModel::OutlineModel(Document *document, QObject *parent)
     });
     // The rest of a loaded file, now that its last line is whole.
     connect(document, &Document::loadEnded, this, [this] {
-        if (m_active)
-            readSlice();
+        if (!m_active)
+            return;
+        readSlice();
     });
 }
 
@@ -110,18 +111,18 @@ void OutlineModel::attach()
     m_rows = 0;
     m_blockCount = m_text->blockCount();
     endResetModel();
+    m_shown.invalidate();
     // The first slice now: a small file is all read before the list shows.
     readSlice();
 }
 
 bool OutlineModel::isComplete() const
 {
-    return m_active && !m_document->isLoading() && m_outline.scannedLines() >= m_blockCount;
+    return m_active && !m_document->isLoading() && m_outline.scannedLines() >= m_blockCount
+        && m_rows == int(m_outline.items().size());
 }
 
-// While a file loads, its last line may still grow, and the items are read
-// and shown a few times a second rather than with each piece: each showing
-// repaints the list, which would slow the load by a third.
+// While a file loads, its last line may still grow: it is read once whole.
 int OutlineModel::readableLines() const
 {
     return m_document->isLoading() ? m_blockCount - 1 : m_blockCount;
@@ -130,7 +131,18 @@ int OutlineModel::readableLines() const
 void OutlineModel::scheduleSlice()
 {
     if (m_outline.scannedLines() < readableLines() && !m_slice->isActive())
-        m_slice->start(m_document->isLoading() ? loadingSliceInterval : 0);
+        m_slice->start(0);
+}
+
+// While a file loads, the items found are shown a few times a second rather
+// than with each piece: each showing repaints the list, which would slow the
+// load by a third.
+void OutlineModel::showFound()
+{
+    const int found = int(m_outline.items().size()) - m_rows;
+    if (found > 0)
+        publish({m_rows, 0, found});
+    m_shown.restart();
 }
 
 int OutlineModel::rowOfLine(int line) const
@@ -173,6 +185,8 @@ void OutlineModel::onContentsChange(int position, int removed, int added)
         last = m_text->lastBlock();
     const int lastAfter = last.blockNumber();
     m_lines->runLength = lastAfter - first + 1;
+    if (first < m_outline.scannedLines())
+        showFound(); // the rows the change is told against
     publish(m_outline.change(*m_lines, first, lastAfter - delta, lastAfter));
     scheduleSlice();
 }
@@ -184,12 +198,11 @@ void OutlineModel::readSlice()
     QElapsedTimer slice;
     slice.start();
     m_lines->runLength = 256;
-    const int before = m_rows;
     const int readable = readableLines();
-    int found = 0;
     while (m_outline.scannedLines() < readable && slice.elapsed() < sliceMs)
-        found += m_outline.scan(*m_lines, readable, 256);
-    publish({before, 0, found});
+        m_outline.scan(*m_lines, readable, 256);
+    if (!m_document->isLoading() || !m_shown.isValid() || m_shown.hasExpired(showEveryMs))
+        showFound();
     if (isComplete())
         Q_EMIT completed();
     else

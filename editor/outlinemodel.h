@@ -3,6 +3,7 @@
 #include "itemoutline.h"
 
 #include <QAbstractListModel>
+#include <QElapsedTimer>
 #include <QPointer>
 
 #include <memory>
@@ -24,8 +25,8 @@ public:
     static constexpr int LineRole = Qt::UserRole;
     // One slice of reading takes at most about this long.
     static constexpr int sliceMs = 8;
-    // How often the items are read while a file loads.
-    static constexpr int loadingSliceInterval = 100;
+    // How often the items found are shown while a file loads.
+    static constexpr int showEveryMs = 100;
 
     explicit OutlineModel(Document *document, QObject *parent = nullptr);
     ~OutlineModel() override;
@@ -51,6 +52,7 @@ private:
     int readableLines() const;
     void scheduleSlice();
     void readSlice();
+    void showFound();
     void publish(const ItemOutline::RowChange &change);
 
     Document *m_document;
@@ -58,6 +60,7 @@ private:
     std::unique_ptr<BlockLines> m_lines;
     ItemOutline m_outline;
     QTimer *m_slice;
+    QElapsedTimer m_shown;
     // The rows the views have been told of.
     int m_rows = 0;
     int m_blockCount = 0;
