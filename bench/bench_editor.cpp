@@ -12,6 +12,7 @@
 #include "helpmenu.h"
 #include "inputs.h"
 #include "memory.h"
+#include "outlinemodel.h"
 #include "recoveryjournal.h"
 #include "richtextbox.h"
 #include "searchwindows.h"
@@ -874,6 +875,90 @@ void toggleCommentAtScale(const QTemporaryDir &dir)
     record("undo_toggle_comment_all_10mb_ms", "ms", undo);
 }
 
+// The processor time this process has used: a figure a busy machine disturbs less.
+double cpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+// The Outline on the 10 MB definition text: the load with the Outline shown
+// and without it, from the end of the load to every item listed, the Outline
+// shown on the loaded file, and a key typed at the end with the Outline shown.
+void outlineAtScale(const QTemporaryDir &dir)
+{
+    const QString path = dir.filePath(QStringLiteral("plain10.vyx"));
+    std::vector<double> bare, bareCpu, load, loadCpu, afterLoad, faults, shown, shownCpu, items;
+    for (int i = 0; i < g_runs; ++i) {
+        // The same load without the Outline, for comparison on the same machine.
+        freshEditor();
+        FrmMainWindow *w = frmMain().win();
+        if (w->mnuOutline->isChecked())
+            w->mnuOutline->trigger();
+        QElapsedTimer bareClock;
+        double cpuBefore = cpuMs();
+        bareClock.start();
+        openFully(path);
+        bare.push_back(bareClock.nsecsElapsed() / 1e6);
+        bareCpu.push_back(cpuMs() - cpuBefore);
+
+        freshEditor();
+        w = frmMain().win();
+        if (!w->mnuOutline->isChecked())
+            w->mnuOutline->trigger();
+        auto *model = w->findChild<OutlineModel *>();
+        QElapsedTimer clock;
+        qint64 loaded = 0;
+        qint64 complete = 0;
+        QObject::connect(document(), &Document::loadEnded, model,
+                         [&] { loaded = clock.nsecsElapsed(); });
+        QObject::connect(model, &OutlineModel::completed, model,
+                         [&] { complete = clock.nsecsElapsed(); });
+        const long faultsBefore = minorFaults();
+        cpuBefore = cpuMs();
+        clock.start();
+        w->openDocument(path);
+        while (document()->isLoading() || !model->isComplete())
+            QCoreApplication::processEvents();
+        loadCpu.push_back(cpuMs() - cpuBefore);
+        load.push_back(loaded / 1e6);
+        afterLoad.push_back(qMax<qint64>(0, complete - loaded) / 1e6);
+        faults.push_back(minorFaults() - faultsBefore);
+        items.push_back(model->rowCount());
+
+        w->mnuOutline->trigger();
+        cpuBefore = cpuMs();
+        clock.restart();
+        w->mnuOutline->trigger();
+        while (!model->isComplete())
+            QCoreApplication::processEvents();
+        shown.push_back(clock.nsecsElapsed() / 1e6);
+        shownCpu.push_back(cpuMs() - cpuBefore);
+    }
+    record("loaded_without_outline_10mb_ms", "ms", bare);
+    record("loaded_with_outline_10mb_ms", "ms", load);
+    record("loaded_without_outline_10mb_cpu_ms", "ms", bareCpu);
+    record("loaded_with_outline_10mb_cpu_ms", "ms", loadCpu);
+    record("outline_10mb_ms", "ms", afterLoad);
+    record("outline_load_minor_faults_10mb", "faults", faults);
+    record("outline_items_10mb", "items", items);
+    record("outline_shown_on_loaded_10mb_ms", "ms", shown);
+    record("outline_shown_on_loaded_10mb_cpu_ms", "ms", shownCpu);
+
+    QTest::keyClick(editor(), Qt::Key_End, Qt::ControlModifier);
+    paintNow(editor());
+    const long faultsBefore = minorFaults();
+    timeIt("type_key_with_outline_10mb_ms", nullptr, [&] {
+        QTest::keyClick(editor(), Qt::Key_X);
+        paintNow(editor());
+    });
+    record("type_key_with_outline_minor_faults", "faults",
+           {double(minorFaults() - faultsBefore) / g_runs});
+    frmMain().win()->mnuOutline->trigger(); // off again, as the editor starts
+}
+
 void loadRtf(const QTemporaryDir &dir, int mb)
 {
     const QString path = dir.filePath(QStringLiteral("rich%1.rtf").arg(mb));
@@ -1028,6 +1113,8 @@ int main(int argc, char *argv[])
         for (int mb : {1, 10})
             loadRtf(dir, mb);
     }
+    if (wanted("outline"))
+        outlineAtScale(dir);
 
     std::printf("\n");
     for (const QByteArray &line : g_machine)

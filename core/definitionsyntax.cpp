@@ -143,6 +143,11 @@ QList<Span> spans(QStringView line)
     return out;
 }
 
+bool isItemSeparator(QStringView line)
+{
+    return isSeparator(line.trimmed());
+}
+
 QString resolveInclude(const QString &documentPath, const QString &name)
 {
     if (documentPath.isEmpty() || name.isEmpty())

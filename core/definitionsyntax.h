@@ -41,6 +41,10 @@ struct Include
     bool isValid() const { return start >= 0; }
 };
 
+// True when the line is an item separator: "//" and one or more asterisks,
+// blanks around them aside.
+bool isItemSeparator(QStringView line);
+
 // The include of an include line ('#include "NAME"'), or an invalid one.
 Include include(QStringView line);
 

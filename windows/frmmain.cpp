@@ -119,6 +119,7 @@ FrmMainWindow::FrmMainWindow(QWidget *parent)
     if (place.canConvert<QPoint>())
         setGeometry(QRect(place.toPoint(), size()));
     m_heightWithoutResults = height();
+    buildOutline();
 
     rtfMain->setFocus();
 }
@@ -189,6 +190,9 @@ void FrmMainWindow::buildMenus()
                              &FrmMainWindow::mnuFindInFiles_Click);
     mnuGoToLine = addItem(mnuEdit, "mnuGoToLine", QStringLiteral("Go to Line..."),
                           QKeySequence(Qt::CTRL | Qt::Key_G), &FrmMainWindow::mnuGoToLine_Click);
+    mnuGoToItem = addItem(mnuEdit, "mnuGoToItem", QStringLiteral("Go to Item..."),
+                          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
+                          &FrmMainWindow::mnuGoToItem_Click);
     mnuSep3 = addSeparator(mnuEdit, "mnuSep3");
     mnuSelectAll = addItem(mnuEdit, "mnuSelectAll", QStringLiteral("Select All"),
                            QKeySequence(Qt::CTRL | Qt::Key_A), &FrmMainWindow::mnuSelectAll_Click);

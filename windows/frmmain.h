@@ -21,6 +21,7 @@ class FrmSearchWindow;
 class IncludeCompleter;
 class ProblemsDock;
 struct ModCheckOptions;
+class OutlineDock;
 class QAction;
 class QFrame;
 class QMenu;
@@ -87,6 +88,7 @@ public:
     QAction *mnuReplace = nullptr;
     QAction *mnuFindInFiles = nullptr;
     QAction *mnuGoToLine = nullptr;
+    QAction *mnuGoToItem = nullptr;
     QAction *mnuSep3 = nullptr;
     QAction *mnuSelectAll = nullptr;
     QAction *mnuSepComment = nullptr;
@@ -106,6 +108,7 @@ public:
     // The Problems panel (problemscommands.cpp), made on first use.
     QAction *mnuProblems = nullptr;
     ProblemsDock *dckProblems = nullptr;
+    QAction *mnuOutline = nullptr;
     QAction *mnuSep6 = nullptr;
     QAction *mnuZoomIn = nullptr;
     QAction *mnuZoomOut = nullptr;
@@ -127,6 +130,8 @@ public:
     // F4 and Shift+F4: the next and previous result, from anywhere in the window.
     QAction *actNextResult = nullptr;
     QAction *actPreviousResult = nullptr;
+    // The document's items, at the left of the text; made on first use.
+    OutlineDock *dckOutline = nullptr;
 
     // Shown over the foot of the text while a big file loads: how far it
     // has come, and a way to stop it (also Escape).
@@ -167,6 +172,7 @@ public:
     void mnuReplace_Click();
     void mnuFindInFiles_Click();
     void mnuGoToLine_Click();
+    void mnuGoToItem_Click();
     void mnuSelectAll_Click();
     // Comments the selected lines, or the caret's, in or out.
     void mnuToggleComment_Click();
@@ -182,6 +188,7 @@ public:
     void mnuLineNumbers_Click();
     void mnuStatusBar_Click();
     void mnuProblems_Click();
+    void mnuOutline_Click();
     void mnuZoomIn_Click();
     void mnuZoomOut_Click();
     void mnuResetZoom_Click();
@@ -288,6 +295,18 @@ private:
     void checkProblems();
     QTimer *m_problemsTimer = nullptr;
     bool m_problemsByKey = false; // Ctrl+Shift+M rather than a click on the item
+    void buildOutline();
+    OutlineDock *outlineDock();
+    // Go to Item shows the Outline once: until an item is taken, Escape, or
+    // the focus leaves it.
+    void showOutline(bool once);
+    void hideOutline();
+    // The window grows by the Outline's width while it is docked.
+    void fitOutline();
+    void takeOutlineItem(int line, bool byClick);
+    void focusText();
+    int m_outlineWidth = 0;
+    bool m_outlineOnce = false;
 
     QTimer *m_showLoading = nullptr;
     // The menu items' states from before a load, given back after it.

@@ -21,6 +21,7 @@ constexpr int zoomInMost = 20;
 const QString wordWrapKey = QStringLiteral("View/WordWrap");
 const QString lineNumbersKey = QStringLiteral("View/LineNumbers");
 const QString statusBarKey = QStringLiteral("View/StatusBar");
+const QString outlineKey = QStringLiteral("View/Outline");
 const QString zoomKey = QStringLiteral("View/Zoom");
 
 } // namespace
@@ -44,6 +45,8 @@ void FrmMainWindow::buildViewMenu()
                               true, &FrmMainWindow::mnuLineNumbers_Click);
     mnuStatusBar = addCheck("mnuStatusBar", QStringLiteral("Status Bar"), statusBarKey, true,
                             &FrmMainWindow::mnuStatusBar_Click);
+    mnuOutline = addCheck("mnuOutline", QStringLiteral("Outline"), outlineKey, false,
+                          &FrmMainWindow::mnuOutline_Click);
     mnuProblems
         = addCheck("mnuProblems", QStringLiteral("Problems"), QStringLiteral("View/Problems"),
                    false, &FrmMainWindow::mnuProblems_Click);
@@ -83,6 +86,7 @@ void FrmMainWindow::saveView() const
     settings.setValue(wordWrapKey, mnuWordWrap->isChecked());
     settings.setValue(lineNumbersKey, mnuLineNumbers->isChecked());
     settings.setValue(statusBarKey, mnuStatusBar->isChecked());
+    settings.setValue(outlineKey, mnuOutline->isChecked());
     settings.setValue(zoomKey, m_zoom);
 }
 
