@@ -38,7 +38,6 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("vyx-editor"));
     QCoreApplication::setApplicationName(QStringLiteral(VYX_PRODUCT_NAME));
     QCoreApplication::setApplicationVersion(QStringLiteral(VYX_PRODUCT_VERSION));
-    QCoreApplication::setOrganizationName(QStringLiteral("vyx-editor"));
 
     QStringList arguments;
     for (int i = 0; i < argc; ++i)

@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QThread>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -19,14 +21,20 @@ bool g_requested = false;
 
 void onSignal(int)
 {
+    // The interrupted code may be about to read errno.
+    const int saved = errno;
     const char byte = 1;
     const ssize_t written = ::write(g_wakeUp[1], &byte, 1);
     Q_UNUSED(written);
+    errno = saved;
 }
 
 void keepWorkOnce()
 {
-    if (!g_running)
+    // exit() may come from another thread (a display connection's); the
+    // document belongs to the GUI thread, which may still be running.
+    const QCoreApplication *app = QCoreApplication::instance();
+    if (!g_running || !app || QThread::currentThread() != app->thread())
         return;
     g_running = false;
     g_keepWork();
@@ -53,6 +61,7 @@ void installShutdownHandlers(std::function<void()> keepWork)
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGHUP, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr); // Ctrl+C in the terminal it was started from
     g_running = true;
     std::atexit(keepWorkOnce);
 }

@@ -442,7 +442,8 @@ QString summaryLine(const FileSearchSummary &summary)
 }
 
 bool walkFolder(const QString &root, const QStringList &patterns, bool subfolders,
-                const std::function<bool(const QFileInfo &)> &file, QStringList *unreadableFolders)
+                const std::function<bool(const QFileInfo &)> &file, QStringList *unreadableFolders,
+                const std::atomic<bool> *cancel)
 {
     QList<QRegularExpression> wanted;
     for (const QString &pattern : patterns)
@@ -461,6 +462,8 @@ bool walkFolder(const QString &root, const QStringList &patterns, bool subfolder
     QSet<QString> walked;
     std::vector<QString> pending{root};
     while (!pending.empty()) {
+        if (cancel && cancel->load(std::memory_order_relaxed))
+            return false;
         const QString folder = pending.back();
         pending.pop_back();
         const QFileInfo info(folder);

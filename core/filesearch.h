@@ -84,9 +84,11 @@ QStringList splitFilePatterns(const QString &patterns);
 // order, calling file for each file whose name matches one of the patterns
 // (letter case aside); a folder reached twice through symlinks is walked
 // once. Folders that cannot be read are added to unreadableFolders. Stops,
-// returning false, as soon as file does.
+// returning false, as soon as file does, or cancel (when given) turns true,
+// which is looked at once a folder, whatever the folder holds.
 bool walkFolder(const QString &root, const QStringList &patterns, bool subfolders,
-                const std::function<bool(const QFileInfo &)> &file, QStringList *unreadableFolders);
+                const std::function<bool(const QFileInfo &)> &file, QStringList *unreadableFolders,
+                const std::atomic<bool> *cancel = nullptr);
 
 // Searches on the calling thread. After each file, report gets that file's
 // hits in line order (often none) and how many files have been searched;

@@ -11,12 +11,20 @@ QStringList definitionFiles(const QString &folder, const std::atomic<bool> &canc
     QStringList files;
     const QDir base(folder);
     // Without FollowSymlinks the iterator lists a linked folder but does not
-    // go into it; name filters match regardless of case unless told otherwise.
-    QDirIterator it(folder, {QStringLiteral("*.vyx")}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext() && files.size() < maxFiles) {
+    // go into it. Every entry is looked at here, not through a name filter,
+    // so that a cancel is seen even in a big tree that holds no definition
+    // file; a tree of more entries than anyone keeps beside a mod is left
+    // unfinished rather than walked for minutes.
+    constexpr int maxEntries = 200000;
+    QDirIterator it(folder, QDir::Files | QDir::AllDirs | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    int entries = 0;
+    while (it.hasNext() && files.size() < maxFiles && ++entries <= maxEntries) {
         if (cancel.load(std::memory_order_relaxed))
             return {};
-        files.append(base.relativeFilePath(it.next()));
+        const QString path = it.next();
+        if (it.fileInfo().isFile() && path.endsWith(QLatin1String(".vyx"), Qt::CaseInsensitive))
+            files.append(base.relativeFilePath(path));
     }
     std::sort(files.begin(), files.end(), [](const QString &a, const QString &b) {
         return a.compare(b, Qt::CaseInsensitive) < 0;

@@ -394,7 +394,7 @@ public:
                         m_walked.insert(m_nodes.back().path, batch.back());
                         return !m_cancel.load(std::memory_order_relaxed);
                     },
-                    &unreadable);
+                    &unreadable, &m_cancel);
                 for (const QString &folder : unreadable) {
                     Node &node = m_nodes[newNode(displayName(folder), folder)];
                     node.key.path = node.path;

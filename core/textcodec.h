@@ -114,7 +114,7 @@ bool encodingForName(const QString &name, TextEncoding *encoding);
 // How a document's file is written, as one value: the kind of encoding
 // (one the editor detects, or a legacy one by its codec's name), whether the
 // file starts with a byte order mark, whether its bytes came back exactly
-// when read, and the name users know it by. The name of Auto is what Save
+// when read, and the name the editor shows for it. The name of Auto is what Save
 // writes: "Windows-1252", or "UTF-8" once the text holds a character
 // Windows-1252 lacks (the document keeps it up to date).
 struct FileEncoding

@@ -104,10 +104,12 @@ SaveReply askBeforeSaving(QWidget *window, const SaveQuestion &question, const Q
 // user agrees to.
 bool FrmMainWindow::writeDocument(const QString &path)
 {
-    for (const SaveQuestion &question : document->saveQuestions(path)) {
+    // Every question is answered before any answer is acted on: a later No
+    // must leave the text as it was, kept bytes and all.
+    const QList<SaveQuestion> questions = document->saveQuestions(path);
+    for (const SaveQuestion &question : questions) {
         switch (askBeforeSaving(this, question, path, document->encoding())) {
         case SaveReply::Go:
-            document->accept(question);
             break;
         case SaveReply::SaveElsewhere:
             return saveAs();
@@ -115,6 +117,8 @@ bool FrmMainWindow::writeDocument(const QString &path)
             return false;
         }
     }
+    for (const SaveQuestion &question : questions)
+        document->accept(question);
     if (!document->save(path)) {
         showWarning(this,
                     QObject::tr("Cannot save %1: %2").arg(quoted(path), document->errorString()));

@@ -480,7 +480,6 @@ void FrmCompare::showComparison(std::shared_ptr<const LineComparison> comparison
     m_comparison = std::move(comparison);
     m_current = current;
     lblSummary->setText(differenceText(int(m_comparison->differences.size())));
-    lblSummary->setAccessibleName(lblSummary->text());
     showCurrent();
     for (ComparePane *pane : {txtLeft, txtRight})
         pane->setComparison(m_comparison);
@@ -651,7 +650,6 @@ void FrmCompare::showCurrent()
                                 .arg(m_comparison->differences.size())
                                 .arg(placeText(m_comparison->differences[m_current])));
     }
-    lblCurrent->setAccessibleName(lblCurrent->text());
 }
 
 void FrmCompare::updateButtons()

@@ -135,7 +135,9 @@ int FrmMainWindow::printPages(QPagedPaintDevice *device, bool selectionOnly, int
         progress->setObjectName(QStringLiteral("dlgPrintProgress"));
         progress->setWindowTitle(applicationTitle());
         progress->setAccessibleName(progress->labelText());
-        progress->setWindowModality(Qt::WindowModal);
+        // Application-modal: the Compare window and floating docks could
+        // otherwise edit or replace the document being painted.
+        progress->setWindowModality(Qt::ApplicationModal);
         progress->setMinimumDuration(0);
         progress->setAutoReset(false);
         progress->setValue(0);

@@ -252,7 +252,6 @@ void ProblemsDock::summarize()
             ++(group->child(r)->text(SeverityColumn) == u"error" ? counts.errors : counts.warnings);
     }
     lblSummary->setText(checkSummaryLine(counts));
-    lblSummary->setAccessibleName(lblSummary->text());
 }
 
 void ProblemsDock::closeEvent(QCloseEvent *event)
