@@ -58,3 +58,17 @@ private:
     QPointer<QWidget> m_window;
     bool m_unloading = false;
 };
+
+// Each of the program's forms exists once: created the first time it is asked
+// for and kept for the whole run. It is never deleted: a static destructor
+// would run after the application object is gone.
+template<typename F>
+F &singleForm(const char *objectName)
+{
+    static F *form = [objectName] {
+        auto *f = new F;
+        f->setObjectName(QString::fromLatin1(objectName));
+        return f;
+    }();
+    return *form;
+}

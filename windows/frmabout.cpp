@@ -104,10 +104,5 @@ QWidget *FrmAbout::createWindow()
 
 FrmAbout &frmAbout()
 {
-    static FrmAbout *form = [] {
-        auto *f = new FrmAbout;
-        f->setObjectName(QStringLiteral("frmAboutForm"));
-        return f;
-    }();
-    return *form;
+    return singleForm<FrmAbout>("frmAboutForm");
 }

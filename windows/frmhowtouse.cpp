@@ -90,10 +90,5 @@ QWidget *FrmHowToUse::createWindow()
 
 FrmHowToUse &frmHowToUse()
 {
-    static FrmHowToUse *form = [] {
-        auto *f = new FrmHowToUse;
-        f->setObjectName(QStringLiteral("frmHowToUseForm"));
-        return f;
-    }();
-    return *form;
+    return singleForm<FrmHowToUse>("frmHowToUseForm");
 }

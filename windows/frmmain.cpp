@@ -433,10 +433,5 @@ bool FrmMain::queryClose()
 
 FrmMain &frmMain()
 {
-    static FrmMain *form = [] {
-        auto *f = new FrmMain;
-        f->setObjectName(QStringLiteral("frmMainForm"));
-        return f;
-    }();
-    return *form;
+    return singleForm<FrmMain>("frmMainForm");
 }
