@@ -1,4 +1,5 @@
 #include "filesearch.h"
+#include "workerrun.h"
 
 #include "definitionsyntax.h"
 #include "textcodec.h"
@@ -513,17 +514,8 @@ FileSearchSummary searchFiles(
     return Searcher(options, cancel, report).run();
 }
 
-struct FileSearch::Run
+struct FileSearch::Run : WorkerRun
 {
-    quint64 id = 0;
-    std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
-    std::unique_ptr<QThread> thread;
-    ~Run()
-    {
-        *cancel = true;
-        if (thread)
-            thread->wait();
-    }
 };
 
 FileSearch::FileSearch(QObject *parent)

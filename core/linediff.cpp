@@ -1,4 +1,5 @@
 #include "linediff.h"
+#include "workerrun.h"
 
 #include "rtfreader.h"
 #include "textcodec.h"
@@ -343,17 +344,8 @@ bool readTextFile(const QString &path, qint64 maxSize, qsizetype maxLineLength, 
     return true;
 }
 
-struct LineCompare::Run
+struct LineCompare::Run : WorkerRun
 {
-    quint64 id = 0;
-    std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
-    std::unique_ptr<QThread> thread;
-    ~Run()
-    {
-        *cancel = true;
-        if (thread)
-            thread->wait();
-    }
 };
 
 LineCompare::LineCompare(QObject *parent)

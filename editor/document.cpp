@@ -134,6 +134,16 @@ QString Document::text(QLatin1String lineEnd) const
     return withLineEnds(m_doc->toRawText(), lineEnd);
 }
 
+QString Document::textBetween(QTextDocument *doc, qint64 from, qint64 to)
+{
+    if (to <= from)
+        return QString();
+    QTextCursor range(doc);
+    range.setPosition(int(from));
+    range.setPosition(int(to), QTextCursor::KeepAnchor);
+    return range.selectedText();
+}
+
 bool Document::lineLimitAllows(const QTextCursor &cursor, QStringView text)
 {
     if (cursor.isNull())
@@ -155,14 +165,6 @@ namespace {
 // The text between the positions, lines separated by U+2029. One pass over
 // the document's pieces; reading it line by line costs ten times that on
 // a document of a million lines.
-QString textBetween(QTextDocument *doc, int from, int to)
-{
-    QTextCursor range(doc);
-    range.setPosition(from);
-    range.setPosition(to, QTextCursor::KeepAnchor);
-    return range.selectedText();
-}
-
 // True when the text, lines separated by U+2029, has a character
 // Windows-1252 lacks.
 bool needsUtf8(const QString &text)
@@ -206,7 +208,7 @@ void Document::onContentsChange(int position, int charsRemoved, int charsAdded)
         return;
     }
     if (charsAdded > 0 && !wasUtf8)
-        setAutoNeedsUtf8(needsUtf8(textBetween(m_doc, position, position + charsAdded)));
+        setAutoNeedsUtf8(needsUtf8(Document::textBetween(m_doc, position, position + charsAdded)));
     else if (charsRemoved > 0 && wasUtf8)
         m_recheck->start();
 }

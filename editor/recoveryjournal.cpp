@@ -7,22 +7,6 @@
 #include <QTextDocument>
 #include <QTimer>
 
-namespace {
-
-// The text between the positions, blocks separated by U+2029, in one pass
-// over the document's pieces.
-QString textBetween(QTextDocument *doc, qint64 from, qint64 to)
-{
-    if (to <= from)
-        return QString();
-    QTextCursor range(doc);
-    range.setPosition(int(from));
-    range.setPosition(int(to), QTextCursor::KeepAnchor);
-    return range.selectedText();
-}
-
-} // namespace
-
 RecoveryJournal::RecoveryJournal(Document *model, QPlainTextEdit *view, JournalStore *store,
                                  QObject *parent)
     : QObject(parent)
@@ -103,7 +87,7 @@ void RecoveryJournal::onContentsChange(int position, int removed, int added)
     // What was added is read now, before later changes move it. A text
     // document counts the end of its last block, which its text lacks.
     QTextDocument *doc = m_model->textDocument();
-    const QString text = textBetween(
+    const QString text = Document::textBetween(
         doc, position, qMin<qint64>(qint64(position) + added, doc->characterCount() - 1));
     m_loggedChars += text.size();
     // Typing on at the end of the last insertion makes no new edit.
@@ -219,7 +203,7 @@ void RecoveryJournal::copySlice()
         clock.start();
         do {
             const qint64 end = qMin(m_copied + pieceLength, m_copyLength);
-            m_writer.addSlice(textBetween(doc, m_copied, end));
+            m_writer.addSlice(Document::textBetween(doc, m_copied, end));
             m_copied = end;
         } while (m_copied < m_copyLength && clock.elapsed() < sliceMs);
     }

@@ -2,6 +2,7 @@
 
 #include "version.h"
 
+#include <QDir>
 #include <QPushButton>
 
 QString applicationTitle()
@@ -55,4 +56,9 @@ void showWarning(QWidget *parent, const QString &message)
     QMessageBox box(QMessageBox::Warning, applicationTitle(), message, QMessageBox::Ok, parent);
     box.setObjectName(QStringLiteral("msgWarning"));
     box.exec();
+}
+
+QString quotedPath(const QString &path)
+{
+    return QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(path));
 }

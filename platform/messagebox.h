@@ -16,5 +16,7 @@ QMessageBox::StandardButton askYesNoCancel(QWidget *parent, const QString &promp
 // A question whose one way forward is named by accept (rather than Yes),
 // beside Cancel, the default; true when accept was chosen.
 bool askAcceptCancel(QWidget *parent, const QString &prompt, const QString &accept);
+// A path as messages name it: quoted, with the system's separators.
+QString quotedPath(const QString &path);
 // A failure report with the warning icon.
 void showWarning(QWidget *parent, const QString &message);

@@ -18,11 +18,6 @@
 
 namespace {
 
-QString quoted(const QString &path)
-{
-    return QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(path));
-}
-
 // What the user answers to a question Save asks before writing.
 enum class SaveReply { Go, SaveElsewhere, Stop };
 
@@ -42,7 +37,7 @@ SaveReply askBeforeSaving(QWidget *window, const SaveQuestion &question, const Q
             QObject::tr("%1 is a rich-text file. Saving writes it as plain text: its "
                         "formatting, pictures, links and notes are lost.\n\nReplace it with "
                         "plain text? Choose No to save under another name.")
-                .arg(quoted(path)))) {
+                .arg(quotedPath(path)))) {
         case QMessageBox::Yes:
             return SaveReply::Go;
         case QMessageBox::No:
@@ -56,7 +51,7 @@ SaveReply askBeforeSaving(QWidget *window, const SaveQuestion &question, const Q
             askYesNo(window,
                      QObject::tr("%1 has been changed by another program since it was opened or "
                                  "saved here.\n\nOverwrite those changes with the text shown?")
-                         .arg(quoted(path)),
+                         .arg(quotedPath(path)),
                      QMessageBox::No));
     case SaveQuestion::CreateRemovedFile:
         return goOnIfYes(askYesNo(
@@ -64,7 +59,7 @@ SaveReply askBeforeSaving(QWidget *window, const SaveQuestion &question, const Q
             QObject::tr("%1 is no longer on disk: another program has removed or renamed it "
                         "since it was opened or saved here.\n\nCreate it again with the text "
                         "shown?")
-                .arg(quoted(path))));
+                .arg(quotedPath(path))));
     case SaveQuestion::MisplacedKeptBytes:
         return goOnIfYes(
             askYesNo(window,
@@ -74,14 +69,14 @@ SaveReply askBeforeSaving(QWidget *window, const SaveQuestion &question, const Q
                                  "the replacement character \u00AB\uFFFD\u00BB instead? No "
                                  "writes nothing.")
                          .arg(question.line)
-                         .arg(quoted(path), encoding.name),
+                         .arg(quotedPath(path), encoding.name),
                      QMessageBox::No));
     case SaveQuestion::LegacyNotExact:
         return askAcceptCancel(window,
                                QObject::tr("%1 cannot be written back exactly in %2: some of its "
                                            "bytes or characters have no place there.\n\nSave "
                                            "it as UTF-8 instead?")
-                                   .arg(quoted(path), encoding.name),
+                                   .arg(quotedPath(path), encoding.name),
                                QStringLiteral("UTF-8"))
             ? SaveReply::Go
             : SaveReply::Stop;
@@ -92,7 +87,7 @@ SaveReply askBeforeSaving(QWidget *window, const SaveQuestion &question, const Q
                                  "will be saved as UTF-8. Its accented letters and other "
                                  "characters above ASCII then change bytes, and programs that "
                                  "read it as Windows-1252 show them wrongly.\n\nSave as UTF-8?")
-                         .arg(quoted(path))));
+                         .arg(quotedPath(path))));
     }
     return SaveReply::Stop;
 }
@@ -120,8 +115,8 @@ bool FrmMainWindow::writeDocument(const QString &path)
     for (const SaveQuestion &question : questions)
         document->accept(question);
     if (!document->save(path)) {
-        showWarning(this,
-                    QObject::tr("Cannot save %1: %2").arg(quoted(path), document->errorString()));
+        showWarning(
+            this, QObject::tr("Cannot save %1: %2").arg(quotedPath(path), document->errorString()));
         return false;
     }
     FileHistory::addRecentFile(document->filePath());
@@ -161,7 +156,8 @@ bool FrmMainWindow::openDocument(const QString &path, int line)
     rememberPlace();
     if (!document->beginLoad(fullPath)) {
         showWarning(
-            this, QObject::tr("Cannot open %1: %2").arg(quoted(fullPath), document->errorString()));
+            this,
+            QObject::tr("Cannot open %1: %2").arg(quotedPath(fullPath), document->errorString()));
         return false;
     }
     frmMain().setCaption(info.fileName());
@@ -267,7 +263,7 @@ void FrmMainWindow::openRecentFile(const QString &path)
         fillRecentFiles();
         showWarning(this,
                     QObject::tr("%1 no longer exists. It has been removed from the recent files.")
-                        .arg(quoted(path)));
+                        .arg(quotedPath(path)));
         return;
     }
     if (confirmDiscardChanges())
@@ -291,8 +287,8 @@ void FrmMainWindow::reopenWithEncoding(const QString &encodingName)
         return;
     rememberPlace();
     if (!document->beginReload(encoding)) {
-        showWarning(this,
-                    QObject::tr("Cannot open %1: %2").arg(quoted(path), document->errorString()));
+        showWarning(
+            this, QObject::tr("Cannot open %1: %2").arg(quotedPath(path), document->errorString()));
         return;
     }
     if (document->isLoading()) {
@@ -319,13 +315,13 @@ void FrmMainWindow::checkDocumentOnDisk()
                     QObject::tr("%1 is no longer on disk: another program has removed or renamed "
                                 "it. Your text here is kept; Save will ask before creating the "
                                 "file again.")
-                        .arg(quoted(path)));
+                        .arg(quotedPath(path)));
         return;
     }
     if (!document->isModified()) {
         if (askYesNo(window,
                      QObject::tr("%1 has been changed by another program.\n\nReload it?")
-                         .arg(quoted(path)))
+                         .arg(quotedPath(path)))
             == QMessageBox::Yes)
             openDocument(path);
         return;
@@ -333,7 +329,7 @@ void FrmMainWindow::checkDocumentOnDisk()
     showWarning(window,
                 QObject::tr("%1 has been changed by another program. Your changes here are kept; "
                             "Save will ask before writing over the other program's.")
-                    .arg(quoted(path)));
+                    .arg(quotedPath(path)));
 }
 
 void FrmMainWindow::mnuNew_Click()

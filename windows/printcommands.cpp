@@ -45,11 +45,6 @@ constexpr int bigDocumentChars = 256 * 1024;
 constexpr int sliceMs = 25;
 const QString exportFolderKey = QStringLiteral("Print/exportFolder");
 
-QString quoted(const QString &path)
-{
-    return QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(path));
-}
-
 // The paper most used where the user lives.
 QPageSize localPaper()
 {
@@ -276,7 +271,7 @@ bool FrmMainWindow::exportPdf(const QString &path)
     // a failure or Cancel leaves whatever was there before.
     QSaveFile file(path);
     const auto fail = [this, &path](const QString &reason) {
-        showWarning(this, tr("Cannot export %1: %2").arg(quoted(path), reason));
+        showWarning(this, tr("Cannot export %1: %2").arg(quotedPath(path), reason));
         return false;
     };
     if (!file.open(QIODevice::WriteOnly))

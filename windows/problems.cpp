@@ -1,4 +1,5 @@
 #include "problems.h"
+#include "workerrun.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,17 +19,8 @@ enum Role { PathRole = Qt::UserRole, LineRole, ColumnRole };
 
 // A check on a thread of its own. A dropped run is told to stop; the window
 // waits for its thread only when it goes.
-struct ProblemsDock::Run
+struct ProblemsDock::Run : WorkerRun
 {
-    quint64 id = 0;
-    std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
-    std::unique_ptr<QThread> thread;
-    ~Run()
-    {
-        *cancel = true;
-        if (thread)
-            thread->wait();
-    }
 };
 
 ProblemsDock::ProblemsDock(QWidget *parent)

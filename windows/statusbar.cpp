@@ -24,17 +24,6 @@ qsizetype surrogatePairs(QStringView text)
     return pairs;
 }
 
-// The text between the positions, lines separated by U+2029. One pass over
-// the document's pieces; reading it line by line costs ten times that on
-// a document of a million lines.
-QString textBetween(QTextDocument *doc, int from, int to)
-{
-    QTextCursor range(doc);
-    range.setPosition(from);
-    range.setPosition(to, QTextCursor::KeepAnchor);
-    return range.selectedText();
-}
-
 QLabel *addLabel(QStatusBar *bar, const char *name, bool permanent)
 {
     auto *label = new QLabel(bar);
@@ -133,7 +122,8 @@ qsizetype StatusBar::selectedCharacters(const QTextCursor &cursor)
     const int position = cursor.position();
     // Each line break counts as one character.
     const auto characters = [this](int from, int to) {
-        return qsizetype(to - from) - surrogatePairs(textBetween(m_text->document(), from, to));
+        return qsizetype(to - from)
+            - surrogatePairs(Document::textBetween(m_text->document(), from, to));
     };
     if (!m_mayHavePairs)
         return qAbs(position - anchor);
@@ -161,8 +151,9 @@ void StatusBar::onContentsChange(int position, int charsRemoved, int charsAdded)
         // pairs went with it.
         m_mayHavePairs = surrogatePairs(m_text->document()->toRawText()) > 0;
     } else if (charsAdded > 0 && !m_mayHavePairs) {
-        m_mayHavePairs
-            = surrogatePairs(textBetween(m_text->document(), position, position + charsAdded)) > 0;
+        m_mayHavePairs = surrogatePairs(Document::textBetween(m_text->document(), position,
+                                                              position + charsAdded))
+            > 0;
     }
 }
 
