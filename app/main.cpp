@@ -2,7 +2,6 @@
 #include "frmmain.h"
 #include "helpmenu.h"
 #include "memory.h"
-#include "recoveryjournal.h"
 #include "shutdown.h"
 #include "startuptrace.h"
 #include "version.h"
@@ -79,10 +78,8 @@ int main(int argc, char *argv[])
     // Ended by the session, the editor keeps its unsaved work in its journal
     // first, for the next start to offer.
     installShutdownHandlers([] {
-        if (FrmMainWindow *window = frmMain().win()) {
-            window->journal->writeNow();
-            window->journal->flush();
-        }
+        if (FrmMainWindow *window = frmMain().win())
+            window->keepUnsavedWork();
     });
     // Work that a crash or a kill left unsaved is offered before the editor
     // takes input; a recovered document is not opened over.

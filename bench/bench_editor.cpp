@@ -202,9 +202,26 @@ RichTextBox *editor()
     return frmMain().rtfMain();
 }
 
+// The editor window's parts, found by their object names as a test tool
+// would find them.
 Document *document()
 {
-    return frmMain().win()->document;
+    return frmMain().win()->findChild<Document *>("document");
+}
+
+QAction *menuItem(const char *name)
+{
+    return frmMain().win()->findChild<QAction *>(QLatin1String(name));
+}
+
+RecoveryJournal *journal()
+{
+    return frmMain().win()->findChild<RecoveryJournal *>("journal");
+}
+
+FrmSearchWindow *searchWindow(const char *name)
+{
+    return frmMain().win()->findChild<FrmSearchWindow *>(QLatin1String(name));
 }
 
 void freshEditor()
@@ -274,7 +291,7 @@ int rssProbe(const QString &path, const QString &out)
     document()->save(out);
     std::printf("%.1f\n", peakResidentMemoryKb() / 1024.0);
     // File > New drops the document.
-    frmMain().win()->mnuNew->trigger();
+    menuItem("mnuNew")->trigger();
     paintNow(editor());
     std::printf("%.1f\n", residentMemoryKb() / 1024.0);
     // Its memory is kept for a next document until the editor is idle.
@@ -385,7 +402,6 @@ void editsOnBigDocuments(const QTemporaryDir &dir)
     freshEditor();
     document()->load(path50);
     paintNow(editor());
-    FrmMainWindow *w = frmMain().win();
 
     timeIt(
         "ctrl_end_50mb_ms",
@@ -402,19 +418,18 @@ void editsOnBigDocuments(const QTemporaryDir &dir)
         paintNow(editor());
     });
     timeIt("insert_50mb_ms", nullptr, [&] {
-        w->mnuItemSeparator->trigger();
+        menuItem("mnuItemSeparator")->trigger();
         paintNow(editor());
     });
 
     freshEditor();
     document()->load(path10);
     paintNow(editor());
-    w = frmMain().win();
     timeIt("insert_10mb_ms", nullptr, [&] {
-        w->mnuInclude->trigger();
+        menuItem("mnuInclude")->trigger();
         paintNow(editor());
     });
-    timeIt("copy_10mb_ms", nullptr, [&] { w->mnuCopy->trigger(); });
+    timeIt("copy_10mb_ms", nullptr, [&] { menuItem("mnuCopy")->trigger(); });
     timeIt("text_read_10mb_ms", nullptr, [&] {
         const QString t = editor()->Text();
         Q_UNUSED(t);
@@ -462,7 +477,7 @@ void compareAtScale(const QTemporaryDir &dir)
             compare->close();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
-        compare = new FrmCompare(w, w->document, editor()->font());
+        compare = new FrmCompare(w, document(), editor()->font());
         compare->show();
         QCoreApplication::processEvents();
     };
@@ -536,7 +551,6 @@ void journalOnBigDocuments(const QTemporaryDir &dir)
         freshEditor();
         document()->load(dir.filePath(QStringLiteral("plain%1.vyx").arg(mb)));
         paintNow(editor());
-        FrmMainWindow *w = frmMain().win();
         QTest::keyClick(editor(), Qt::Key_End, Qt::ControlModifier);
         QTest::keyClick(editor(), Qt::Key_X);
         const QByteArray size = QByteArray::number(mb) + "mb";
@@ -545,9 +559,9 @@ void journalOnBigDocuments(const QTemporaryDir &dir)
         std::vector<double> times;
         std::vector<double> cpu;
         for (int i = 0; i < g_runs; ++i) {
-            w->journal->flush();
-            w->journal->rewrite();
-            w->journal->writeNow();
+            journal()->flush();
+            journal()->rewrite();
+            journal()->writeNow();
             const double cpu0 = threadCpuMs();
             QElapsedTimer t;
             t.start();
@@ -559,7 +573,7 @@ void journalOnBigDocuments(const QTemporaryDir &dir)
         }
         record("type_key_while_journal_" + size + "_ms", "ms", times);
         record("type_key_while_journal_" + size + "_cpu_ms", "ms", cpu);
-        w->journal->flush();
+        journal()->flush();
         if (mb != 10)
             continue;
         std::vector<double> faults;
@@ -569,8 +583,8 @@ void journalOnBigDocuments(const QTemporaryDir &dir)
             const long before = minorFaults();
             QElapsedTimer t;
             t.start();
-            w->journal->writeNow();
-            w->journal->flush();
+            journal()->writeNow();
+            journal()->flush();
             times.push_back(elapsedMs(t));
             faults.push_back(double(minorFaults() - before));
         }
@@ -580,15 +594,14 @@ void journalOnBigDocuments(const QTemporaryDir &dir)
     // How long the whole text of 50 MB takes to reach the disk, a slice per
     // turn of the event loop, while nothing else happens.
     std::vector<double> copies;
-    FrmMainWindow *w = frmMain().win();
     for (int i = 0; i < 3; ++i) {
-        w->journal->rewrite();
+        journal()->rewrite();
         QElapsedTimer t;
         t.start();
-        w->journal->writeNow();
-        while (w->journal->isCopying())
+        journal()->writeNow();
+        while (journal()->isCopying())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        w->journal->flush();
+        journal()->flush();
         copies.push_back(elapsedMs(t));
     }
     record("journal_whole_text_50mb_ms", "ms", copies);
@@ -603,9 +616,8 @@ void searchOnBigDocuments(const QTemporaryDir &dir)
     freshEditor();
     document()->load(path50);
     paintNow(editor());
-    FrmMainWindow *w = frmMain().win();
-    w->mnuFind->trigger();
-    w->frmFind->txtFind->setText(QStringLiteral("zebulon"));
+    menuItem("mnuFind")->trigger();
+    searchWindow("frmFind")->txtFind->setText(QStringLiteral("zebulon"));
     timeIt(
         "find_at_end_50mb_ms",
         [&] {
@@ -613,7 +625,7 @@ void searchOnBigDocuments(const QTemporaryDir &dir)
             paintNow(editor());
         },
         [&] {
-            QTest::mouseClick(w->frmFind->cmdFindNext, Qt::LeftButton);
+            QTest::mouseClick(searchWindow("frmFind")->cmdFindNext, Qt::LeftButton);
             paintNow(editor());
         });
     if (editor()->textCursor().selectedText() != QLatin1String("Zebulon"))
@@ -631,16 +643,16 @@ void searchOnBigDocuments(const QTemporaryDir &dir)
             freshEditor();
             document()->load(path);
             paintNow(editor());
-            frmMain().win()->mnuReplace->trigger();
-            FrmSearchWindow *r = frmMain().win()->frmReplace;
+            menuItem("mnuReplace")->trigger();
+            FrmSearchWindow *r = searchWindow("frmReplace");
             r->txtFind->setText(QStringLiteral("Mark"));
             r->txtReplace->setText(QStringLiteral("Tag"));
         },
         [&] {
-            QTest::mouseClick(frmMain().win()->frmReplace->cmdReplaceAll, Qt::LeftButton);
+            QTest::mouseClick(searchWindow("frmReplace")->cmdReplaceAll, Qt::LeftButton);
             paintNow(editor());
         });
-    const QString status = frmMain().win()->frmReplace->lblStatus->text();
+    const QString status = searchWindow("frmReplace")->lblStatus->text();
     editor()->undo();
     std::fprintf(stderr, "  (replace all: \"%s\"; one undo restores the file: %s)\n",
                  qPrintable(status),
@@ -653,15 +665,15 @@ void openReplaceAll(const QString &path)
     freshEditor();
     document()->load(path);
     paintNow(editor());
-    frmMain().win()->mnuReplace->trigger();
-    FrmSearchWindow *r = frmMain().win()->frmReplace;
+    menuItem("mnuReplace")->trigger();
+    FrmSearchWindow *r = searchWindow("frmReplace");
     r->txtFind->setText(QStringLiteral(","));
     r->txtReplace->setText(QStringLiteral(";"));
 }
 
 void clickReplaceAll()
 {
-    QTest::mouseClick(frmMain().win()->frmReplace->cmdReplaceAll, Qt::LeftButton);
+    QTest::mouseClick(searchWindow("frmReplace")->cmdReplaceAll, Qt::LeftButton);
     paintNow(editor());
 }
 
@@ -682,9 +694,9 @@ void replaceAllAtScale(const QTemporaryDir &dir)
         clickReplaceAll();
         replace.push_back(span.ms());
         replaceFaults.push_back(span.faults());
-        status = frmMain().win()->frmReplace->lblStatus->text();
+        status = searchWindow("frmReplace")->lblStatus->text();
         span.restart();
-        frmMain().win()->mnuUndo->trigger();
+        menuItem("mnuUndo")->trigger();
         paintNow(editor());
         undo.push_back(span.ms());
         undoFaults.push_back(span.faults());
@@ -798,10 +810,10 @@ void definitionColours(const QTemporaryDir &dir)
     openFully(path50);
     // As the editor starts: with line numbers and the status bar.
     FrmMainWindow *w = frmMain().win();
-    if (!w->mnuLineNumbers->isChecked())
-        w->mnuLineNumbers->trigger();
-    if (!w->mnuStatusBar->isChecked())
-        w->mnuStatusBar->trigger();
+    if (!menuItem("mnuLineNumbers")->isChecked())
+        menuItem("mnuLineNumbers")->trigger();
+    if (!menuItem("mnuStatusBar")->isChecked())
+        menuItem("mnuStatusBar")->trigger();
     paintNow(editor());
     for (const bool on : {false, true}) {
         definitionView()->setColoursEnabled(on);
@@ -814,14 +826,14 @@ void definitionColours(const QTemporaryDir &dir)
                });
     }
     // What the line numbers cost, the colours on.
-    w->mnuLineNumbers->trigger();
+    menuItem("mnuLineNumbers")->trigger();
     QTest::keyClick(editor(), Qt::Key_End, Qt::ControlModifier);
     paintNow(editor());
     timeIt("page_up_at_end_50mb_numbers_off_ms", nullptr, [] {
         QTest::keyClick(editor(), Qt::Key_PageUp);
         paintNow(editor());
     });
-    w->mnuLineNumbers->trigger();
+    menuItem("mnuLineNumbers")->trigger();
     // The status bar counts the characters of the selection; an edit makes
     // it count afresh.
     timeIt(
@@ -833,7 +845,7 @@ void definitionColours(const QTemporaryDir &dir)
             paintNow(editor());
         },
         [w] {
-            w->mnuSelectAll->trigger();
+            menuItem("mnuSelectAll")->trigger();
             paintNow(editor());
         });
 }
@@ -851,22 +863,20 @@ void toggleCommentAtScale(const QTemporaryDir &dir)
         return double(usage.ru_minflt);
     };
     std::vector<double> toggle, undo, faults;
-    FrmMainWindow *w = nullptr;
     for (int i = 0; i < g_runs; ++i) {
         freshEditor();
         openFully(path);
-        w = frmMain().win();
-        w->mnuSelectAll->trigger();
+        menuItem("mnuSelectAll")->trigger();
         paintNow(editor());
         const double faultsBefore = minorFaults();
         QElapsedTimer t;
         t.start();
-        w->mnuToggleComment->trigger();
+        menuItem("mnuToggleComment")->trigger();
         paintNow(editor());
         toggle.push_back(elapsedMs(t));
         faults.push_back(minorFaults() - faultsBefore);
         t.restart();
-        w->mnuUndo->trigger();
+        menuItem("mnuUndo")->trigger();
         paintNow(editor());
         undo.push_back(elapsedMs(t));
     }
@@ -895,8 +905,8 @@ void outlineAtScale(const QTemporaryDir &dir)
         // The same load without the Outline, for comparison on the same machine.
         freshEditor();
         FrmMainWindow *w = frmMain().win();
-        if (w->mnuOutline->isChecked())
-            w->mnuOutline->trigger();
+        if (menuItem("mnuOutline")->isChecked())
+            menuItem("mnuOutline")->trigger();
         QElapsedTimer bareClock;
         double cpuBefore = cpuMs();
         bareClock.start();
@@ -906,8 +916,8 @@ void outlineAtScale(const QTemporaryDir &dir)
 
         freshEditor();
         w = frmMain().win();
-        if (!w->mnuOutline->isChecked())
-            w->mnuOutline->trigger();
+        if (!menuItem("mnuOutline")->isChecked())
+            menuItem("mnuOutline")->trigger();
         auto *model = w->findChild<OutlineModel *>();
         QElapsedTimer clock;
         qint64 loaded = 0;
@@ -928,10 +938,10 @@ void outlineAtScale(const QTemporaryDir &dir)
         faults.push_back(minorFaults() - faultsBefore);
         items.push_back(model->rowCount());
 
-        w->mnuOutline->trigger();
+        menuItem("mnuOutline")->trigger();
         cpuBefore = cpuMs();
         clock.restart();
-        w->mnuOutline->trigger();
+        menuItem("mnuOutline")->trigger();
         while (!model->isComplete())
             QCoreApplication::processEvents();
         shown.push_back(clock.nsecsElapsed() / 1e6);
@@ -956,7 +966,7 @@ void outlineAtScale(const QTemporaryDir &dir)
     });
     record("type_key_with_outline_minor_faults", "faults",
            {double(minorFaults() - faultsBefore) / g_runs});
-    frmMain().win()->mnuOutline->trigger(); // off again, as the editor starts
+    menuItem("mnuOutline")->trigger(); // off again, as the editor starts
 }
 
 void loadRtf(const QTemporaryDir &dir, int mb)

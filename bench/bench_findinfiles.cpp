@@ -154,8 +154,11 @@ int main(int argc, char *argv[])
     frmMain().show();
     QCoreApplication::processEvents();
     FrmMainWindow *w = frmMain().win();
-    w->mnuFindInFiles->trigger();
-    FrmFindInFiles *find = w->frmFindInFiles;
+    RichTextBox *text = frmMain().rtfMain();
+    // The results panel, made by the first search.
+    const auto results = [w] { return w->findChild<FindResultsDock *>("dckFindResults"); };
+    w->findChild<QAction *>("mnuFindInFiles")->trigger();
+    FrmFindInFiles *find = w->findChild<FrmFindInFiles *>("frmFindInFiles");
     find->txtFindWhat->setText(QString::fromLatin1(word));
     find->txtFolder->setText(dir.path());
     find->txtFiles->setText(QStringLiteral("*.vyx"));
@@ -175,10 +178,10 @@ int main(int argc, char *argv[])
             auto *typed = new QElapsedTimer;
             typed->start();
             QCoreApplication::postEvent(
-                w->rtfMain,
+                text,
                 new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a")));
             QMetaObject::invokeMethod(
-                w->rtfMain,
+                text,
                 [typed, &longest] {
                     longest = std::max(longest, typed->nsecsElapsed() / 1e6);
                     delete typed;
@@ -187,7 +190,7 @@ int main(int argc, char *argv[])
         });
         // The results arrive through the event loop: none before it runs.
         find->cmdFindAll->click();
-        QObject::connect(w->dckFindResults, &FindResultsDock::searchingChanged, &loop,
+        QObject::connect(results(), &FindResultsDock::searchingChanged, &loop,
                          [&loop](bool searching) {
                              if (!searching)
                                  loop.quit();
@@ -201,7 +204,7 @@ int main(int argc, char *argv[])
                 find->cmdCancel->click();
             });
         }
-        if (w->dckFindResults->isSearching())
+        if (results()->isSearching())
             loop.exec();
         if (cancelMs)
             *cancelMs = sinceCancel.isValid() ? sinceCancel.nsecsElapsed() / 1e6 : -1;
@@ -223,7 +226,7 @@ int main(int argc, char *argv[])
         grepFound = grepLines(dir.path(), &ms);
         grep_ms.push_back(ms);
     }
-    const QSet<QString> found = resultLines(w->dckFindResults->tvwResults->model());
+    const QSet<QString> found = resultLines(results()->tvwResults->model());
     for (int i = 0; i < runs; ++i) {
         double ms = 0;
         runSearch(&ms);
@@ -247,12 +250,12 @@ int main(int argc, char *argv[])
         runSearch(&ms);
         many_faults.push_back(double(minorFaults() - faults));
         many_key_ms.push_back(ms);
-        manyRows = w->dckFindResults->tvwResults->model()->rowCount();
+        manyRows = results()->tvwResults->model()->rowCount();
         double cancelMs = 500; // well into the search
         runSearch(nullptr, &cancelMs);
         cancel_ms.push_back(cancelMs);
     }
-    w->rtfMain->document()->setModified(false);
+    text->document()->setModified(false);
 
     std::printf("\n%-36s %10s %10s %10s  %s\n", "figure", "median", "min", "max", "unit");
     print("find_in_files_5000_files_ms", find_ms);

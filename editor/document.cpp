@@ -496,6 +496,15 @@ bool Document::loadStep(qsizetype pieces)
     return more;
 }
 
+void Document::whenLoaded(QObject *context, std::function<void(bool completed)> then)
+{
+    if (!isLoading()) {
+        then(true);
+        return;
+    }
+    connect(this, &Document::loadEnded, context, std::move(then), Qt::SingleShotConnection);
+}
+
 void Document::finishLoad()
 {
     if (!m_load)

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QTextCursor;
@@ -104,6 +105,11 @@ public:
     // The same, complete when it returns.
     bool load(const QString &path, bool richText = true);
     bool isLoading() const { return m_load != nullptr; }
+    // Runs then(completed) once the load under way ends, while context
+    // lives; with no load under way (the file fitted in the first step, or
+    // nothing was loaded) it runs at once, as completed. What a command
+    // does once a file is in goes here, whatever the file's size.
+    void whenLoaded(QObject *context, std::function<void(bool completed)> then);
     // Loads the rest of the file now.
     void finishLoad();
     // Stops the load and puts the document shown before back, exactly as it

@@ -16,10 +16,20 @@ bool showEditor()
 void closeEditor()
 {
     if (frmMain().isLoaded()) {
-        frmMain().win()->document->textDocument()->setModified(false);
+        shownDocument()->textDocument()->setModified(false);
         frmMain().unload();
     }
     flushDeferredDeletes();
+}
+
+Document *shownDocument()
+{
+    return part<Document>(frmMain().win(), "document");
+}
+
+QAction *menuItem(const char *name)
+{
+    return part(frmMain().win(), name);
 }
 
 } // namespace TestUtil

@@ -25,7 +25,7 @@ QString text()
 
 QAbstractItemView *list()
 {
-    return win()->includeCompleter->completer()->popup();
+    return TestUtil::part<QCompleter>(win(), "includeCompleter")->popup();
 }
 
 QStringList namesShown()
@@ -97,16 +97,17 @@ private Q_SLOTS:
     // A rich-text document keeps its bold words through a toggle and back.
     void toggleKeepsFormatting()
     {
-        QVERIFY(win()->document->load(VYX_TEST_DATA_DIR "/rtf/libreoffice-formatted.rtf"));
+        QVERIFY(
+            TestUtil::shownDocument()->load(VYX_TEST_DATA_DIR "/rtf/libreoffice-formatted.rtf"));
         const QString before = text();
-        win()->mnuSelectAll->trigger();
-        win()->mnuToggleComment->trigger();
+        TestUtil::menuItem("mnuSelectAll")->trigger();
+        TestUtil::menuItem("mnuToggleComment")->trigger();
         QVERIFY(text().startsWith("//Plain start bold"));
         QVERIFY(rtf()->hasFormatting());
         QTextCursor bold(rtf()->document());
         bold.setPosition(int(text().indexOf("bold")) + 1);
         QCOMPARE(bold.charFormat().fontWeight(), QFont::Bold);
-        win()->mnuToggleComment->trigger();
+        TestUtil::menuItem("mnuToggleComment")->trigger();
         QCOMPARE(text(), before);
     }
 
@@ -140,7 +141,7 @@ private Q_SLOTS:
 
         rtf()->moveCursor(QTextCursor::End);
         QTest::keyClick(rtf(), Qt::Key_Return);
-        win()->mnuInclude->trigger();
+        TestUtil::menuItem("mnuInclude")->trigger();
         QVERIFY(list()->isVisible());
         QCOMPARE(namesShown(), QStringList({"ships", "sub/laser"}));
         QTest::keyClick(list(), Qt::Key_Tab);
@@ -148,7 +149,7 @@ private Q_SLOTS:
 
         // A document never saved has no folder to offer names from.
         rtf()->document()->setModified(false);
-        win()->mnuNew->trigger();
+        TestUtil::menuItem("mnuNew")->trigger();
         QTest::keyClicks(rtf(), "#include \"");
         QCoreApplication::processEvents();
         QTest::keyClick(rtf(), Qt::Key_Space, Qt::ControlModifier);

@@ -50,8 +50,8 @@ private:
             modal->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(m_game);
             QTest::keyClick(modal, Qt::Key_Return);
         });
-        win()->mnuCompareFile->trigger();
-        FrmCompare *compare = win()->frmCompare;
+        TestUtil::menuItem("mnuCompareFile")->trigger();
+        FrmCompare *compare = TestUtil::part<FrmCompare>(win(), "frmCompare");
         if (!compare || !QTest::qWaitForWindowActive(compare))
             return nullptr;
         return QTest::qWaitFor([&] { return compare->comparison(); }) ? compare : nullptr;
@@ -122,7 +122,7 @@ private Q_SLOTS:
         QTest::keyClick(compare, Qt::Key_F8);
         QTest::keyClick(compare, Qt::Key_C, Qt::AltModifier);
         QTRY_COMPARE(compare->lblSummary->text(), QStringLiteral("2 differences"));
-        QCOMPARE(win()->document->text(),
+        QCOMPARE(TestUtil::shownDocument()->text(),
                  QStringLiteral("L1\r\nX2\r\nL3\r\nL4\r\nL5\r\nL6\r\nL7\r\nL8\r\nN1\r\nN2\r\nL9\r\n"
                                 "L10\r\n"));
         QCOMPARE(compare->lblCurrent->text(), QStringLiteral("Difference 2 of 2: lines 9-10"));
@@ -133,9 +133,9 @@ private Q_SLOTS:
                  QStringLiteral("L1\nL2\nL3\nL4\nL5\nL6\nL7\nL8\n\n\nL9\nL10"));
         win()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(win()));
-        QTest::keyClick(win()->rtfMain, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(frmMain().rtfMain(), Qt::Key_Z, Qt::ControlModifier);
         QTRY_COMPARE(compare->lblSummary->text(), QStringLiteral("3 differences"));
-        QCOMPARE(win()->document->text(),
+        QCOMPARE(TestUtil::shownDocument()->text(),
                  QStringLiteral("L1\r\nX2\r\nL3\r\nL4\r\nL7\r\nL8\r\nN1\r\nN2\r\nL9\r\nL10\r\n"));
         QCOMPARE(compare->txtRight->toPlainText(),
                  QStringLiteral("L1\nL2\nL3\nL4\nL5\nL6\nL7\nL8\n\n\nL9\nL10"));
@@ -152,21 +152,21 @@ private Q_SLOTS:
     // goes when the document does.
     void compareWithSaved()
     {
-        QVERIFY(!win()->mnuCompareSaved->isEnabled());
+        QVERIFY(!TestUtil::menuItem("mnuCompareSaved")->isEnabled());
         QVERIFY(win()->openDocument(m_game));
-        QVERIFY(win()->mnuCompareSaved->isEnabled());
-        win()->mnuCompareSaved->trigger();
-        QPointer<FrmCompare> compare = win()->frmCompare;
+        QVERIFY(TestUtil::menuItem("mnuCompareSaved")->isEnabled());
+        TestUtil::menuItem("mnuCompareSaved")->trigger();
+        QPointer<FrmCompare> compare = TestUtil::part<FrmCompare>(win(), "frmCompare");
         QVERIFY(compare);
         QTRY_COMPARE(compare->lblSummary->text(), QStringLiteral("No differences"));
         QCOMPARE(compare->windowTitle(),
                  QStringLiteral("Compare - game.vyx and game.vyx (on disk)"));
         QVERIFY(!compare->cmdNext->isEnabled());
-        QTest::keyClicks(win()->rtfMain, "x");
+        QTest::keyClicks(frmMain().rtfMain(), "x");
         QTRY_COMPARE(compare->lblSummary->text(), QStringLiteral("1 difference"));
         QCOMPARE(compare->lblCurrent->text(), QStringLiteral("Difference 1 of 1: line 1"));
-        win()->document->textDocument()->setModified(false);
-        win()->mnuNew->trigger();
+        TestUtil::shownDocument()->textDocument()->setModified(false);
+        TestUtil::menuItem("mnuNew")->trigger();
         QTRY_VERIFY(!compare);
     }
 };

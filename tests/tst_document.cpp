@@ -29,6 +29,8 @@ private Q_SLOTS:
     void joinsKeepToTheLineLimit();
     void randomBytesRoundTrip();
     void saveTellsTheNewEncoding();
+    void whenLoadedRunsOnce_data();
+    void whenLoadedRunsOnce();
     void legacyEncodingOutlastsSaves_data();
     void legacyEncodingOutlastsSaves();
     void saveQuestions_data();
@@ -218,6 +220,47 @@ void TestDocument::saveTellsTheNewEncoding()
              QByteArray("\xCE\xA9"
                         "caf\xC3\xA9!"));
     QCOMPARE(changed.count(), 1);
+}
+
+// What a command does once a file is in runs exactly once, at once for a
+// file read in one step, at the end of a load that goes on, and told when
+// the load was cancelled; a later load does not run it again.
+void TestDocument::whenLoadedRunsOnce_data()
+{
+    QTest::addColumn<bool>("large");
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<QString>("runs");
+    // clang-format off
+    QTest::newRow("small file") << false << "" << "done";
+    QTest::newRow("large file finished") << true << "finish" << "done";
+    QTest::newRow("large file cancelled") << true << "cancel" << "cancelled";
+    // clang-format on
+}
+
+void TestDocument::whenLoadedRunsOnce()
+{
+    QFETCH(bool, large);
+    QFETCH(QString, end);
+    QFETCH(QString, runs);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("file.vyx"));
+    QVERIFY(
+        TestUtil::writeBytes(path, QByteArray("Fighter = 1, 2, 3\n").repeated(large ? 20000 : 1)));
+    Document document;
+    document.setLoadStepMs(0);
+    QStringList ran;
+    QVERIFY(document.beginLoad(path, false));
+    QCOMPARE(document.isLoading(), large);
+    document.whenLoaded(&document, [&ran](bool completed) {
+        ran << (completed ? QStringLiteral("done") : QStringLiteral("cancelled"));
+    });
+    if (end == "finish")
+        document.finishLoad();
+    else if (end == "cancel")
+        document.cancelLoad();
+    QVERIFY(document.beginLoad(path, false));
+    document.finishLoad();
+    QCOMPARE(ran.join(u','), runs);
 }
 
 void TestDocument::legacyEncodingOutlastsSaves_data()

@@ -50,7 +50,9 @@ void compareStatus(QLabel *label, const QString &text)
 FrmSearchWindow *openSearch(Qt::Key key, const QString &what, const QString &options)
 {
     QTest::keyClick(rtf(), key, Qt::ControlModifier);
-    FrmSearchWindow *window = key == Qt::Key_F ? win()->frmFind : win()->frmReplace;
+    FrmSearchWindow *window = key == Qt::Key_F
+        ? TestUtil::part<FrmSearchWindow>(win(), "frmFind")
+        : TestUtil::part<FrmSearchWindow>(win(), "frmReplace");
     if (!window || !window->isVisible())
         return nullptr;
     QTest::keyClicks(window->txtFind, what);
@@ -75,7 +77,7 @@ private Q_SLOTS:
         QApplication::clipboard()->setText(QStringLiteral("from another program"));
         QVERIFY(TestUtil::showEditor());
         // Only the editor's own Cut or Copy enables Paste, whatever the clipboard holds.
-        QVERIFY(!win()->mnuPaste->isEnabled());
+        QVERIFY(!TestUtil::menuItem("mnuPaste")->isEnabled());
     }
 
     void cleanup() { TestUtil::closeEditor(); }
@@ -113,7 +115,8 @@ private Q_SLOTS:
         QTEST(rtf()->Text(), "text");
         QCOMPARE(change.count(), actions.size());
         QVERIFY(rtf()->document()->isModified());
-        QVERIFY(win()->mnuCut->isEnabled() && win()->mnuCopy->isEnabled());
+        QVERIFY(TestUtil::menuItem("mnuCut")->isEnabled()
+                && TestUtil::menuItem("mnuCopy")->isEnabled());
         // Include Line leaves the caret for the file name; each insertion undoes on its own.
         QCOMPARE(rtf()->document()->toRawText().mid(rtf()->textCursor().position()),
                  actions.last() == "mnuInclude" ? QStringLiteral(".vyx\"") : QString());
@@ -126,10 +129,10 @@ private Q_SLOTS:
     // text back; Replace All keeps the formatting around the matches.
     void formattedDocument()
     {
-        QVERIFY(win()->document->load(formatted));
+        QVERIFY(TestUtil::shownDocument()->load(formatted));
         const QString before = rtf()->Text();
         QSignalSpy change(rtf(), &RichTextBox::Change);
-        win()->mnuHash->trigger();
+        TestUtil::menuItem("mnuHash")->trigger();
         QCOMPARE(rtf()->Text(), before + "#");
         QCOMPARE(change.count(), 1);
         QVERIFY(!rtf()->hasFormatting());
@@ -195,7 +198,8 @@ private Q_SLOTS:
         QTEST(rtf()->Text(), "text");
         QCOMPARE(QApplication::clipboard()->mimeData()->formats(), QStringList{"text/plain"});
         QTEST(QApplication::clipboard()->text(), "clipboardAfter");
-        QVERIFY(win()->mnuPaste->isEnabled() && win()->mnuCut->isEnabled());
+        QVERIFY(TestUtil::menuItem("mnuPaste")->isEnabled()
+                && TestUtil::menuItem("mnuCut")->isEnabled());
     }
 
     void find_data()
@@ -380,7 +384,7 @@ private Q_SLOTS:
         const int caret = rtf()->textCursor().position();
 
         QTest::keyClick(rtf(), Qt::Key_G, Qt::ControlModifier);
-        FrmGoToLineWindow *go = win()->frmGoToLine;
+        FrmGoToLineWindow *go = TestUtil::part<FrmGoToLineWindow>(win(), "frmGoToLine");
         QVERIFY(go && go->isVisible());
         compareStatus(go->lblRange, QStringLiteral("From 1 to %1").arg(lines));
         QTest::keyClicks(go->txtLine, typed);

@@ -65,7 +65,7 @@ private Q_SLOTS:
 
 private:
     RichTextBox *rtf() const { return frmMain().rtfMain(); }
-    Document *doc() const { return frmMain().win()->document; }
+    Document *doc() const { return TestUtil::shownDocument(); }
     QString path(const QString &name) const { return QDir(m_dir->path()).absoluteFilePath(name); }
     QByteArray bytes(const QString &name) const { return TestUtil::readBytes(path(name)); }
     QString run(const QString &script); // what went wrong, or nothing
@@ -556,13 +556,15 @@ void TestFileCommands::load()
         while (progress.count() <= steps)
             QCoreApplication::processEvents();
         QVERIFY(doc()->isLoading());
-        QVERIFY(!w->mnuSave->isEnabled() && !w->mnuNew->isEnabled() && !w->mnuHash->isEnabled());
+        QVERIFY(!TestUtil::menuItem("mnuSave")->isEnabled()
+                && !TestUtil::menuItem("mnuNew")->isEnabled()
+                && !TestUtil::menuItem("mnuHash")->isEnabled());
     }
     if (action == "escape") {
         QTest::keyClick(rtf(), Qt::Key_Escape);
     } else if (action == "button") {
-        w->fraLoading->show();
-        QTest::mouseClick(w->cmdCancelLoad, Qt::LeftButton);
+        TestUtil::part<QFrame>(w, "fraLoading")->show();
+        QTest::mouseClick(TestUtil::part<QPushButton>(w, "cmdCancelLoad"), Qt::LeftButton);
     } else if (action == "keys") { // all wait for the load
         QApplication::clipboard()->setText(QStringLiteral("clip"));
         QTest::keyClicks(rtf(), "xy");
@@ -583,10 +585,11 @@ void TestFileCommands::load()
     const bool completed = steps < 0 || action == "keys" || action == "exit Cancel";
     QCOMPARE(ended.count(), 1);
     QCOMPARE(ended.first().first().toBool(), completed);
-    QVERIFY(!rtf()->isReadOnly() && !w->fraLoading->isVisible());
-    QVERIFY(w->mnuSave->isEnabled() && w->mnuCut->isEnabled() && w->mnuHash->isEnabled());
+    QVERIFY(!rtf()->isReadOnly() && !TestUtil::part<QFrame>(w, "fraLoading")->isVisible());
+    QVERIFY(TestUtil::menuItem("mnuSave")->isEnabled() && TestUtil::menuItem("mnuCut")->isEnabled()
+            && TestUtil::menuItem("mnuHash")->isEnabled());
     QCOMPARE(rtf()->document()->isModified(), !completed);
-    QCOMPARE(w->mnuUndo->isEnabled(), !completed);
+    QCOMPARE(TestUtil::menuItem("mnuUndo")->isEnabled(), !completed);
     if (!completed) {
         QCOMPARE((QStringList{rtf()->Text(), frmMain().caption(), frmMain().strLastopen,
                               doc()->filePath()}),

@@ -25,7 +25,7 @@ class TestFilesAtHand : public QObject
     Q_OBJECT
     FrmMainWindow *win() const { return frmMain().win(); }
     QString path(const QString &name) const { return m_dir.filePath(name); }
-    QString shown() const { return QFileInfo(win()->document->filePath()).fileName(); }
+    QString shown() const { return QFileInfo(TestUtil::shownDocument()->filePath()).fileName(); }
 
     void restart()
     {
@@ -52,7 +52,7 @@ class TestFilesAtHand : public QObject
     QStringList recentMenu() const // as shown, without the folder
     {
         QStringList items;
-        for (QAction *item : win()->mnuRecentFiles->actions()) {
+        for (QAction *item : TestUtil::part<QMenu>(win(), "mnuRecentFiles")->actions()) {
             QString text = item->isSeparator() ? QStringLiteral("-") : item->text();
             text.remove(QDir::toNativeSeparators(m_dir.path()) + u'/');
             items << text + (item->isEnabled() ? "" : " off");
@@ -122,7 +122,10 @@ private Q_SLOTS:
         if (!message.isEmpty())
             answer("OK");
         if (!chosen.isEmpty())
-            win()->mnuRecentFiles->actions().at(recentMenu().indexOf(chosen))->trigger();
+            TestUtil::part<QMenu>(win(), "mnuRecentFiles")
+                ->actions()
+                .at(recentMenu().indexOf(chosen))
+                ->trigger();
         QVERIFY2(m_said.contains(message), qPrintable(m_said));
         QCOMPARE(recentMenu(), menu);
         QCOMPARE(this->shown(), shown);
@@ -158,7 +161,7 @@ private Q_SLOTS:
         }
         restart();
         QVERIFY(win()->openDocument(path("a.vyx")));
-        QCOMPARE(win()->rtfMain->textCursor().blockNumber(), caretLine);
+        QCOMPARE(frmMain().rtfMain()->textCursor().blockNumber(), caretLine);
         QCOMPARE(recentMenu().size(), recentItems + 2);
     }
 
@@ -187,25 +190,25 @@ private Q_SLOTS:
         };
         write(lines);
         QVERIFY(win()->openDocument(path("long.vyx")));
-        QTRY_VERIFY(!win()->document->isLoading());
-        QTextCursor caret(win()->rtfMain->document()->findBlockByNumber(caretLine));
+        QTRY_VERIFY(!TestUtil::shownDocument()->isLoading());
+        QTextCursor caret(frmMain().rtfMain()->document()->findBlockByNumber(caretLine));
         caret.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 3);
-        win()->rtfMain->setTextCursor(caret);
-        win()->rtfMain->centerCursor();
-        const int scroll = win()->rtfMain->verticalScrollBar()->value();
+        frmMain().rtfMain()->setTextCursor(caret);
+        frmMain().rtfMain()->centerCursor();
+        const int scroll = frmMain().rtfMain()->verticalScrollBar()->value();
         QVERIFY(win()->openDocument(path("b.vyx")));
         if (linesWhenBack)
             write(linesWhenBack);
         restart();
-        win()->document->setLoadStepMs(0);
+        TestUtil::shownDocument()->setLoadStepMs(0);
         QVERIFY(win()->openDocument(path("long.vyx")));
-        QCOMPARE(win()->document->isLoading(), lines > 10000);
-        QTRY_VERIFY(!win()->document->isLoading());
-        const QTextCursor found = win()->rtfMain->textCursor();
+        QCOMPARE(TestUtil::shownDocument()->isLoading(), lines > 10000);
+        QTRY_VERIFY(!TestUtil::shownDocument()->isLoading());
+        const QTextCursor found = frmMain().rtfMain()->textCursor();
         QCOMPARE(found.blockNumber(), foundLine);
         QCOMPARE(found.positionInBlock(), foundLine ? 3 : 0);
         if (foundLine)
-            QCOMPARE(win()->rtfMain->verticalScrollBar()->value(), scroll);
+            QCOMPARE(frmMain().rtfMain()->verticalScrollBar()->value(), scroll);
     }
 
     void drop_data()
@@ -234,7 +237,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QVERIFY(win()->openDocument(path("a.vyx")));
         if (how != "drop" || !answer.isEmpty())
-            QTest::keyClicks(win()->rtfMain, "x");
+            QTest::keyClicks(frmMain().rtfMain(), "x");
         if (!answer.isEmpty())
             this->answer(answer);
         else if (how != "drop")
@@ -245,7 +248,7 @@ private Q_SLOTS:
         if (how == "drop") {
             mime->setText(asFile ? QUrl::fromLocalFile(path("b.vyx")).toString()
                                  : QStringLiteral("dropped"));
-            QWidget *viewport = win()->rtfMain->viewport();
+            QWidget *viewport = frmMain().rtfMain()->viewport();
             QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, mime, Qt::LeftButton,
                                   Qt::NoModifier);
             QApplication::sendEvent(viewport, &enter);
@@ -254,19 +257,19 @@ private Q_SLOTS:
             QVERIFY(drop.isAccepted());
             delete mime;
         } else {
-            win()->mnuCopy->trigger(); // the menu's Paste is there after a Copy
+            TestUtil::menuItem("mnuCopy")->trigger(); // the menu's Paste is there after a Copy
             QApplication::clipboard()->setMimeData(mime);
             if (how == "V")
-                QTest::keyClick(win()->rtfMain, Qt::Key_V, Qt::ControlModifier);
+                QTest::keyClick(frmMain().rtfMain(), Qt::Key_V, Qt::ControlModifier);
             else
-                win()->mnuPaste->trigger();
+                TestUtil::menuItem("mnuPaste")->trigger();
         }
         QTRY_COMPARE(this->shown(), shown);
         QTest::qWait(50);
         QCOMPARE(m_said.isEmpty(), answer.isEmpty());
         text.replace("%a", QDir::toNativeSeparators(path("a.vyx")));
         text.replace("%b", QDir::toNativeSeparators(path("b.vyx")));
-        QCOMPARE(win()->rtfMain->Text().section(u'\r', 0, text.count(u'\r')), text);
+        QCOMPARE(frmMain().rtfMain()->Text().section(u'\r', 0, text.count(u'\r')), text);
         if (how != "drop")
             QTest::qWait(400); // the guard gives up, so that it answers no later question
     }
@@ -308,8 +311,8 @@ private Q_SLOTS:
         QCOMPARE(QString("%1 %2").arg(open.path).arg(open.line), opened.section(u' ', 0, 1));
         QVERIFY(win()->openDocument(open.path, open.line));
         QCOMPARE(shown(), open.path);
-        QCOMPARE(win()->rtfMain->textCursor().blockNumber(), opened.section(u' ', 2).toInt());
-        QCOMPARE(win()->rtfMain->textCursor().positionInBlock(), 0);
+        QCOMPARE(frmMain().rtfMain()->textCursor().blockNumber(), opened.section(u' ', 2).toInt());
+        QCOMPARE(frmMain().rtfMain()->textCursor().positionInBlock(), 0);
     }
 
     void legacyEncoding_data()
@@ -339,14 +342,15 @@ private Q_SLOTS:
         QFETCH(QByteArray, saved);
         QVERIFY(TestUtil::writeBytes(path("old.txt"), bytes));
         QVERIFY(win()->openDocument(path("old.txt")));
-        QVERIFY(win()->mnuReopenEncoding->menuAction()->isEnabled());
-        win()->mnuReopenEncoding->findChild<QAction *>("mnuEncoding_" + encoding)->trigger();
-        QCOMPARE(win()->document->encoding().name, encoding);
-        QCOMPARE(win()->rtfMain->Text(), text);
-        QTest::sendKeyEvent(QTest::Click, win()->rtfMain, Qt::Key_unknown, typed, Qt::NoModifier);
+        QVERIFY(TestUtil::menuItem("mnuReopenEncoding")->isEnabled());
+        TestUtil::menuItem(qPrintable("mnuEncoding_" + encoding))->trigger();
+        QCOMPARE(TestUtil::shownDocument()->encoding().name, encoding);
+        QCOMPARE(frmMain().rtfMain()->Text(), text);
+        QTest::sendKeyEvent(QTest::Click, frmMain().rtfMain(), Qt::Key_unknown, typed,
+                            Qt::NoModifier);
         if (!answer.isEmpty())
             this->answer(answer);
-        win()->mnuSave->trigger();
+        TestUtil::menuItem("mnuSave")->trigger();
         QVERIFY2(m_said.contains(answer.isEmpty() ? "" : "cannot be written back exactly"),
                  qPrintable(m_said));
         QCOMPARE(TestUtil::readBytes(path("old.txt")), saved);

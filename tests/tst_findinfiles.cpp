@@ -89,7 +89,7 @@ private Q_SLOTS:
         QTest::keyClicks(rtf(), QStringLiteral("unsaved"));
 
         QTest::keyClick(rtf(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
-        FrmFindInFiles *find = win()->frmFindInFiles;
+        FrmFindInFiles *find = TestUtil::part<FrmFindInFiles>(win(), "frmFindInFiles");
         QVERIFY(find && find->isVisible());
         QVERIFY(find->optFolder->isChecked()); // the folder is searched unless told otherwise
         for (QWidget *box : {find->chkMatchCase, find->chkWholeWord, find->chkSubfolders})
@@ -97,7 +97,7 @@ private Q_SLOTS:
         find->txtFolder->setText(m_dir.path());
         find->txtFindWhat->setText(QStringLiteral("Zeta"));
         QTest::keyClick(find->txtFindWhat, Qt::Key_Return);
-        FindResultsDock *results = win()->dckFindResults;
+        FindResultsDock *results = TestUtil::part<FindResultsDock>(win(), "dckFindResults");
         QVERIFY(results);
         QTRY_COMPARE(results->lblSummary->text(), QStringLiteral("2 matches in 2 files"));
         // Docked, the panel has its own height, and the window grows by it.
@@ -124,12 +124,12 @@ private Q_SLOTS:
         QTest::keyClick(tree, Qt::Key_Return);
         QTRY_COMPARE(asked, answer.isEmpty() ? QStringList() : QStringList{"Save Changes?"});
         if (!opens) {
-            QCOMPARE(win()->document->filePath(), QString());
+            QCOMPARE(TestUtil::shownDocument()->filePath(), QString());
             QCOMPARE(rtf()->toPlainText(), QStringLiteral("unsaved"));
             return;
         }
         const auto compareShown = [this](const char *file, int line) {
-            QCOMPARE(win()->document->filePath(), m_dir.filePath(file));
+            QCOMPARE(TestUtil::shownDocument()->filePath(), m_dir.filePath(file));
             QCOMPARE(rtf()->textCursor().selectedText(), QStringLiteral("Zeta"));
             QCOMPARE(rtf()->textCursor().blockNumber(), line);
         };
@@ -168,12 +168,12 @@ private Q_SLOTS:
                                              "x\r\nZeta\r\n"));
         }
         QVERIFY(TestUtil::showEditor());
-        win()->mnuFindInFiles->trigger();
-        FrmFindInFiles *find = win()->frmFindInFiles;
+        TestUtil::menuItem("mnuFindInFiles")->trigger();
+        FrmFindInFiles *find = TestUtil::part<FrmFindInFiles>(win(), "frmFindInFiles");
         find->txtFolder->setText(m_many.path());
         find->txtFindWhat->setText(QStringLiteral("Zeta"));
         find->cmdFindAll->click();
-        FindResultsDock *results = win()->dckFindResults;
+        FindResultsDock *results = TestUtil::part<FindResultsDock>(win(), "dckFindResults");
         QTRY_VERIFY(results->results->rowCount() > 0);
         QVERIFY(results->isSearching());
         if (cancel) {

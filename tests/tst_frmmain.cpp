@@ -85,9 +85,9 @@ private Q_SLOTS:
         const int bar = w->statusBar()->height();
         QVERIFY(w->statusBar()->isVisible() && bar > 0);
         QCOMPARE(w->centralWidget()->size(), QSize(556, 436 - bar));
-        QCOMPARE(w->rtfMain->geometry(), QRect(8, 8, 537, 417 - bar));
-        QCOMPARE(w->rtfMain->font().pointSizeF(), 9.75);
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->rtfMain));
+        QCOMPARE(frmMain().rtfMain()->geometry(), QRect(8, 8, 537, 417 - bar));
+        QCOMPARE(frmMain().rtfMain()->font().pointSizeF(), 9.75);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(frmMain().rtfMain()));
     }
 
     // Cut, Copy, Undo and Redo follow the text and its history; a lone line break is text too.
@@ -95,8 +95,9 @@ private Q_SLOTS:
     {
         FrmMainWindow *w = frmMain().win();
         const auto state = [w] {
-            QString s = w->rtfMain->Text() + u'|';
-            for (QAction *a : {w->mnuCut, w->mnuCopy, w->mnuUndo, w->mnuRedo})
+            QString s = frmMain().rtfMain()->Text() + u'|';
+            for (QAction *a : {TestUtil::menuItem("mnuCut"), TestUtil::menuItem("mnuCopy"),
+                               TestUtil::menuItem("mnuUndo"), TestUtil::menuItem("mnuRedo")})
                 s += a->isEnabled() ? a->text().at(0) : u'-';
             return s;
         };
@@ -106,13 +107,13 @@ private Q_SLOTS:
               QKeyCombination(Qt::Key_Return), Qt::ControlModifier | Qt::Key_Z,
               Qt::ControlModifier | Qt::Key_Y, Qt::ControlModifier | Qt::Key_Z,
               Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_Z}) {
-            QTest::keyClick(w->rtfMain, key.key(), key.keyboardModifiers());
+            QTest::keyClick(frmMain().rtfMain(), key.key(), key.keyboardModifiers());
             seen << state();
         }
         QCOMPARE(seen,
                  (QStringList{"|----", "x|CCU-", "|--U-", "\r\n|CCU-", "|--UR", "\r\n|CCU-",
                               "|--UR", "\r\n|CCU-"}));
-        QVERIFY(!w->mnuPaste->isEnabled());
+        QVERIFY(!TestUtil::menuItem("mnuPaste")->isEnabled());
     }
 
     void altKeysOpenMenusAndNeverType_data()
@@ -127,19 +128,18 @@ private Q_SLOTS:
     {
         QFETCH(QKeyCombination, key);
         QFETCH(QString, menu);
-        FrmMainWindow *w = frmMain().win();
-        QTest::keyClick(w->rtfMain, key.key(), key.keyboardModifiers());
+        QTest::keyClick(frmMain().rtfMain(), key.key(), key.keyboardModifiers());
         QMenu *opened = qobject_cast<QMenu *>(QApplication::activePopupWidget());
         QCOMPARE(opened ? opened->objectName() : QString(), menu);
         if (opened)
             QTest::keyClick(opened, Qt::Key_Escape);
-        QCOMPARE(w->rtfMain->Text(), QString());
+        QCOMPARE(frmMain().rtfMain()->Text(), QString());
     }
 
     // File > Exit from the program's running event loop makes it return.
     void exitEndsRunningProgram()
     {
-        QTimer::singleShot(0, frmMain().win()->mnuExit, &QAction::trigger);
+        QTimer::singleShot(0, TestUtil::menuItem("mnuExit"), &QAction::trigger);
         QTimer stuck;
         stuck.callOnTimeout([] { QCoreApplication::exit(1); });
         stuck.start(5000);
@@ -178,7 +178,7 @@ private Q_SLOTS:
         palette.setColor(QPalette::Text, base.lightness() < 128 ? Qt::white : Qt::black);
         rtf->setPalette(palette);
         QVERIFY(frmMain().win()->openDocument(file));
-        QTRY_VERIFY(!frmMain().win()->document->isLoading());
+        QTRY_VERIFY(!TestUtil::shownDocument()->isLoading());
         const QString text = rtf->Text();
         QSignalSpy change(rtf, &RichTextBox::Change);
         QTest::keyClick(rtf, Qt::Key_End, Qt::ControlModifier);

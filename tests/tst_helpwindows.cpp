@@ -25,7 +25,7 @@ const QString help = QStringLiteral("frmHowToUse");
 
 FrmHowToUseWindow *openHelp()
 {
-    frmMain().win()->mnuHowToUse->trigger();
+    TestUtil::menuItem("mnuHowToUse")->trigger();
     TestUtil::flushDeferredDeletes();
     return frmHowToUse().win();
 }
@@ -44,7 +44,7 @@ void whileShown(const QString &form, const std::function<void(QWidget *)> &body)
         frmAbout().unload();
         done = true;
     });
-    frmMain().win()->mnuAbout->trigger();
+    TestUtil::menuItem("mnuAbout")->trigger();
     QTRY_VERIFY(done);
     QVERIFY(shown);
 }
@@ -71,8 +71,8 @@ private Q_SLOTS:
     void editorBlockedThenAsItWas()
     {
         FrmMainWindow *w = frmMain().win();
-        w->rtfMain->setText(QStringLiteral("first\r\nsecond"));
-        w->rtfMain->moveCursor(QTextCursor::Down, QTextCursor::KeepAnchor);
+        frmMain().rtfMain()->setText(QStringLiteral("first\r\nsecond"));
+        frmMain().rtfMain()->moveCursor(QTextCursor::Down, QTextCursor::KeepAnchor);
         whileShown(about, [&](QWidget *window) {
             QCOMPARE(window->windowTitle(), QStringLiteral("About VYX Editor 1.0..."));
             QTest::keyClick(w->windowHandle(), 'x');
@@ -81,7 +81,7 @@ private Q_SLOTS:
             QVERIFY(!frmAbout().isLoaded());
         });
         QTest::keyClick(w->windowHandle(), 'x'); // and now it takes them
-        QCOMPARE(w->rtfMain->Text(), QStringLiteral("xsecond"));
+        QCOMPARE(frmMain().rtfMain()->Text(), QStringLiteral("xsecond"));
     }
 
     void accessibleNames_data()
@@ -113,7 +113,7 @@ private Q_SLOTS:
         if (form.isEmpty()) {
             FrmMainWindow *w = frmMain().win();
             for (const Qt::Key key : {Qt::Key_F, Qt::Key_H, Qt::Key_G})
-                QTest::keyClick(w->rtfMain, key, Qt::ControlModifier);
+                QTest::keyClick(frmMain().rtfMain(), key, Qt::ControlModifier);
             check(w);
         } else {
             whileShown(form, check);

@@ -30,7 +30,7 @@ void openFleetAtLine(const QTemporaryDir &dir, int line)
     const QString path = dir.filePath("fleet.vyx");
     QVERIFY(TestUtil::writeBytes(path, fleet));
     QVERIFY(win()->openDocument(path, line + 1));
-    win()->rtfMain->setFocus();
+    frmMain().rtfMain()->setFocus();
 }
 
 // Keys for the focus, "|" between them: Return, Escape, Up or Down, text to
@@ -39,7 +39,7 @@ void press(const QString &keys)
 {
     for (const QString &key : keys.split(u'|')) {
         if (key == QLatin1String("@text"))
-            win()->rtfMain->setFocus();
+            frmMain().rtfMain()->setFocus();
         else if (QStringList({"Return", "Escape", "Up", "Down"}).contains(key))
             QTest::keySequence(QApplication::focusWidget(), QKeySequence(key));
         else
@@ -107,9 +107,9 @@ private Q_SLOTS:
         QTemporaryDir dir;
         openFleetAtLine(dir, 8);
         if (outlineOn)
-            win()->mnuOutline->trigger();
-        QTest::keySequence(win()->rtfMain, QKeySequence(QStringLiteral("Ctrl+Shift+O")));
-        OutlineDock *dock = win()->dckOutline;
+            TestUtil::menuItem("mnuOutline")->trigger();
+        QTest::keySequence(frmMain().rtfMain(), QKeySequence(QStringLiteral("Ctrl+Shift+O")));
+        OutlineDock *dock = TestUtil::part<OutlineDock>(win(), "dckOutline");
         QVERIFY(dock && dock->isVisible());
         QCOMPARE(QApplication::focusWidget(), dock->txtFilter);
         const QListView *list = dock->lstItems;
@@ -117,11 +117,11 @@ private Q_SLOTS:
         press(keys.section(u'|', 0, -2));
         QTEST(dock->lblCount->text(), "count");
         press(keys.section(u'|', -1));
-        QCOMPARE(win()->rtfMain->textCursor().blockNumber(), line);
+        QCOMPARE(frmMain().rtfMain()->textCursor().blockNumber(), line);
         QCOMPARE(dock->isVisible(), shown);
-        QCOMPARE(win()->mnuOutline->isChecked(), outlineOn);
+        QCOMPARE(TestUtil::menuItem("mnuOutline")->isChecked(), outlineOn);
         if (line != 8)
-            QCOMPARE(QApplication::focusWidget(), win()->rtfMain);
+            QCOMPARE(QApplication::focusWidget(), frmMain().rtfMain());
     }
 
     void selectionFollowsCaret_data()
@@ -152,13 +152,13 @@ private Q_SLOTS:
         QTemporaryDir dir;
         openFleetAtLine(dir, line);
         const QRect frame = win()->geometry();
-        const QSize text = win()->rtfMain->size();
-        win()->mnuOutline->trigger();
-        OutlineDock *dock = win()->dckOutline;
+        const QSize text = frmMain().rtfMain()->size();
+        TestUtil::menuItem("mnuOutline")->trigger();
+        OutlineDock *dock = TestUtil::part<OutlineDock>(win(), "dckOutline");
         QVERIFY(dock->isVisible());
         QCOMPARE(win()->geometry().topLeft(), frame.topLeft());
         QCOMPARE(win()->width(), frame.width() + dock->width() + 6);
-        QCOMPARE(win()->rtfMain->size(), text);
+        QCOMPARE(frmMain().rtfMain()->size(), text);
         QVERIFY(dock->x() < win()->centralWidget()->x());
 
         if (!typed.isEmpty())
@@ -170,9 +170,10 @@ private Q_SLOTS:
         // Kept for the next start.
         TestUtil::closeEditor();
         QVERIFY(TestUtil::showEditor());
-        QVERIFY(win()->mnuOutline->isChecked() && win()->dckOutline->isVisible());
-        win()->mnuOutline->trigger();
-        QVERIFY(!win()->dckOutline->isVisible());
+        QVERIFY(TestUtil::menuItem("mnuOutline")->isChecked()
+                && TestUtil::part<OutlineDock>(win(), "dckOutline")->isVisible());
+        TestUtil::menuItem("mnuOutline")->trigger();
+        QVERIFY(!TestUtil::part<OutlineDock>(win(), "dckOutline")->isVisible());
         QCOMPARE(win()->width(), frame.width());
     }
 
@@ -189,14 +190,14 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath("big.vyx");
         QVERIFY(TestUtil::writeBytes(path, text));
-        win()->mnuOutline->trigger();
+        TestUtil::menuItem("mnuOutline")->trigger();
         QVERIFY(win()->openDocument(path));
-        QVERIFY(win()->document->isLoading());
-        const QListView *list = win()->dckOutline->lstItems;
+        QVERIFY(TestUtil::shownDocument()->isLoading());
+        const QListView *list = TestUtil::part<OutlineDock>(win(), "dckOutline")->lstItems;
         QVERIFY(list->model()->rowCount() > 0);
-        QTRY_VERIFY_WITH_TIMEOUT(!win()->document->isLoading(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!TestUtil::shownDocument()->isLoading(), 60000);
         QStringList expected;
-        for (const OutlineItem &item : outlineItems(win()->document->text()))
+        for (const OutlineItem &item : outlineItems(TestUtil::shownDocument()->text()))
             expected << item.label;
         QTRY_COMPARE(list->model()->rowCount(), int(expected.size()));
         QCOMPARE(labels(list->model()), expected);

@@ -125,10 +125,10 @@ private Q_SLOTS:
         QFETCH(int, pages);
         QTemporaryDir dir;
         FrmMainWindow *w = frmMain().win();
-        if (w->mnuLineNumbers->isChecked() != lineNumbers)
-            w->mnuLineNumbers->trigger();
+        if (TestUtil::menuItem("mnuLineNumbers")->isChecked() != lineNumbers)
+            TestUtil::menuItem("mnuLineNumbers")->trigger();
         if (file.isEmpty()) {
-            w->rtfMain->setText(lines.join(u'\n'));
+            frmMain().rtfMain()->setText(lines.join(u'\n'));
         } else {
             QByteArray bytes = lines.join(QStringLiteral("\r\n")).toUtf8();
             if (file.endsWith(".rtf"))
@@ -143,12 +143,12 @@ private Q_SLOTS:
         } else {
             // From inside line `selected` to the start of the third line
             // after it: the three lines the selection touches.
-            QTextCursor cursor(w->rtfMain->document());
+            QTextCursor cursor(frmMain().rtfMain()->document());
             cursor.movePosition(QTextCursor::NextBlock, QTextCursor::MoveAnchor, selected);
             cursor.movePosition(QTextCursor::Right);
             cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, 3);
 
-            w->rtfMain->setTextCursor(cursor);
+            frmMain().rtfMain()->setTextCursor(cursor);
             TestUtil::whenModalShows([&](QWidget *modal) {
                 auto *selection = modal->findChild<QRadioButton *>("printSelection");
                 auto *name = modal->findChild<QLineEdit *>("filename");
@@ -158,7 +158,7 @@ private Q_SLOTS:
                 }
                 static_cast<QDialog *>(modal)->accept();
             });
-            w->mnuPrint->trigger();
+            TestUtil::menuItem("mnuPrint")->trigger();
             lines = lines.mid(selected, 3);
         }
         QString problems;
@@ -195,7 +195,7 @@ private Q_SLOTS:
         QVERIFY(TestUtil::writeBytes(dir.filePath("old.pdf"), "old"));
         const QString path = dir.filePath(target);
         FrmMainWindow *w = frmMain().win();
-        w->rtfMain->setText(numberedLines(lines).join(u'\n'));
+        frmMain().rtfMain()->setText(numberedLines(lines).join(u'\n'));
         QString message;
         TestUtil::whenModalShows([&](QWidget *modal) {
             if (auto *progress = qobject_cast<QProgressDialog *>(modal)) {

@@ -51,9 +51,9 @@ private Q_SLOTS:
         const int heightBefore = win()->height();
         rtf()->setFocus();
         QTest::keyClick(rtf(), Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
-        ProblemsDock *dock = win()->dckProblems;
+        ProblemsDock *dock = TestUtil::part<ProblemsDock>(win(), "dckProblems");
         QVERIFY(dock && dock->isVisible());
-        QVERIFY(win()->mnuProblems->isChecked());
+        QVERIFY(TestUtil::menuItem("mnuProblems")->isChecked());
         QCOMPARE(win()->height(), heightBefore + dock->height());
         QTRY_COMPARE(dock->lblSummary->text(), QStringLiteral("1 error, 0 warnings in 2 files"));
         QTreeWidget *tree = dock->tvwProblems;
@@ -85,7 +85,7 @@ private Q_SLOTS:
         tree->setFocus();
         QTest::keyClick(tree, Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
         QVERIFY(dock->isHidden());
-        QVERIFY(!win()->mnuProblems->isChecked());
+        QVERIFY(!TestUtil::menuItem("mnuProblems")->isChecked());
         QCOMPARE(win()->height(), heightBefore);
         QCOMPARE(QSettings().value("View/Problems").toBool(), false);
     }

@@ -56,6 +56,7 @@ private Q_SLOTS:
 private:
     QString path(const QString &name) const { return m_files.filePath(name); }
     FrmMainWindow *win() const { return frmMain().win(); }
+    RecoveryJournal *journal() const { return TestUtil::part<RecoveryJournal>(win(), "journal"); }
     QStringList journals() const
     {
         return QDir(m_state.filePath("vyx-editor")).entryList({"*.journal"}, QDir::Files);
@@ -74,8 +75,8 @@ private:
     // The document's text as its journal keeps it.
     QString journalText() const
     {
-        return win()->document->textDocument()->toRawText().replace(QChar::ParagraphSeparator,
-                                                                    u'\n');
+        return TestUtil::shownDocument()->textDocument()->toRawText().replace(
+            QChar::ParagraphSeparator, u'\n');
     }
 
     QTemporaryDir m_state;
@@ -99,8 +100,8 @@ void TestRecovery::init()
 void TestRecovery::cleanup()
 {
     if (frmMain().isLoaded()) {
-        win()->document->textDocument()->setModified(false);
-        win()->journal->flush();
+        TestUtil::shownDocument()->textDocument()->setModified(false);
+        journal()->flush();
         frmMain().unload();
     }
     TestUtil::flushDeferredDeletes();
@@ -111,9 +112,9 @@ void TestRecovery::cleanup()
 
 void TestRecovery::typeAndJournal(const char *text)
 {
-    QTest::keyClicks(win()->rtfMain, text);
-    win()->journal->writeNow();
-    win()->journal->flush();
+    QTest::keyClicks(frmMain().rtfMain(), text);
+    journal()->writeNow();
+    journal()->flush();
 }
 
 void TestRecovery::leaveDeadJournal()
@@ -126,8 +127,8 @@ void TestRecovery::leaveDeadJournal()
 
 void TestRecovery::restart()
 {
-    win()->document->textDocument()->setModified(false);
-    win()->journal->flush();
+    TestUtil::shownDocument()->textDocument()->setModified(false);
+    journal()->flush();
     frmMain().unload();
     TestUtil::flushDeferredDeletes();
     frmMain().load();
@@ -156,9 +157,9 @@ void TestRecovery::answer(const QStringList &buttons)
 void TestRecovery::journalKeptPrivately()
 {
     QVERIFY(win()->openDocument(path("b.vyx")));
-    QTest::keyClicks(win()->rtfMain, "x");
+    QTest::keyClicks(frmMain().rtfMain(), "x");
     QTRY_COMPARE_WITH_TIMEOUT(journals().size(), 1, RecoveryJournal::delayMs + 2000);
-    win()->journal->flush();
+    journal()->flush();
     QCOMPARE(QDir(m_files.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"b.vyx"});
     const auto mode = [this](const QString &name) {
         struct stat s = {};
@@ -168,7 +169,7 @@ void TestRecovery::journalKeptPrivately()
     QCOMPARE(mode(""), 0700u);
     QCOMPARE(mode(journals().first()), 0600u);
     // Typing on, the document already modified, starts the clock again.
-    QTest::keyClicks(win()->rtfMain, "y");
+    QTest::keyClicks(frmMain().rtfMain(), "y");
     JournalStore *store = frmMain().journalStore();
     JournalEntry entry;
     QTRY_VERIFY_WITH_TIMEOUT(store->read(store->ownId(), &entry) && entry.text.startsWith("xyb"),
@@ -194,13 +195,13 @@ void TestRecovery::journalRemoved()
     QCOMPARE(journals().size(), 1);
     answer(how.split(u' ').mid(1));
     if (how == "save")
-        win()->mnuSave->trigger();
+        TestUtil::menuItem("mnuSave")->trigger();
     else if (how.startsWith("new"))
-        win()->mnuNew->trigger();
+        TestUtil::menuItem("mnuNew")->trigger();
     else
         win()->close();
     if (frmMain().isLoaded())
-        win()->journal->flush();
+        journal()->flush();
     else
         TestUtil::flushDeferredDeletes(); // the window waits for its writes as it goes
     QCOMPARE(journals().isEmpty(), removed);
@@ -235,23 +236,23 @@ void TestRecovery::recoverKeepsBytes()
         QVERIFY(win()->openDocument(file));
     }
     if (!reopen.isEmpty())
-        win()->mnuReopenEncoding->findChild<QAction *>("mnuEncoding_" + reopen)->trigger();
+        TestUtil::menuItem(qPrintable("mnuEncoding_" + reopen))->trigger();
     typeAndJournal("x");
     leaveDeadJournal();
     restart();
     answer({"Recover"});
     QVERIFY(win()->offerRecovery());
     frmMain().show();
-    QVERIFY(win()->document->isModified());
+    QVERIFY(TestUtil::shownDocument()->isModified());
     QCOMPARE(frmMain().caption(), untitled ? QStringLiteral("VYX Editor 1.0") : "r.vyx");
-    QCOMPARE(win()->rtfMain->textCursor().position(), 1);
+    QCOMPARE(frmMain().rtfMain()->textCursor().position(), 1);
     if (untitled) {
-        QCOMPARE(win()->rtfMain->Text(), QStringLiteral("x"));
+        QCOMPARE(frmMain().rtfMain()->Text(), QStringLiteral("x"));
     } else {
-        win()->mnuSave->trigger();
+        TestUtil::menuItem("mnuSave")->trigger();
         QCOMPARE(TestUtil::readBytes(file), saved);
     }
-    win()->journal->flush(); // saved, the work needs its journal no more
+    journal()->flush(); // saved, the work needs its journal no more
     QCOMPARE(journals().isEmpty(), !untitled);
 }
 
@@ -314,32 +315,33 @@ void TestRecovery::journalOfEdits()
     QFETCH(int, logged);
     QVERIFY(TestUtil::writeBytes(path("e.vyx"), bytes));
     QVERIFY(win()->openDocument(path("e.vyx")));
-    win()->document->finishLoad();
+    TestUtil::shownDocument()->finishLoad();
     if (action == "legacy") {
         win()->reopenWithEncoding("Windows-1251");
-        win()->document->finishLoad();
+        TestUtil::shownDocument()->finishLoad();
     }
     typeAndJournal("x");
     if (action == "keys" || action == "legacy") {
-        QTest::keyClicks(win()->rtfMain, "yz");
-        QTest::keyClick(win()->rtfMain, Qt::Key_Backspace);
-        QTest::keyClick(win()->rtfMain, Qt::Key_End);
-        QTest::keyClicks(win()->rtfMain, " !");
+        QTest::keyClicks(frmMain().rtfMain(), "yz");
+        QTest::keyClick(frmMain().rtfMain(), Qt::Key_Backspace);
+        QTest::keyClick(frmMain().rtfMain(), Qt::Key_End);
+        QTest::keyClicks(frmMain().rtfMain(), " !");
     } else if (action == "undo") {
-        win()->mnuItemSeparator->trigger();
-        win()->mnuUndo->trigger();
+        TestUtil::menuItem("mnuItemSeparator")->trigger();
+        TestUtil::menuItem("mnuUndo")->trigger();
     } else if (action == "load") {
         QVERIFY(win()->openDocument(path("b.vyx")));
-        QTest::keyClicks(win()->rtfMain, "q");
+        QTest::keyClicks(frmMain().rtfMain(), "q");
     } else {
-        QTest::keyClick(win()->rtfMain, Qt::Key_H, Qt::ControlModifier);
-        QTest::keyClicks(win()->frmReplace->txtFind, ",");
-        QTest::keyClicks(win()->frmReplace->txtReplace, ";");
-        QTest::mouseClick(win()->frmReplace->cmdReplaceAll, Qt::LeftButton);
-        win()->frmReplace->close();
+        QTest::keyClick(frmMain().rtfMain(), Qt::Key_H, Qt::ControlModifier);
+        FrmSearchWindow *replace = TestUtil::part<FrmSearchWindow>(win(), "frmReplace");
+        QTest::keyClicks(replace->txtFind, ",");
+        QTest::keyClicks(replace->txtReplace, ";");
+        QTest::mouseClick(replace->cmdReplaceAll, Qt::LeftButton);
+        replace->close();
     }
-    win()->journal->writeNow();
-    win()->journal->flush();
+    journal()->writeNow();
+    journal()->flush();
     JournalEntry entry;
     QVERIFY(frmMain().journalStore()->read(frmMain().journalStore()->ownId(), &entry));
     QVERIFY(entry.text == journalText());
@@ -350,7 +352,7 @@ void TestRecovery::journalOfEdits()
         QCOMPARE(records > 0, bool(logged));
     QVERIFY(records < 3 * RecoveryJournal::logLimit);
     QCOMPARE(entry.encoding.legacyCodec, QString(action == "legacy" ? "Windows-1251" : ""));
-    QCOMPARE(entry.caret, win()->rtfMain->textCursor().position());
+    QCOMPARE(entry.caret, frmMain().rtfMain()->textCursor().position());
 }
 
 void TestRecovery::tornRecord_data()
@@ -408,13 +410,13 @@ void TestRecovery::killDuringCopy()
 {
     QVERIFY(TestUtil::writeBytes(path("big.vyx"), QByteArray("line\r\n").repeated(1000000)));
     QVERIFY(win()->openDocument(path("big.vyx")));
-    win()->document->finishLoad();
+    TestUtil::shownDocument()->finishLoad();
     typeAndJournal("x");
     typeAndJournal("y");
-    win()->journal->rewrite();
-    win()->journal->writeNow();
+    journal()->rewrite();
+    journal()->writeNow();
     QCoreApplication::processEvents(); // the first slices
-    QVERIFY(win()->journal->isCopying());
+    QVERIFY(journal()->isCopying());
     const QString copy = ownJournal() + ".new";
     // No event may come meanwhile: the copy would go on.
     for (int i = 0; i < 500 && QFileInfo(copy).size() < 2 * RecoveryJournal::pieceLength; ++i)
@@ -427,7 +429,7 @@ void TestRecovery::killDuringCopy()
     answer({"Recover"});
     QVERIFY(win()->offerRecovery());
     QVERIFY(!QFile::exists(dead + ".new"));
-    QCOMPARE(win()->rtfMain->Text(), "xy" + QString("line\r\n").repeated(1000000));
+    QCOMPARE(frmMain().rtfMain()->Text(), "xy" + QString("line\r\n").repeated(1000000));
 }
 
 void TestRecovery::journalFailures_data()
@@ -475,19 +477,19 @@ void TestRecovery::journalFailures()
         // The user root writes anywhere: what he cannot write is a folder.
         if (::geteuid() == 0)
             QVERIFY(QDir().mkdir(ownJournal() + ".new"));
-        win()->journal->rewrite();
+        journal()->rewrite();
     }
-    QTest::keyClicks(win()->rtfMain, "y");
-    win()->journal->writeNow();
-    win()->journal->flush();
+    QTest::keyClicks(frmMain().rtfMain(), "y");
+    journal()->writeNow();
+    journal()->flush();
     QCOMPARE(::setrlimit(RLIMIT_FSIZE, &old), 0);
     const QString expected = "Unsaved work cannot be kept safe from a crash: " + reason.arg(folder);
     QTRY_VERIFY(win()->statusBar()->currentMessage().startsWith(expected));
     auto *box = win()->findChild<QMessageBox *>("msgJournalFailed");
     QVERIFY(box && box->isVisible());
     QCOMPARE(box->text(), win()->statusBar()->currentMessage());
-    QTest::keyClicks(win()->rtfMain, "z");
-    QVERIFY(win()->rtfMain->Text().startsWith("xyzbee"));
+    QTest::keyClicks(frmMain().rtfMain(), "z");
+    QVERIFY(frmMain().rtfMain()->Text().startsWith("xyzbee"));
     QCOMPARE(modeOf(shared.path()), mode_t(02775));
     QCOMPARE(modeOf(m_state.path()), stateMode);
     box->close();

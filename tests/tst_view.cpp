@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QProgressBar>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -21,18 +22,18 @@ QString viewState()
 {
     FrmMainWindow *w = frmMain().win();
     QStringList state;
-    if (w->rtfMain->lineWrapMode() != QPlainTextEdit::NoWrap)
+    if (frmMain().rtfMain()->lineWrapMode() != QPlainTextEdit::NoWrap)
         state << "wrap";
     // The gutter takes its room from the text, beside it.
-    const QWidget *gutter = w->rtfMain->findChild<QWidget *>("lineNumbers");
-    const int margin = w->rtfMain->viewport()->x() - w->rtfMain->frameWidth();
+    const QWidget *gutter = frmMain().rtfMain()->findChild<QWidget *>("lineNumbers");
+    const int margin = frmMain().rtfMain()->viewport()->x() - frmMain().rtfMain()->frameWidth();
     if (margin > 0 && gutter->isVisible() && gutter->width() == margin)
         state << "numbers";
-    if (w->sbrStatus->isVisible())
+    if (TestUtil::part<StatusBar>(w, "sbrStatus")->isVisible())
         state << "bar";
-    state << QString::number(w->rtfMain->font().pointSizeF());
+    state << QString::number(frmMain().rtfMain()->font().pointSizeF());
     // The status bar, shown or not, leaves the text's margin to the window's foot.
-    if (w->centralWidget()->height() - w->rtfMain->geometry().bottom() - 1 != 11)
+    if (w->centralWidget()->height() - frmMain().rtfMain()->geometry().bottom() - 1 != 11)
         state << "misplaced";
     return state.join(' ');
 }
@@ -98,16 +99,18 @@ private Q_SLOTS:
             QVERIFY(TestUtil::writeBytes(path, file));
             QVERIFY(w->openDocument(path));
         }
-        QTest::sendKeyEvent(QTest::Click, w->rtfMain, Qt::Key_unknown, typed, Qt::NoModifier);
-        QTest::keySequence(w->rtfMain, QKeySequence(keys));
-        QCOMPARE(w->sbrStatus->lblPosition->text(), position);
-        QCOMPARE(w->sbrStatus->lblEncoding->text(), encoding.section(" > ", 0, 0));
-        QCOMPARE(w->sbrStatus->lblLineEnd->text(), QStringLiteral("CR LF"));
-        QVERIFY(w->document->save(path));
-        QCOMPARE(w->sbrStatus->lblEncoding->text(), encoding.section(" > ", -1));
+        QTest::sendKeyEvent(QTest::Click, frmMain().rtfMain(), Qt::Key_unknown, typed,
+                            Qt::NoModifier);
+        QTest::keySequence(frmMain().rtfMain(), QKeySequence(keys));
+        QCOMPARE(TestUtil::part<QLabel>(w, "lblPosition")->text(), position);
+        QCOMPARE(TestUtil::part<QLabel>(w, "lblEncoding")->text(), encoding.section(" > ", 0, 0));
+        QCOMPARE(TestUtil::part<QLabel>(w, "lblLineEnd")->text(), QStringLiteral("CR LF"));
+        QVERIFY(TestUtil::shownDocument()->save(path));
+        QCOMPARE(TestUtil::part<QLabel>(w, "lblEncoding")->text(), encoding.section(" > ", -1));
     }
 
-    // A big file shows its progress while it loads, then its encoding. The
+    // A big file shows its progress in the loading panel while it loads,
+    // then its encoding in the status bar. The
     // gutter keeps its width meanwhile: a change would lay out every line anew.
     void loadProgress()
     {
@@ -116,15 +119,17 @@ private Q_SLOTS:
         const QString path = dir.filePath("big.vyx");
         QVERIFY(TestUtil::writeBytes(path, QByteArray("\xC3\xA9 1 2 3\n").repeated(300000)));
         QVERIFY(w->openDocument(path));
-        const int textWidth = w->rtfMain->viewport()->width();
-        QVERIFY(w->sbrStatus->lblLoading->isVisible() && !w->sbrStatus->lblEncoding->isVisible());
-        QVERIFY(w->sbrStatus->lblLoading->text().startsWith(QStringLiteral("Loading... ")));
-        QTRY_VERIFY(!w->document->isLoading());
-        QVERIFY(!w->sbrStatus->lblLoading->isVisible());
-        QCOMPARE(w->sbrStatus->lblEncoding->text(), QStringLiteral("UTF-8"));
-        QCOMPARE(w->rtfMain->viewport()->width(), textWidth);
-        w->mnuNew->trigger(); // a small document gives the room back
-        QVERIFY(w->rtfMain->viewport()->width() > textWidth);
+        const int textWidth = frmMain().rtfMain()->viewport()->width();
+        QVERIFY(!TestUtil::part<QLabel>(w, "lblEncoding")->isVisible());
+        QVERIFY(TestUtil::part<QProgressBar>(w, "prgLoading")
+                    ->text()
+                    .startsWith(QStringLiteral("Loading... ")));
+        QTRY_VERIFY(!TestUtil::shownDocument()->isLoading());
+        QVERIFY(!TestUtil::part<QFrame>(w, "fraLoading")->isVisible());
+        QCOMPARE(TestUtil::part<QLabel>(w, "lblEncoding")->text(), QStringLiteral("UTF-8"));
+        QCOMPARE(frmMain().rtfMain()->viewport()->width(), textWidth);
+        TestUtil::menuItem("mnuNew")->trigger(); // a small document gives the room back
+        QVERIFY(frmMain().rtfMain()->viewport()->width() > textWidth);
     }
 
     void viewItems_data()
@@ -149,7 +154,7 @@ private Q_SLOTS:
         QFETCH(QString, how);
         QFETCH(QString, state);
         FrmMainWindow *w = frmMain().win();
-        QWidget *viewport = w->rtfMain->viewport();
+        QWidget *viewport = frmMain().rtfMain()->viewport();
         const QPoint at = viewport->rect().center();
         QWheelEvent wheel(at, viewport->mapToGlobal(at), QPoint(),
                           QPoint(0, 2 * QWheelEvent::DefaultDeltasPerStep), Qt::NoButton,

@@ -164,21 +164,14 @@ bool FrmMainWindow::openDocument(const QString &path, int line)
     frmMain().strLastopen = fullPath;
     // A big file goes on loading in the background; stopped, it leaves the
     // earlier document as it was, under its own name.
-    if (document->isLoading()) {
-        connect(
-            document, &Document::loadEnded, this,
-            [=](bool completed) {
-                if (completed) {
-                    placeCaret(fullPath, line);
-                    return;
-                }
-                frmMain().setCaption(earlierCaption);
-                frmMain().strLastopen = earlierLastopen;
-            },
-            Qt::SingleShotConnection);
-    } else {
-        placeCaret(fullPath, line);
-    }
+    document->whenLoaded(this, [=](bool completed) {
+        if (completed) {
+            placeCaret(fullPath, line);
+            return;
+        }
+        frmMain().setCaption(earlierCaption);
+        frmMain().strLastopen = earlierLastopen;
+    });
     return true;
 }
 
@@ -291,17 +284,10 @@ void FrmMainWindow::reopenWithEncoding(const QString &encodingName)
             this, QObject::tr("Cannot open %1: %2").arg(quotedPath(path), document->errorString()));
         return;
     }
-    if (document->isLoading()) {
-        connect(
-            document, &Document::loadEnded, this,
-            [this, path](bool completed) {
-                if (completed)
-                    placeCaret(path, 0);
-            },
-            Qt::SingleShotConnection);
-    } else {
-        placeCaret(path, 0);
-    }
+    document->whenLoaded(this, [this, path](bool completed) {
+        if (completed)
+            placeCaret(path, 0);
+    });
 }
 
 void FrmMainWindow::checkDocumentOnDisk()

@@ -165,16 +165,10 @@ void FrmMainWindow::showFindResult(const QString &path, int line, int column, in
         if (!confirmDiscardChanges() || !openDocument(path))
             return;
     }
-    if (!document->isLoading()) {
-        selectMatch(rtfMain, line, column, length);
-        return;
-    }
     // A big file goes on loading after openDocument: the match is selected
     // once it is all in.
-    auto *once = new QObject(this);
-    connect(document, &Document::loadEnded, once, [this, once, line, column, length](bool done) {
-        once->deleteLater();
-        if (done)
+    document->whenLoaded(this, [this, line, column, length](bool completed) {
+        if (completed)
             selectMatch(rtfMain, line, column, length);
     });
 }

@@ -79,6 +79,7 @@ FrmMainWindow::FrmMainWindow(QWidget *parent)
     rtfMain->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     rtfMain->setModel(document);
     journal = new RecoveryJournal(document, rtfMain, frmMain().journalStore(), this);
+    journal->setObjectName(QStringLiteral("journal"));
     connect(journal, &RecoveryJournal::failed, this, &FrmMainWindow::journalFailed);
     connect(rtfMain, &RichTextBox::Change, this, &FrmMainWindow::rtfMain_Change);
     connect(rtfMain, &RichTextBox::lineLimitRefused, this, &FrmMainWindow::refuseLongLine);
@@ -398,6 +399,12 @@ void FrmMainWindow::onLoadEnded()
     mnuUndo->setEnabled(rtfMain->document()->isUndoAvailable());
     mnuRedo->setEnabled(rtfMain->document()->isRedoAvailable());
     rtfMain_Change();
+}
+
+void FrmMainWindow::keepUnsavedWork()
+{
+    journal->writeNow();
+    journal->flush();
 }
 
 FrmMainWindow *FrmMain::win() const

@@ -42,6 +42,113 @@ class FrmMainWindow : public QMainWindow
 public:
     explicit FrmMainWindow(QWidget *parent = nullptr);
 
+    // The File menu's commands.
+    void mnuNew_Click();
+    void mnuOpen_Click();
+    void mnuSave_Click();
+    void mnuSaveAs_Click();
+    void mnuExit_Click();
+    void mnuClearRecentFiles_Click();
+    // A file of the Recent Files list: opened after "Save Changes?"; one
+    // that no longer exists is named to the user and leaves the list.
+    void openRecentFile(const QString &path);
+    // Reads the document's file again in the encoding of that name, after
+    // "Save Changes?"; the caret stays where it was.
+    void reopenWithEncoding(const QString &encodingName);
+    void mnuCompareFile_Click();
+    void mnuCompareSaved_Click();
+    // Files dropped on the window: the first is opened as by Open.
+    void openDroppedFiles(const QList<QUrl> &files);
+    // The Edit menu's commands.
+    void mnuCut_Click();
+    void mnuCopy_Click();
+    void mnuPaste_Click();
+    void mnuUndo_Click();
+    void mnuRedo_Click();
+    void mnuFind_Click();
+    void mnuFindNext_Click();
+    void mnuFindPrevious_Click();
+    void mnuReplace_Click();
+    void mnuFindInFiles_Click();
+    void mnuGoToLine_Click();
+    void mnuGoToItem_Click();
+    void mnuSelectAll_Click();
+    // Comments the selected lines, or the caret's, in or out.
+    void mnuToggleComment_Click();
+    // The Insert menu's commands: each appends a piece of definition-file
+    // syntax at the very end of the document.
+    void mnuInclude_Click();
+    void mnuItemSeparator_Click();
+    void mnuDoubleSlash_Click();
+    void mnuHash_Click();
+    // The View menu's commands: how the text is shown, remembered for the
+    // next start.
+    void mnuWordWrap_Click();
+    void mnuLineNumbers_Click();
+    void mnuStatusBar_Click();
+    void mnuProblems_Click();
+    void mnuOutline_Click();
+    void mnuZoomIn_Click();
+    void mnuZoomOut_Click();
+    void mnuResetZoom_Click();
+
+    // The File menu's printing (printcommands.cpp).
+    void mnuPrint_Click();
+    void mnuPrintPreview_Click();
+    void mnuExportPdf_Click();
+    // Writes the document to a PDF file at path, as Export as PDF does once
+    // the file is chosen: all or nothing, the reason told on failure or
+    // nothing on Cancel. True once the file is complete.
+    bool exportPdf(const QString &path);
+
+    // Asks "Save Changes?" when the document has unsaved changes. Returns true
+    // when the caller may go on and drop the text: nothing to save, the user
+    // said No, or the save the user asked for succeeded. During a load the
+    // question is about the document shown before it; Cancel lets the load
+    // go on.
+    bool confirmDiscardChanges();
+    // Loads the file at path as Open does once a file is chosen (also for a
+    // file named on the command line): on success the caption shows its name
+    // and it becomes the document's file and the open dialog's start place;
+    // on failure the user is told why and nothing changes. A big file goes
+    // on loading after this returns; cancelled, it leaves all as it was.
+    // Once in, the caret goes to the start of line (from 1; clamped to the
+    // last line), or with line 0 back where it was when the file was last
+    // left, and the file heads the recent files.
+    bool openDocument(const QString &path, int line = 0);
+    // Tells the user when the document's file has changed on disk since it
+    // was read or saved (once for each change): offers to reload a document
+    // without unsaved changes, and says that Save will ask for one with them.
+    void checkDocumentOnDisk();
+    // Says that an edit was refused because it would make a line too long.
+    void refuseLongLine();
+    // At start, before the window takes input: offers the unsaved work of
+    // editors that ended without saving it. Returns true when a document
+    // was recovered and is shown.
+    bool offerRecovery();
+    // Writes the document's unsaved work to its recovery journal now and
+    // waits until it is on disk: the editor is being ended from outside.
+    void keepUnsavedWork();
+    // The recovery journal could not be written: said in the status bar,
+    // and the first time in a message, while typing goes on.
+    void journalFailed(const QString &reason);
+    // Shows a match found in files: selects it in the document when it is
+    // that file, otherwise opens the file (after "Save Changes?") first.
+    void showFindResult(const QString &path, int line, int column, int length);
+
+Q_SIGNALS:
+    // The Help menu's items: the windows they open live above this one.
+    void howToUseRequested();
+    void aboutRequested();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    friend class FrmMain;
+
     // The document shown; it goes with the window.
     Document *document = nullptr;
     RichTextBox *rtfMain = nullptr;
@@ -143,108 +250,19 @@ public:
     // Where the caret is, the encoding and line ends Save writes, load progress.
     StatusBar *sbrStatus = nullptr;
 
-    // The File menu's commands.
-    void mnuNew_Click();
-    void mnuOpen_Click();
-    void mnuSave_Click();
-    void mnuSaveAs_Click();
-    void mnuExit_Click();
-    void mnuClearRecentFiles_Click();
-    // A file of the Recent Files list: opened after "Save Changes?"; one
-    // that no longer exists is named to the user and leaves the list.
-    void openRecentFile(const QString &path);
-    // Reads the document's file again in the encoding of that name, after
-    // "Save Changes?"; the caret stays where it was.
-    void reopenWithEncoding(const QString &encodingName);
-    void mnuCompareFile_Click();
-    void mnuCompareSaved_Click();
-    // Files dropped on the window: the first is opened as by Open.
-    void openDroppedFiles(const QList<QUrl> &files);
-    // The Edit menu's commands.
-    void mnuCut_Click();
-    void mnuCopy_Click();
-    void mnuPaste_Click();
-    void mnuUndo_Click();
-    void mnuRedo_Click();
-    void mnuFind_Click();
-    void mnuFindNext_Click();
-    void mnuFindPrevious_Click();
-    void mnuReplace_Click();
-    void mnuFindInFiles_Click();
-    void mnuGoToLine_Click();
-    void mnuGoToItem_Click();
-    void mnuSelectAll_Click();
-    // Comments the selected lines, or the caret's, in or out.
-    void mnuToggleComment_Click();
-    // The Insert menu's commands: each appends a piece of definition-file
-    // syntax at the very end of the document.
-    void mnuInclude_Click();
-    void mnuItemSeparator_Click();
-    void mnuDoubleSlash_Click();
-    void mnuHash_Click();
-    // The View menu's commands: how the text is shown, remembered for the
-    // next start.
-    void mnuWordWrap_Click();
-    void mnuLineNumbers_Click();
-    void mnuStatusBar_Click();
-    void mnuProblems_Click();
-    void mnuOutline_Click();
-    void mnuZoomIn_Click();
-    void mnuZoomOut_Click();
-    void mnuResetZoom_Click();
-
-    // The File menu's printing (printcommands.cpp).
-    void mnuPrint_Click();
-    void mnuPrintPreview_Click();
-    void mnuExportPdf_Click();
-    // Writes the document to a PDF file at path, as Export as PDF does once
-    // the file is chosen: all or nothing, the reason told on failure or
-    // nothing on Cancel. True once the file is complete.
-    bool exportPdf(const QString &path);
-
-    // Asks "Save Changes?" when the document has unsaved changes. Returns true
-    // when the caller may go on and drop the text: nothing to save, the user
-    // said No, or the save the user asked for succeeded. During a load the
-    // question is about the document shown before it; Cancel lets the load
-    // go on.
-    bool confirmDiscardChanges();
-    // Loads the file at path as Open does once a file is chosen (also for a
-    // file named on the command line): on success the caption shows its name
-    // and it becomes the document's file and the open dialog's start place;
-    // on failure the user is told why and nothing changes. A big file goes
-    // on loading after this returns; cancelled, it leaves all as it was.
-    // Once in, the caret goes to the start of line (from 1; clamped to the
-    // last line), or with line 0 back where it was when the file was last
-    // left, and the file heads the recent files.
-    bool openDocument(const QString &path, int line = 0);
-    // Tells the user when the document's file has changed on disk since it
-    // was read or saved (once for each change): offers to reload a document
-    // without unsaved changes, and says that Save will ask for one with them.
-    void checkDocumentOnDisk();
-    // Says that an edit was refused because it would make a line too long.
-    void refuseLongLine();
-    // At start, before the window takes input: offers the unsaved work of
-    // editors that ended without saving it. Returns true when a document
-    // was recovered and is shown.
-    bool offerRecovery();
-    // The recovery journal could not be written: said in the status bar,
-    // and the first time in a message, while typing goes on.
-    void journalFailed(const QString &reason);
-    // Shows a match found in files: selects it in the document when it is
-    // that file, otherwise opens the file (after "Save Changes?") first.
-    void showFindResult(const QString &path, int line, int column, int length);
-
-Q_SIGNALS:
-    // The Help menu's items: the windows they open live above this one.
-    void howToUseRequested();
-    void aboutRequested();
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-    void changeEvent(QEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
-
-private:
+    // Find, Replace and Go to Line (searchcommands.cpp). The search windows
+    // are made on first use; Find Next and Find Previous in a search window
+    // search for what its fields say at that moment.
+    FrmSearchWindow *searchWindow(bool replace);
+    void openSearchWindow(bool replace);
+    void findAgain(bool backward);
+    void searchFrom(FrmSearchWindow *window, bool backward);
+    // Selects the next or previous match, scrolled into view; with none, the
+    // selection stays and the window that asked says so.
+    void findAndSelect(FrmSearchWindow *asking, bool backward);
+    void cmdReplace_Click(FrmSearchWindow *window);
+    void cmdReplaceAll_Click(FrmSearchWindow *window);
+    void goToLine(FrmGoToLineWindow *window);
     bool save();
     bool saveAs();
     bool writeDocument(const QString &path);

@@ -16,24 +16,22 @@ namespace {
 // it outlives the editor window, as the paths of the last files do.
 SearchQuery lastSearch;
 
-FrmSearchWindow *searchWindow(FrmMainWindow *w, FrmSearchWindow::Kind kind);
-
 QString notFound(const QString &text)
 {
     return QStringLiteral("Cannot find \"%1\"").arg(text);
 }
 
-// Selects the next or previous match in the editor, scrolled into view; the
-// selection stays when there is none, and the window that asked says so.
-void findAndSelect(FrmMainWindow *w, FrmSearchWindow *asking, bool backward)
+} // namespace
+
+void FrmMainWindow::findAndSelect(FrmSearchWindow *asking, bool backward)
 {
-    RichTextBox *rtf = w->rtfMain;
+    RichTextBox *rtf = rtfMain;
     if (lastSearch.text.isEmpty())
         return;
     const QTextCursor found = findText(rtf->document(), lastSearch, rtf->textCursor(), backward);
     if (found.isNull()) {
         if (!asking)
-            asking = searchWindow(w, FrmSearchWindow::Find);
+            asking = searchWindow(false);
         asking->setStatus(notFound(lastSearch.text));
         return;
     }
@@ -42,41 +40,34 @@ void findAndSelect(FrmMainWindow *w, FrmSearchWindow *asking, bool backward)
         asking->setStatus(QString());
 }
 
-// The editor window a search window belongs to.
-FrmMainWindow *editorOf(FrmSearchWindow *window)
-{
-    return static_cast<FrmMainWindow *>(window->parentWidget());
-}
-
-void searchFrom(FrmSearchWindow *window, bool backward)
+void FrmMainWindow::searchFrom(FrmSearchWindow *window, bool backward)
 {
     lastSearch = window->query();
-    findAndSelect(editorOf(window), window, backward);
+    findAndSelect(window, backward);
 }
 
-void cmdReplace_Click(FrmSearchWindow *window)
+void FrmMainWindow::cmdReplace_Click(FrmSearchWindow *window)
 {
     lastSearch = window->query();
-    RichTextBox *rtf = editorOf(window)->rtfMain;
+    RichTextBox *rtf = rtfMain;
     QTextCursor selection = rtf->textCursor();
     if (isMatch(selection, lastSearch)) {
         if (!Document::lineLimitAllows(selection, window->txtReplace->text())) {
-            editorOf(window)->refuseLongLine();
+            refuseLongLine();
             return;
         }
         selection.insertText(window->txtReplace->text());
         rtf->setTextCursor(selection);
     }
-    findAndSelect(editorOf(window), window, false);
+    findAndSelect(window, false);
 }
 
-void cmdReplaceAll_Click(FrmSearchWindow *window)
+void FrmMainWindow::cmdReplaceAll_Click(FrmSearchWindow *window)
 {
     lastSearch = window->query();
     if (lastSearch.text.isEmpty())
         return;
-    FrmMainWindow *w = editorOf(window);
-    RichTextBox *rtf = w->rtfMain;
+    RichTextBox *rtf = rtfMain;
     // Shown once the work looks like lasting longer than the minimum
     // duration; modal, so that nothing edits the text meanwhile.
     QProgressDialog progress(QStringLiteral("Replacing..."), QStringLiteral("Cancel"), 0, 100,
@@ -97,7 +88,7 @@ void cmdReplaceAll_Click(FrmSearchWindow *window)
         return;
     if (!Document::lineLimitAllows(replace.longestLine())) {
         progress.reset();
-        w->refuseLongLine();
+        refuseLongLine();
         return;
     }
     if (!replace.apply(report))
@@ -111,26 +102,27 @@ void cmdReplaceAll_Click(FrmSearchWindow *window)
         window->setStatus(QStringLiteral("Replaced %1 occurrences.").arg(count));
 }
 
-FrmSearchWindow *searchWindow(FrmMainWindow *w, FrmSearchWindow::Kind kind)
+FrmSearchWindow *FrmMainWindow::searchWindow(bool replace)
 {
-    FrmSearchWindow *&window = kind == FrmSearchWindow::Find ? w->frmFind : w->frmReplace;
+    FrmSearchWindow *&window = replace ? frmReplace : frmFind;
     if (!window) {
         // A child of the editor window: it closes and goes with it.
-        window = new FrmSearchWindow(kind, w);
+        window
+            = new FrmSearchWindow(replace ? FrmSearchWindow::Replace : FrmSearchWindow::Find, this);
         FrmSearchWindow *win = window;
-        QObject::connect(win->cmdFindNext, &QPushButton::clicked, win,
-                         [win] { searchFrom(win, false); });
+        connect(win->cmdFindNext, &QPushButton::clicked, win,
+                [this, win] { searchFrom(win, false); });
         if (win->cmdFindPrevious)
-            QObject::connect(win->cmdFindPrevious, &QPushButton::clicked, win,
-                             [win] { searchFrom(win, true); });
+            connect(win->cmdFindPrevious, &QPushButton::clicked, win,
+                    [this, win] { searchFrom(win, true); });
         if (win->cmdReplace) {
-            QObject::connect(win->cmdReplace, &QPushButton::clicked, win,
-                             [win] { cmdReplace_Click(win); });
-            QObject::connect(win->cmdReplaceAll, &QPushButton::clicked, win,
-                             [win] { cmdReplaceAll_Click(win); });
+            connect(win->cmdReplace, &QPushButton::clicked, win,
+                    [this, win] { cmdReplace_Click(win); });
+            connect(win->cmdReplaceAll, &QPushButton::clicked, win,
+                    [this, win] { cmdReplaceAll_Click(win); });
         }
         // F3 and Shift+F3 go on working while the window has the focus.
-        win->addActions({w->mnuFindNext, w->mnuFindPrevious});
+        win->addActions({mnuFindNext, mnuFindPrevious});
     }
     if (!window->isVisible())
         window->setQuery(lastSearch);
@@ -138,10 +130,10 @@ FrmSearchWindow *searchWindow(FrmMainWindow *w, FrmSearchWindow::Kind kind)
     return window;
 }
 
-void openSearchWindow(FrmMainWindow *w, FrmSearchWindow::Kind kind)
+void FrmMainWindow::openSearchWindow(bool replace)
 {
-    RichTextBox *rtf = w->rtfMain;
-    FrmSearchWindow *window = searchWindow(w, kind);
+    RichTextBox *rtf = rtfMain;
+    FrmSearchWindow *window = searchWindow(replace);
     // A selection within one line is what the user wants to look for.
     const QString selected = rtf->textCursor().selectedText();
     if (!selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator)
@@ -154,24 +146,24 @@ void openSearchWindow(FrmMainWindow *w, FrmSearchWindow::Kind kind)
     window->txtFind->selectAll();
 }
 
-void findAgain(FrmMainWindow *w, bool backward)
+void FrmMainWindow::findAgain(bool backward)
 {
     // Pressed in a search window, the keys search for what its fields say now.
-    for (FrmSearchWindow *window : {w->frmFind, w->frmReplace}) {
+    for (FrmSearchWindow *window : {frmFind, frmReplace}) {
         if (window && window->isActiveWindow()) {
             searchFrom(window, backward);
             return;
         }
     }
     if (lastSearch.text.isEmpty())
-        openSearchWindow(w, FrmSearchWindow::Find);
+        openSearchWindow(false);
     else
-        findAndSelect(w, nullptr, backward);
+        findAndSelect(nullptr, backward);
 }
 
-void goToLine(FrmGoToLineWindow *window)
+void FrmMainWindow::goToLine(FrmGoToLineWindow *window)
 {
-    RichTextBox *rtf = static_cast<FrmMainWindow *>(window->parentWidget())->rtfMain;
+    RichTextBox *rtf = rtfMain;
     const QTextBlock block = rtf->document()->findBlockByNumber(window->line() - 1);
     if (!block.isValid())
         return;
@@ -179,40 +171,37 @@ void goToLine(FrmGoToLineWindow *window)
     rtf->setFocus();
 }
 
-} // namespace
-
 void FrmMainWindow::mnuFind_Click()
 {
-    openSearchWindow(this, FrmSearchWindow::Find);
+    openSearchWindow(false);
 }
 
 void FrmMainWindow::mnuFindNext_Click()
 {
-    findAgain(this, false);
+    findAgain(false);
 }
 
 void FrmMainWindow::mnuFindPrevious_Click()
 {
-    findAgain(this, true);
+    findAgain(true);
 }
 
 void FrmMainWindow::mnuReplace_Click()
 {
-    openSearchWindow(this, FrmSearchWindow::Replace);
+    openSearchWindow(true);
 }
 
 void FrmMainWindow::mnuGoToLine_Click()
 {
-    FrmMainWindow *w = this;
-    if (!w->frmGoToLine) {
-        w->frmGoToLine = new FrmGoToLineWindow(w);
+    if (!frmGoToLine) {
+        frmGoToLine = new FrmGoToLineWindow(this);
         // Modal to the editor alone and without a nested event loop, so that
         // nothing waits on it when the editor goes.
-        w->frmGoToLine->setWindowModality(Qt::WindowModal);
-        FrmGoToLineWindow *window = w->frmGoToLine;
-        QObject::connect(window, &QDialog::accepted, window, [window] { goToLine(window); });
+        frmGoToLine->setWindowModality(Qt::WindowModal);
+        FrmGoToLineWindow *window = frmGoToLine;
+        connect(window, &QDialog::accepted, window, [this, window] { goToLine(window); });
     }
-    w->frmGoToLine->setLineCount(w->rtfMain->blockCount());
-    w->frmGoToLine->show();
-    w->frmGoToLine->txtLine->setFocus();
+    frmGoToLine->setLineCount(rtfMain->blockCount());
+    frmGoToLine->show();
+    frmGoToLine->txtLine->setFocus();
 }

@@ -52,8 +52,6 @@ StatusBar::StatusBar(RichTextBox *text, Document *document, QWidget *parent)
     setSizeGripEnabled(false);
 
     lblPosition = addLabel(this, "lblPosition", false);
-    lblLoading = addLabel(this, "lblLoading", false);
-    lblLoading->hide();
     lblEncoding = addLabel(this, "lblEncoding", true);
     lblLineEnd = addLabel(this, "lblLineEnd", true);
     // Save writes CR LF whatever line ends the file was read with.
@@ -62,12 +60,9 @@ StatusBar::StatusBar(RichTextBox *text, Document *document, QWidget *parent)
     connect(text, &QPlainTextEdit::cursorPositionChanged, this, &StatusBar::showPosition);
     connect(text, &QPlainTextEdit::selectionChanged, this, &StatusBar::showPosition);
     connect(text, &RichTextBox::documentReplaced, this, &StatusBar::onTextReplaced);
-    connect(document, &Document::loadStarted, this, [this] {
-        lblEncoding->hide();
-        showLoadProgress(0);
-        lblLoading->show();
-    });
-    connect(document, &Document::loadProgress, this, &StatusBar::showLoadProgress);
+    // How Save will write a file is known once it has loaded; how far the
+    // load has come is the loading panel's to show.
+    connect(document, &Document::loadStarted, lblEncoding, &QWidget::hide);
     connect(document, &Document::loadEnded, this, &StatusBar::onLoadEnded);
     connect(document, &Document::encodingChanged, this, &StatusBar::showEncoding);
     onTextReplaced();
@@ -85,7 +80,6 @@ void StatusBar::onTextReplaced()
 
 void StatusBar::onLoadEnded(bool completed)
 {
-    lblLoading->hide();
     lblEncoding->show();
     // A cancelled load puts back the document, and what was known of it.
     if (completed) {
@@ -96,11 +90,6 @@ void StatusBar::onLoadEnded(bool completed)
             || !(encoding.isAuto() || encoding.kind == TextEncoding::Windows1252);
     }
     showEncoding();
-}
-
-void StatusBar::showLoadProgress(int percent)
-{
-    lblLoading->setText(QStringLiteral("Loading... %1%").arg(percent));
 }
 
 void StatusBar::showPosition()

@@ -8,9 +8,9 @@ class QTextCursor;
 class RichTextBox;
 
 // The foot of the editor window: where the caret is and how much is
-// selected, how Save writes the document (the name of its encoding, and its
-// line ends), and how far a file has loaded. Each part is a label whose accessible name is
-// the text it shows, announced to screen readers when it changes.
+// selected, and how Save writes the document (the name of its encoding, and
+// its line ends). Each part is a label whose accessible name is the text it
+// shows, announced to screen readers when it changes.
 class StatusBar : public QStatusBar
 {
     Q_OBJECT
@@ -18,14 +18,12 @@ public:
     StatusBar(RichTextBox *text, Document *document, QWidget *parent);
 
     QLabel *lblPosition = nullptr;
-    QLabel *lblLoading = nullptr;
     QLabel *lblEncoding = nullptr;
     QLabel *lblLineEnd = nullptr;
 
 private:
     void showPosition();
     void showEncoding();
-    void showLoadProgress(int percent);
     void onLoadEnded(bool completed);
     void onTextReplaced();
     void onContentsChange(int position, int charsRemoved, int charsAdded);
