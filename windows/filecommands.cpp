@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
-#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QUrl>
@@ -186,30 +185,12 @@ void FrmMainWindow::placeCaret(const QString &path, int line)
         rtfMain->centerCursor();
         return;
     }
-    FileHistory::Place place;
-    // The place is used only where its line still is.
-    if (!FileHistory::place(path, &place) || place.line >= doc->blockCount())
-        return;
-    const QTextBlock block = doc->findBlockByNumber(place.line);
-    QTextCursor caret(block);
-    caret.setPosition(block.position() + qMin(place.column, block.length() - 1));
-    rtfMain->setTextCursor(caret);
-    rtfMain->verticalScrollBar()->setValue(place.topLine);
-    rtfMain->horizontalScrollBar()->setValue(place.left);
+    FileHistory::returnToPlace(path, rtfMain);
 }
 
 void FrmMainWindow::rememberPlace()
 {
-    const QString path = document->filePath();
-    if (path.isEmpty() || document->isLoading())
-        return;
-    const QTextCursor caret = rtfMain->textCursor();
-    FileHistory::Place place;
-    place.line = caret.blockNumber();
-    place.column = caret.positionInBlock();
-    place.topLine = rtfMain->verticalScrollBar()->value();
-    place.left = rtfMain->horizontalScrollBar()->value();
-    FileHistory::rememberPlace(path, place);
+    FileHistory::rememberPlace(document, rtfMain);
 }
 
 void FrmMainWindow::fillRecentFiles()

@@ -1,8 +1,7 @@
-#include "document.h"
 #include "frmmain.h"
 #include "journal.h"
 #include "messagebox.h"
-#include "recoveryjournal.h"
+#include "recoveryoffer.h"
 #include "richtextbox.h"
 
 #include <QDir>
@@ -10,7 +9,6 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTextBlock>
 
 namespace {
 
@@ -26,17 +24,15 @@ enum class Choice { Recover, Discard, Later };
 
 // Journals that cannot be read (cut short, damaged, or of a later version
 // of the program), named so that the user can look at them or drop them.
-QString unreadableNote(const JournalStore *store, const QStringList &ids)
+QString unreadableNote(const RecoveryOffer &offer)
 {
-    if (ids.isEmpty())
+    const QStringList names = offer.unreadableFiles();
+    if (names.isEmpty())
         return QString();
-    QStringList names;
-    for (const QString &id : ids)
-        names << QFileInfo(store->journalPath(id)).fileName();
     return QStringLiteral("%1 recovery %2 could not be read (in \"%3\"): %4.")
-        .arg(QString::number(ids.size()),
-             ids.size() > 1 ? QStringLiteral("files") : QStringLiteral("file"),
-             QDir::toNativeSeparators(store->folder()), names.join(QLatin1String(", ")));
+        .arg(QString::number(names.size()),
+             names.size() > 1 ? QStringLiteral("files") : QStringLiteral("file"),
+             QDir::toNativeSeparators(offer.folder()), names.join(QLatin1String(", ")));
 }
 
 // One question for all the journals found; what it decides is about the
@@ -92,70 +88,36 @@ bool askDiscardUnreadable(QWidget *parent, const QString &unreadable, qsizetype 
 
 bool FrmMainWindow::offerRecovery()
 {
-    JournalStore *store = frmMain().journalStore();
-    QStringList ids;
-    QList<JournalEntry> entries;
-    // Journals that cannot be read are named, and deleted only when the
-    // user says so: their bytes may still be of use to someone.
-    QStringList unreadable;
-    for (const QString &id : store->claimOrphans()) {
-        JournalEntry entry;
-        if (!store->read(id, &entry)) {
-            unreadable << id;
-            continue;
-        }
-        ids << id;
-        entries << entry;
-    }
+    // Whatever is left undecided waits for a later start once the offer ends.
+    RecoveryOffer offer(frmMain().journalStore());
     QWidget *parent = isVisible() ? this : nullptr;
     // Unreadable journals have a notice of their own only when nothing else is offered.
-    const bool offered = !entries.isEmpty();
-    bool recovered = false;
-    while (!entries.isEmpty() && !recovered) {
+    const bool offered = !offer.entries().isEmpty();
+    while (!offer.entries().isEmpty()) {
         QStringList lines;
-        for (const JournalEntry &entry : std::as_const(entries))
+        for (const JournalEntry &entry : offer.entries())
             lines << describe(entry);
-        const QString id = ids.first();
-        const Choice choice = ask(parent, lines, unreadableNote(store, unreadable));
+        const Choice choice = ask(parent, lines, unreadableNote(offer));
         if (choice == Choice::Later)
             break;
         if (choice == Choice::Discard) {
             if (askYesNo(
                     parent,
                     QStringLiteral("Delete the unsaved work of %1 for good?").arg(lines.first()))
-                != QMessageBox::Yes)
-                continue;
-            store->remove(id);
-            for (const QString &bad : std::as_const(unreadable))
-                store->remove(bad);
-            unreadable.clear();
-        } else {
-            const JournalEntry &entry = entries.first();
-            document->restore(entry.path, entry.identity, entry.encoding, entry.text);
-            QTextCursor caret(rtfMain->document());
-            caret.setPosition(qBound(0, entry.caret, rtfMain->document()->characterCount() - 1));
-            rtfMain->setTextCursor(caret);
-            rtfMain->ensureCursorVisible();
-            frmMain().setCaption(entry.path.isEmpty() ? applicationTitle()
-                                                      : QFileInfo(entry.path).fileName());
-            // Its work now lives in this editor, under the same journal.
-            store->adopt(id);
-            journal->writeNow();
-            recovered = true;
+                == QMessageBox::Yes)
+                offer.discardFirst();
+            continue;
         }
-        entries.removeFirst();
-        ids.removeFirst();
+        const QString path = offer.entries().first().path;
+        offer.recoverFirst(document, rtfMain, journal);
+        frmMain().setCaption(path.isEmpty() ? applicationTitle() : QFileInfo(path).fileName());
+        return true;
     }
-    if (!unreadable.isEmpty() && !offered
-        && askDiscardUnreadable(parent, unreadableNote(store, unreadable), unreadable.size())) {
-        for (const QString &bad : std::as_const(unreadable))
-            store->remove(bad);
-        unreadable.clear();
-    }
-    // What was not recovered now waits for a later start.
-    for (const QString &id : std::as_const(ids) + unreadable)
-        store->release(id);
-    return recovered;
+    const qsizetype unreadable = offer.unreadableFiles().size();
+    if (unreadable > 0 && !offered
+        && askDiscardUnreadable(parent, unreadableNote(offer), unreadable))
+        offer.discardUnreadable();
+    return false;
 }
 
 void FrmMainWindow::journalFailed(const QString &reason)

@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+class Document;
+class QPlainTextEdit;
+
 // What the editor remembers of the files it worked on, across starts, in
 // its settings: the list of File > Recent Files, and where the caret and the
 // scroll were in each of the files last left.
@@ -31,5 +34,15 @@ struct Place
 // hundred files left.
 bool place(const QString &path, Place *place);
 void rememberPlace(const QString &path, const Place &place);
+
+// The caret and the scroll of view.
+Place placeIn(const QPlainTextEdit *view);
+// Keeps where view shows document for its next opening; nothing is kept of
+// a document without a file, or of one still loading (the view shows the
+// document before it).
+void rememberPlace(const Document *document, const QPlainTextEdit *view);
+// Puts view's caret and scroll back where the file at path was left, when
+// that line still exists; false, nothing moved, otherwise.
+bool returnToPlace(const QString &path, QPlainTextEdit *view);
 
 } // namespace FileHistory

@@ -1,6 +1,10 @@
 #include "filehistory.h"
+#include "document.h"
 
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSettings>
+#include <QTextBlock>
 
 namespace {
 
@@ -94,4 +98,39 @@ void FileHistory::rememberPlace(const QString &path, const Place &place)
         settings.setValue(QStringLiteral("left"), entries[i].place.left);
     }
     settings.endArray();
+}
+
+FileHistory::Place FileHistory::placeIn(const QPlainTextEdit *view)
+{
+    const QTextCursor caret = view->textCursor();
+    Place place;
+    place.line = caret.blockNumber();
+    place.column = caret.positionInBlock();
+    place.topLine = view->verticalScrollBar()->value();
+    place.left = view->horizontalScrollBar()->value();
+    return place;
+}
+
+void FileHistory::rememberPlace(const Document *document, const QPlainTextEdit *view)
+{
+    const QString path = document->filePath();
+    if (path.isEmpty() || document->isLoading())
+        return;
+    rememberPlace(path, placeIn(view));
+}
+
+bool FileHistory::returnToPlace(const QString &path, QPlainTextEdit *view)
+{
+    QTextDocument *doc = view->document();
+    Place place;
+    // The place is used only where its line still is.
+    if (!FileHistory::place(path, &place) || place.line >= doc->blockCount())
+        return false;
+    const QTextBlock block = doc->findBlockByNumber(place.line);
+    QTextCursor caret(block);
+    caret.setPosition(block.position() + qMin(place.column, block.length() - 1));
+    view->setTextCursor(caret);
+    view->verticalScrollBar()->setValue(place.topLine);
+    view->horizontalScrollBar()->setValue(place.left);
+    return true;
 }
