@@ -34,7 +34,8 @@ bool leaveJournal(const JournalStore &store, const QString &id, int age)
     entry.caret = id == "newer" ? 2 : 99;
     const QByteArray bytes = id == "bad" ? QByteArray("?") : serializeJournal(entry);
     QFile file(store.journalPath(id));
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
+    // Written out before its time is set: a write at close would make it now.
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush()
         && file.setFileTime(QDateTime::currentDateTime().addSecs(-age),
                             QFileDevice::FileModificationTime);
 }
