@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -323,14 +324,25 @@ QList<CompareRow> alignRows(const QList<LineDifference> &differences, int leftLi
 }
 
 bool readTextFile(const QString &path, qint64 maxSize, qsizetype maxLineLength, QString *text,
-                  QString *error)
+                  QString *error, const FileEncoding *encoding)
 {
     TextFile file;
     if (!file.read(path, maxSize)) {
         *error = file.errorString();
         return false;
     }
-    if (looksLikeRtf(file.bytes())) {
+    if (encoding && encoding->isLegacy()) {
+        bool exact = false;
+        *text = decodeLegacy(file.bytes(), encoding->legacyCodec, &exact);
+    } else if (encoding && !encoding->isAuto()) {
+        // A byte order mark of that encoding stays a mark, as at Open.
+        const TextFormat found = detectTextFormat(file.bytes());
+        TextPieces pieces(file.bytes(),
+                          {encoding->kind, found.bom && found.encoding == encoding->kind},
+                          file.bytes().size());
+        text->clear();
+        pieces.next(text);
+    } else if (!encoding && looksLikeRtf(file.bytes())) {
         *text = readRtf(file.bytes()).text;
     } else {
         TextPieces pieces(file.bytes(), detectTextFormat(file.bytes()), file.bytes().size());
@@ -362,8 +374,11 @@ LineCompare::~LineCompare()
 }
 
 void LineCompare::start(const QString &leftText, const QString &rightPath,
-                        const LineDiffOptions &options, qint64 maxFileSize, qsizetype maxLineLength)
+                        const LineDiffOptions &options, qint64 maxFileSize, qsizetype maxLineLength,
+                        const FileEncoding *encoding)
 {
+    const std::optional<FileEncoding> readAs
+        = encoding ? std::optional<FileEncoding>(*encoding) : std::nullopt;
     cancel();
     auto run = std::make_shared<Run>();
     static quint64 lastId = 0;
@@ -376,7 +391,7 @@ void LineCompare::start(const QString &leftText, const QString &rightPath,
         result->leftText = leftText;
         result->options = options;
         if (readTextFile(rightPath, maxFileSize, maxLineLength, &result->rightText,
-                         &result->errorString)) {
+                         &result->errorString, readAs ? &*readAs : nullptr)) {
             result->leftLines = splitLines(result->leftText);
             result->rightLines = splitLines(result->rightText);
             QElapsedTimer sinceSent;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "textcodec.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -86,11 +88,14 @@ QList<CompareRow> alignRows(const QList<LineDifference> &differences, int leftLi
                             QList<int> *differenceRows = nullptr);
 
 // Reads a file as Open reads it: rich text by its text, anything else decoded
-// by the detection of textcodec.h, every byte kept. False, with *error, when
-// it cannot be read, is larger than maxSize or has a line longer than
+// by the detection of textcodec.h, every byte kept. With an encoding (that
+// of a document read from this file) the file is read as plain text in it,
+// as Reopen with Encoding read it: a file in a legacy encoding would
+// otherwise differ on every line that is not ASCII. False, with *error,
+// when it cannot be read, is larger than maxSize or has a line longer than
 // maxLineLength.
 bool readTextFile(const QString &path, qint64 maxSize, qsizetype maxLineLength, QString *text,
-                  QString *error);
+                  QString *error, const FileEncoding *encoding = nullptr);
 
 // Compares a text with a file on a thread of its own, so that the window
 // stays free to take input. Starting again or destroying the object drops
@@ -102,8 +107,9 @@ public:
     explicit LineCompare(QObject *parent = nullptr);
     ~LineCompare() override;
 
+    // The file is read as readTextFile() reads it, in encoding when given.
     void start(const QString &leftText, const QString &rightPath, const LineDiffOptions &options,
-               qint64 maxFileSize, qsizetype maxLineLength);
+               qint64 maxFileSize, qsizetype maxLineLength, const FileEncoding *encoding = nullptr);
     void cancel();
     bool isRunning() const { return m_current != 0; }
 

@@ -169,6 +169,34 @@ private Q_SLOTS:
         TestUtil::menuItem("mnuNew")->trigger();
         QTRY_VERIFY(!compare);
     }
+
+    // A file read in the encoding the user chose is compared with its saved
+    // bytes read the same way: no line differs that the user did not edit.
+    void compareWithSavedInItsEncoding_data()
+    {
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QByteArray>("bytes");
+        // clang-format off
+        QTest::newRow("KOI8-R") << "KOI8-R" << QByteArray("\xf3\xd4\xc1\xd4\xd8\xd1 = 1\r\n// \xcb\xcf\xd2\xc1\xc2\xcc\xd8\r\n");
+        QTest::newRow("UTF-8 bytes read as Windows-1252") << "Windows-1252" << QByteArray("caf\xc3\xa9 = 1\r\n");
+        // clang-format on
+    }
+
+    void compareWithSavedInItsEncoding()
+    {
+        QFETCH(QString, encoding);
+        QFETCH(QByteArray, bytes);
+        const QString path = m_dir.filePath(QStringLiteral("legacy.vyx"));
+        QVERIFY(TestUtil::writeBytes(path, bytes));
+        QVERIFY(win()->openDocument(path));
+        TestUtil::menuItem(qPrintable("mnuEncoding_" + encoding))->trigger();
+        QTRY_COMPARE(TestUtil::shownDocument()->encoding().name, encoding);
+        TestUtil::menuItem("mnuCompareSaved")->trigger();
+        FrmCompare *compare = TestUtil::part<FrmCompare>(win(), "frmCompare");
+        QVERIFY(compare);
+        QTRY_COMPARE(compare->lblSummary->text(), QStringLiteral("No differences"));
+        compare->close();
+    }
 };
 
 QTEST_MAIN(TestCompare)

@@ -437,8 +437,13 @@ void FrmCompare::start()
     options.ignoreTrailingBlanks = chkIgnoreBlanks->isChecked();
     lblProgress->setText(tr("Comparing..."));
     m_showProgress->start();
+    // The document's own file is read as the document was: in its encoding.
+    const FileEncoding encoding = m_document->encoding();
+    const bool ownFile = !m_document->cameFromRichText() && !m_document->filePath().isEmpty()
+        && QFileInfo(m_rightPath) == QFileInfo(m_document->filePath());
     m_compare->start(m_document->textDocument()->toRawText(), m_rightPath, options,
-                     Document::maxFileSize(), Document::maxLineLength);
+                     Document::maxFileSize(), Document::maxLineLength,
+                     ownFile ? &encoding : nullptr);
     if (!m_comparison)
         lblSummary->setText(tr("Comparing..."));
     updateButtons();
