@@ -89,118 +89,19 @@ private:
 
     void searchFolder()
     {
-        QList<QRegularExpression> patterns;
-        for (const QString &pattern : splitFilePatterns(m_options.patterns))
-            patterns.append(
-                QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern),
-                                   QRegularExpression::CaseInsensitiveOption));
-        const auto wanted = [&patterns](const QString &name) {
-            for (const QRegularExpression &pattern : patterns)
-                if (pattern.match(name).hasMatch())
-                    return true;
-            return false;
-        };
-
         const QString root = QDir::cleanPath(QDir(m_options.folder).absolutePath());
         m_base = QDir(root);
-        // Folders are walked depth first in name order. A symlink to a
-        // folder is followed unless that folder (by its canonical path,
-        // which names it whatever links lead there) was walked already, so
-        // a link back up the tree cannot loop.
-        QSet<QString> walked;
-        std::vector<QString> pending{root};
-        while (!pending.empty() && !stopped()) {
-            const QString folder = pending.back();
-            pending.pop_back();
-            if (tooLong(folder))
-                continue;
-            const QFileInfo info(folder);
-            const QString canonical = info.canonicalFilePath();
-            if (!info.isDir() || !info.isReadable() || !info.isExecutable()) {
-                m_summary.unreadableFolders.append(folder);
-                continue;
-            }
-            if (walked.contains(canonical))
-                continue;
-            walked.insert(canonical);
-            Listing listing;
-            if (!list(folder, &listing)) {
-                m_summary.unreadableFolders.append(folder);
-                continue;
-            }
-            const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
-            std::vector<QString> subfolders;
-            for (const Listing::Entry &entry : listing.entries) {
-                if (stopped())
-                    return;
-                const QString path = prefix + entry.name;
-                if (entry.folder ? !m_options.subfolders : !wanted(entry.name))
-                    continue;
-                if (entry.undecodable)
-                    ++m_summary.undecodableNames;
-                else if (entry.folder)
-                    subfolders.push_back(path);
-                else if (!tooLong(path))
-                    searchFile(path, entry.size, nullptr);
-            }
-            pending.insert(pending.end(), subfolders.rbegin(), subfolders.rend());
-        }
-    }
-
-    struct Listing
-    {
-        struct Entry
-        {
-            QString name;
-            bool folder = false;
-            qint64 size = 0;
-            bool undecodable = false; // its bytes are no UTF-8: name holds U+FFFD
-        };
-        std::vector<Entry> entries; // files in name order, then folders
-    };
-
-    // Lists a folder's files (symlinks to them too) and folders by their
-    // bytes. A name whose bytes are not UTF-8 names nothing the editor can
-    // open, and QDir leaves it out without a word: it is listed as such, to
-    // be counted.
-    static bool list(const QString &folder, Listing *listing)
-    {
-        DIR *dir = ::opendir(QFile::encodeName(folder).constData());
-        if (!dir)
-            return false;
-        while (const dirent *entry = ::readdir(dir)) {
-            const char *raw = entry->d_name;
-            if (!std::strcmp(raw, ".") || !std::strcmp(raw, ".."))
-                continue;
-            struct stat info;
-            if (::fstatat(::dirfd(dir), raw, &info, 0) != 0)
-                continue; // a dangling link, or gone since
-            const bool isFolder = S_ISDIR(info.st_mode);
-            if (!isFolder && !S_ISREG(info.st_mode))
-                continue; // pipes, devices, sockets: never text to search
-            const QByteArray bytes(raw);
-            const QString name = QFile::decodeName(bytes);
-            listing->entries.push_back(
-                {name, isFolder, qint64(info.st_size), QFile::encodeName(name) != bytes});
-        }
-        ::closedir(dir);
-        std::sort(listing->entries.begin(), listing->entries.end(),
-                  [](const Listing::Entry &a, const Listing::Entry &b) {
-                      if (a.folder != b.folder)
-                          return b.folder;
-                      return a.name < b.name;
-                  });
-        return true;
-    }
-
-    // A path past PATH_MAX names nothing the system opens (a folder tree
-    // deeper than that): counted as such, not walked or read.
-    bool tooLong(const QString &path)
-    {
-        if (QFile::encodeName(path).size() < PATH_MAX)
-            return false;
-        ++m_summary.pathsTooLong;
-        return true;
+        FolderWalkSkips skips;
+        walkFolder(
+            root, splitFilePatterns(m_options.patterns), m_options.subfolders,
+            [this](const QString &path, qint64 size) {
+                searchFile(path, size, nullptr);
+                return true;
+            },
+            &skips, [this] { return stopped(); });
+        m_summary.unreadableFolders += skips.unreadableFolders;
+        m_summary.undecodableNames += skips.undecodableNames;
+        m_summary.pathsTooLong += skips.pathsTooLong;
     }
 
     void searchIncludes()
@@ -442,9 +343,64 @@ QString summaryLine(const FileSearchSummary &summary)
     return line;
 }
 
+namespace {
+
+struct FolderEntry
+{
+    QString name;
+    bool folder = false;
+    qint64 size = 0;
+    bool undecodable = false; // its bytes are no UTF-8: name holds U+FFFD
+};
+
+// Lists a folder's files (symlinks to them too) and folders by their bytes,
+// files in name order, then folders. A name whose bytes are not UTF-8 names
+// nothing the editor can open, and QDir leaves it out without a word: it is
+// listed as such, to be counted. Pipes, devices and sockets are never text.
+bool listFolder(const QString &folder, std::vector<FolderEntry> *entries)
+{
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return false;
+    while (const dirent *entry = ::readdir(dir)) {
+        const char *raw = entry->d_name;
+        if (!std::strcmp(raw, ".") || !std::strcmp(raw, ".."))
+            continue;
+        struct stat info;
+        if (::fstatat(::dirfd(dir), raw, &info, 0) != 0)
+            continue; // a dangling link, or gone since
+        const bool isFolder = S_ISDIR(info.st_mode);
+        if (!isFolder && !S_ISREG(info.st_mode))
+            continue;
+        const QByteArray bytes(raw);
+        const QString name = QFile::decodeName(bytes);
+        entries->push_back(
+            {name, isFolder, qint64(info.st_size), QFile::encodeName(name) != bytes});
+    }
+    ::closedir(dir);
+    std::sort(entries->begin(), entries->end(), [](const FolderEntry &a, const FolderEntry &b) {
+        if (a.folder != b.folder)
+            return b.folder;
+        return a.name < b.name;
+    });
+    return true;
+}
+
+// A path past PATH_MAX names nothing the system opens (a folder tree deeper
+// than that): counted as such, not walked or read.
+bool tooLong(const QString &path, FolderWalkSkips *skips)
+{
+    if (QFile::encodeName(path).size() < PATH_MAX)
+        return false;
+    ++skips->pathsTooLong;
+    return true;
+}
+
+} // namespace
+
 bool walkFolder(const QString &root, const QStringList &patterns, bool subfolders,
-                const std::function<bool(const QFileInfo &)> &file, QStringList *unreadableFolders,
-                const std::atomic<bool> *cancel)
+                const std::function<bool(const QString &path, qint64 size)> &file,
+                FolderWalkSkips *skips, const std::function<bool()> &stopped)
 {
     QList<QRegularExpression> wanted;
     for (const QString &pattern : patterns)
@@ -463,31 +419,42 @@ bool walkFolder(const QString &root, const QStringList &patterns, bool subfolder
     QSet<QString> walked;
     std::vector<QString> pending{root};
     while (!pending.empty()) {
-        if (cancel && cancel->load(std::memory_order_relaxed))
+        if (stopped())
             return false;
         const QString folder = pending.back();
         pending.pop_back();
+        if (tooLong(folder, skips))
+            continue;
         const QFileInfo info(folder);
         const QString canonical = info.canonicalFilePath();
         if (!info.isDir() || !info.isReadable() || !info.isExecutable()) {
-            if (unreadableFolders)
-                unreadableFolders->append(folder);
+            skips->unreadableFolders.append(folder);
             continue;
         }
         if (walked.contains(canonical))
             continue;
         walked.insert(canonical);
-        const QFileInfoList entries = QDir(folder).entryInfoList(
-            QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-            QDir::Name | QDir::DirsLast);
+        std::vector<FolderEntry> entries;
+        if (!listFolder(folder, &entries)) {
+            skips->unreadableFolders.append(folder);
+            continue;
+        }
+        const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
         std::vector<QString> below;
-        for (const QFileInfo &entry : entries) {
-            if (entry.isDir()) {
-                if (subfolders)
-                    below.push_back(entry.filePath());
-            } else if (matches(entry.fileName()) && !file(entry)) {
+        for (const FolderEntry &entry : entries) {
+            // Asked at every entry, not only at a match: a cancel is seen
+            // in a tree that holds nothing wanted.
+            if (stopped())
                 return false;
-            }
+            if (entry.folder ? !subfolders : !matches(entry.name))
+                continue;
+            const QString path = prefix + entry.name;
+            if (entry.undecodable)
+                ++skips->undecodableNames;
+            else if (entry.folder)
+                below.push_back(path);
+            else if (!tooLong(path, skips) && !file(path, entry.size))
+                return false;
         }
         pending.insert(pending.end(), below.rbegin(), below.rend());
     }

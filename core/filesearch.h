@@ -80,15 +80,27 @@ QString summaryLine(const FileSearchSummary &summary);
 // "*.vyx; *.txt" as its patterns; "*" when there is none.
 QStringList splitFilePatterns(const QString &patterns);
 
+// What a walk of folders passed over, to be told: folders that cannot be
+// read, names whose bytes are not UTF-8 (which name nothing the editor can
+// open) and paths longer than the system takes.
+struct FolderWalkSkips
+{
+    QStringList unreadableFolders;
+    int undecodableNames = 0;
+    int pathsTooLong = 0;
+};
+
 // Walks the folder root, and its subfolders when asked, depth first in name
-// order, calling file for each file whose name matches one of the patterns
-// (letter case aside); a folder reached twice through symlinks is walked
-// once. Folders that cannot be read are added to unreadableFolders. Stops,
-// returning false, as soon as file does, or cancel (when given) turns true,
-// which is looked at once a folder, whatever the folder holds.
+// order, files before folders, calling file(path, size) for each file (or
+// link to one) whose name matches one of the patterns (letter case aside);
+// pipes, devices and sockets are passed over, and a folder reached twice
+// through symlinks is walked once. The folder is listed by its bytes, so
+// that nothing is passed over without a word. Stops, returning false, as
+// soon as file returns false or stopped() is true, which is asked before
+// each entry.
 bool walkFolder(const QString &root, const QStringList &patterns, bool subfolders,
-                const std::function<bool(const QFileInfo &)> &file, QStringList *unreadableFolders,
-                const std::atomic<bool> *cancel = nullptr);
+                const std::function<bool(const QString &path, qint64 size)> &file,
+                FolderWalkSkips *skips, const std::function<bool()> &stopped);
 
 // Searches on the calling thread. After each file, report gets that file's
 // hits in line order (often none) and how many files have been searched;

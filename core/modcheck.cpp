@@ -385,17 +385,16 @@ public:
                 // Walked by its absolute path, which is then shown as given.
                 const QString absolute = QDir::cleanPath(info.absoluteFilePath());
                 m_roots.append({absolute, given});
-                QStringList unreadable;
+                FolderWalkSkips skips;
                 walkFolder(
                     absolute, {QStringLiteral("*.vyx")}, true,
-                    [&](const QFileInfo &file) {
-                        const QString path = file.filePath();
+                    [&](const QString &path, qint64) {
                         batch.push_back(newNode(displayName(path), path));
                         m_walked.insert(m_nodes.back().path, batch.back());
-                        return !m_cancel.load(std::memory_order_relaxed);
+                        return true;
                     },
-                    &unreadable, &m_cancel);
-                for (const QString &folder : unreadable) {
+                    &skips, [this] { return m_cancel.load(std::memory_order_relaxed); });
+                for (const QString &folder : std::as_const(skips.unreadableFolders)) {
                     Node &node = m_nodes[newNode(displayName(folder), folder)];
                     node.key.path = node.path;
                     add(node, 1, 1, Severity::Error,
