@@ -1,4 +1,5 @@
 #include "journal.h"
+#include "textfile.h"
 
 #include <QDataStream>
 #include <QDir>
@@ -167,23 +168,6 @@ QByteArray streamed(const std::function<void(QDataStream &)> &fill)
     out.setVersion(QDataStream::Qt_6_4);
     fill(out);
     return bytes;
-}
-
-// Writes all of bytes; errno tells why not.
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        done += n;
-    }
-    return true;
 }
 
 void syncFolder(const QString &folder)

@@ -20,20 +20,6 @@ QString systemError()
     return qt_error_string(errno);
 }
 
-// Writes all of bytes to fd from its current offset; false on the first error.
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    for (qint64 done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
 // Overwrites the whole file behind fd with bytes and puts them on disk.
 bool overwrite(int fd, const QByteArray &bytes)
 {
@@ -86,6 +72,23 @@ QString tooLarge(qint64 maxSize)
 }
 
 } // namespace
+
+bool writeAll(int fd, QByteArrayView bytes)
+{
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            // A write that takes nothing would never end: said as an I/O error.
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
 
 QString lineTooLongReason()
 {

@@ -12,6 +12,11 @@ constexpr qsizetype maxTextLineLength = 32768;
 // Why a file with such a line is not opened.
 QString lineTooLongReason();
 
+// Writes all of bytes to the file descriptor fd from its current offset,
+// going on after an interrupted write; false on the first error, which
+// errno then tells.
+bool writeAll(int fd, QByteArrayView bytes);
+
 // Which file a path names and how it stood when looked at: a file replaced
 // (a new inode), rewritten (size or time) or removed since then compares
 // unequal.
