@@ -5,12 +5,12 @@
 
 namespace DefinitionSyntax {
 
-namespace {
-
 bool isWordChar(QChar c)
 {
     return c.isLetterOrNumber() || c == u'_';
 }
+
+namespace {
 
 bool isSpace(QChar c)
 {

@@ -44,6 +44,8 @@ struct Include
 // True when the line is an item separator: "//" and one or more asterisks,
 // blanks around them aside.
 bool isItemSeparator(QStringView line);
+// A letter, a digit or an underscore: what names and numbers are made of.
+bool isWordChar(QChar c);
 
 // The include of an include line ('#include "NAME"'), or an invalid one.
 Include include(QStringView line);

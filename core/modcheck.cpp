@@ -95,27 +95,6 @@ bool isSpace(QChar c)
     return c == u' ' || c == u'\t';
 }
 
-bool isWordChar(QChar c)
-{
-    return c.isLetterOrNumber() || c == u'_';
-}
-
-bool isAscii(const QByteArray &bytes)
-{
-    const char *data = bytes.constData();
-    const qsizetype size = bytes.size();
-    qsizetype i = 0;
-    quint64 high = 0;
-    for (; i + 8 <= size; i += 8) {
-        quint64 word;
-        memcpy(&word, data + i, 8);
-        high |= word;
-    }
-    for (; i < size; ++i)
-        high |= quint8(data[i]);
-    return (high & 0x8080808080808080ULL) == 0;
-}
-
 // The name of an include as it would have to be written to reach a file
 // that exists with other letter case, or an empty string when none does.
 // The include's own separators and "." and ".." parts stay as written.
@@ -302,7 +281,7 @@ private:
         if (!QStringView(text).mid(at).startsWith(directive))
             return;
         at += directive.size();
-        if (at < text.size() && isWordChar(text[at]))
+        if (at < text.size() && DefinitionSyntax::isWordChar(text[at]))
             return; // another directive
         const DefinitionSyntax::Include include = DefinitionSyntax::include(text);
         if (!include.isValid()) {

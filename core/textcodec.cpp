@@ -28,15 +28,6 @@ int cp1252Byte(char16_t c)
     return -1;
 }
 
-bool isAscii(QByteArrayView bytes)
-{
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    }
-    return true;
-}
-
 bool isUtf16(TextEncoding encoding)
 {
     return encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE;
@@ -457,6 +448,23 @@ bool fitsEncoding(QStringView text, TextEncoding encoding)
             return false;
     }
     return true;
+}
+
+bool isAscii(QByteArrayView bytes)
+{
+    // Eight bytes at a time: most files are ASCII, and read whole.
+    const char *data = bytes.data();
+    const qsizetype size = bytes.size();
+    qsizetype i = 0;
+    quint64 high = 0;
+    for (; i + 8 <= size; i += 8) {
+        quint64 word;
+        memcpy(&word, data + i, 8);
+        high |= word;
+    }
+    for (; i < size; ++i)
+        high |= quint8(data[i]);
+    return (high & 0x8080808080808080ULL) == 0;
 }
 
 TextFormat detectTextFormat(QByteArrayView bytes)

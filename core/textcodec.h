@@ -45,6 +45,8 @@ struct TextFormat
     TextEncoding encoding = TextEncoding::Auto;
     bool bom = false;
 };
+// True when no byte is over 0x7F.
+bool isAscii(QByteArrayView bytes);
 TextFormat detectTextFormat(QByteArrayView bytes);
 
 // Decodes the bytes of a known format piece by piece, so that a big file is
