@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -198,6 +199,39 @@ private Q_SLOTS:
         QCOMPARE(results->lblSummary->text(), QStringLiteral("20000 matches in 20000 files"));
         QCOMPARE(results->results->rowCount(), 2 * files);
         QCOMPARE(find->lblProgress->text(), QStringLiteral("Searched 20000 files."));
+    }
+
+    // While a file loads, Escape stops the load even with the focus in the
+    // results, whose own Escape (back to the text) gives way meanwhile: two
+    // actions on the key would leave it doing nothing.
+    void escapeInResultsStopsLoad()
+    {
+        QVERIFY(TestUtil::showEditor());
+        QTemporaryDir big;
+        const QString path = big.filePath("big.vyx");
+        QVERIFY(TestUtil::writeBytes(path, QByteArray("Fighter 1 2 3\r\n").repeated(300000)));
+        QTest::keyClick(rtf(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        FrmFindInFiles *find = TestUtil::part<FrmFindInFiles>(win(), "frmFindInFiles");
+        find->txtFolder->setText(m_dir.path());
+        find->txtFindWhat->setText(QStringLiteral("Zeta"));
+        QTest::keyClick(find->txtFindWhat, Qt::Key_Return);
+        FindResultsDock *results = TestUtil::part<FindResultsDock>(win(), "dckFindResults");
+        QTRY_VERIFY(results && !results->isSearching());
+        find->close();
+        win()->activateWindow();
+        QTRY_VERIFY(win()->isActiveWindow());
+
+        QVERIFY(win()->openDocument(path));
+        QVERIFY(TestUtil::shownDocument()->isLoading());
+        results->tvwResults->setFocus();
+        QTRY_VERIFY(results->tvwResults->hasFocus());
+        QTest::keyClick(results->tvwResults, Qt::Key_Escape);
+        QVERIFY(!TestUtil::shownDocument()->isLoading());
+        QCOMPARE(TestUtil::shownDocument()->filePath(), QString());
+        // Loaded, Escape in the list goes back to the text again.
+        QSignalSpy back(results, &FindResultsDock::backToTextRequested);
+        QTest::keyClick(results->tvwResults, Qt::Key_Escape);
+        QCOMPARE(back.count(), 1);
     }
 };
 

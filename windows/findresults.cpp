@@ -117,12 +117,12 @@ FindResultsDock::FindResultsDock(QWidget *parent)
     setWidget(body);
 
     // Escape in the list goes back to the text.
-    auto *back = new QAction(QStringLiteral("Back to the text"), tvwResults);
-    back->setObjectName(QStringLiteral("actBackToText"));
-    back->setShortcut(QKeySequence(Qt::Key_Escape));
-    back->setShortcutContext(Qt::WidgetShortcut);
-    tvwResults->addAction(back);
-    connect(back, &QAction::triggered, this, &FindResultsDock::backToTextRequested);
+    m_back = new QAction(QStringLiteral("Back to the text"), tvwResults);
+    m_back->setObjectName(QStringLiteral("actBackToText"));
+    m_back->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_back->setShortcutContext(Qt::WidgetShortcut);
+    tvwResults->addAction(m_back);
+    connect(m_back, &QAction::triggered, this, &FindResultsDock::backToTextRequested);
 
     connect(tvwResults, &QTableView::activated, this, &FindResultsDock::activate);
 
@@ -161,6 +161,13 @@ void FindResultsDock::finish(const FileSearchSummary &summary)
     lblSummary->setAccessibleName(lblSummary->text());
     Q_EMIT progress(summary.filesSearched);
     Q_EMIT searchingChanged(false);
+}
+
+void FindResultsDock::setEscapeGoesBack(bool goesBack)
+{
+    // Two enabled actions on one key would both give way, and Escape would
+    // do nothing at all.
+    m_back->setEnabled(goesBack);
 }
 
 bool FindResultsDock::goToResult(int step)

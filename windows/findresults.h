@@ -5,6 +5,7 @@
 #include <QDockWidget>
 
 class FindResultsModel;
+class QAction;
 class QLabel;
 class QModelIndex;
 class QTableView;
@@ -27,6 +28,9 @@ public:
     // Makes the next (step 1) or previous (step -1) row current, around the
     // ends, and activates it. False when there are no rows.
     bool goToResult(int step);
+    // Escape in the list goes back to the text; not while a file loads,
+    // when Escape stops the load wherever the focus is.
+    void setEscapeGoesBack(bool goesBack);
 
     // A table rather than a tree: its rows are laid out by a header of
     // uniform sections, so a batch of new rows costs the size of the batch.
@@ -48,4 +52,5 @@ private:
     void activate(const QModelIndex &index);
 
     FileSearch *m_search = nullptr;
+    QAction *m_back = nullptr;
 };

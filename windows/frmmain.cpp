@@ -3,6 +3,7 @@
 #include "commondialog.h"
 #include "definitionview.h"
 #include "document.h"
+#include "findresults.h"
 #include "includecompleter.h"
 #include "journal.h"
 #include "messagebox.h"
@@ -375,6 +376,8 @@ void FrmMainWindow::onLoadStarted()
             search->setEnabled(false);
     actNextResult->setEnabled(false);
     actPreviousResult->setEnabled(false);
+    if (dckFindResults)
+        dckFindResults->setEscapeGoesBack(false);
     prgLoading->setValue(0);
     actCancelLoad->setEnabled(true);
     m_showLoading->start();
@@ -395,6 +398,8 @@ void FrmMainWindow::onLoadEnded()
             search->setEnabled(true);
     actNextResult->setEnabled(true);
     actPreviousResult->setEnabled(true);
+    if (dckFindResults)
+        dckFindResults->setEscapeGoesBack(true);
     // The document shown now, loaded or the earlier one back, has its own history.
     mnuUndo->setEnabled(rtfMain->document()->isUndoAvailable());
     mnuRedo->setEnabled(rtfMain->document()->isRedoAvailable());
