@@ -113,6 +113,32 @@ private Q_SLOTS:
         QCOMPARE(compare->txtRight->textCursor().blockNumber(), row);
     }
 
+    // A double click on a line of the document's side puts the editor's
+    // caret on that line; on a row the document lacks, nothing moves.
+    void doubleClickGoesToLine_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("caretLine"); // from 0; -1: where it was
+        QTest::newRow("a line of the document") << 6 << 4;
+        QTest::newRow("a row it lacks") << 4 << -1;
+    }
+
+    void doubleClickGoesToLine()
+    {
+        QFETCH(int, row);
+        QFETCH(int, caretLine);
+        FrmCompare *compare = compareWithGame();
+        QVERIFY(compare);
+        QTRY_COMPARE(numbers(compare->txtLeft), QStringLiteral("1 2 3 4 - - 5 6 7 8 9 10"));
+        frmMain().rtfMain()->moveCursor(QTextCursor::End);
+        const int lastLine = frmMain().rtfMain()->textCursor().blockNumber();
+        const QTextCursor at(compare->txtLeft->document()->findBlockByNumber(row));
+        QTest::mouseDClick(compare->txtLeft->viewport(), Qt::LeftButton, {},
+                           compare->txtLeft->cursorRect(at).center());
+        QCOMPARE(frmMain().rtfMain()->textCursor().blockNumber(),
+                 caretLine < 0 ? lastLine : caretLine);
+    }
+
     // Copy to Document puts the game's lines in, as one step that Undo
     // takes back; the comparison follows both.
     void copyToDocument()
