@@ -78,6 +78,7 @@ void TestRtfReader::reads_data()
                     "\\f0\\'c0\\f1\\'c0\\f2\\'c0\\f3\\'d0\\f4\\'c3\\f5\\'c0\\f6\\'c0\\f7\\'c0\\f8\\'c0\\f9\\'c0\\f10\\'c0\\f11\\'c0\\f12\\'83\\'65\\f13\\'c7\\'d1\\f14\\'c4\\'e3\\f15\\'a4\\'a4}",
         u"\u00C0\u00BF\u0390\u011E\u0102\u05B0\u06C1\u0104\u0410\u0E20\u0154\u2514\u30C6\uD55C\u4F60\u4E2D"_s);
     row("ansicpg65001", "{\\rtf1\\ansi\\ansicpg65001 \\'c3\\'a9}", u"\u00E9"_s);
+    row("pca", "{\\rtf1\\pca \\'d5}", u"\u0131"_s); // code page 850
     row("escapes", "{\\rtf1 \\\\ \\{ \\}}", "\\ { }");
     row("cp932-ascii-trail", "{\\rtf1\\ansi\\ansicpg932 \\'83e\\'83X\\'83g}", u"\u30C6\u30B9\u30C8"_s);
     row("uc2-skips-two-hex", "{\\rtf1\\uc2 \\u8364\\'80\\'80x}", u"\u20ACx"_s);
@@ -178,6 +179,7 @@ void TestRtfReader::formatting_data()
     row("bold word", file, "bold", true);
     row(" then ", file, "bold", false); // ends with its group
     row("italic word", file, "italic", true);
+    row("bold word", file, "italic", false);
     row("under", file, "underline", true);
     row("red text", file, "colour", QColor(255, 0, 0));
     row("Justified", file, "colour", QColor()); // automatic
@@ -193,6 +195,7 @@ void TestRtfReader::formatting_data()
     row("n", words, "strike", false);
     row("u", words, "underline", true);
     row("v", words, "underline", false);
+    row("v", words, "strike", false);
     row("h", words, "background", QColor(0, 255, 0));
     row("x", capped, "colour", QColor());
     // clang-format on
