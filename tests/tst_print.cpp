@@ -111,6 +111,7 @@ private Q_SLOTS:
         QTest::newRow("untitled") << "" << definitions << true << -1 << 1;
         QTest::newRow("long line wrapped") << "long.vyx" << QStringList{"before", longLine, "after"} << true << -1 << 1;
         QTest::newRow("several pages") << "fleet.vyx" << numberedLines(180) << true << -1 << 0;
+        QTest::newRow("line wrapped across pages") << "across.vyx" << numberedLines(50) + QStringList{longLine, "after"} << true << -1 << 2;
         QTest::newRow("rich text") << "notes.rtf" << QStringList{"Bold here", "and plain"} << false << -1 << 1;
         QTest::newRow("selection printed") << "fleet.vyx" << numberedLines(12) << true << 4 << 1;
         // clang-format on
