@@ -335,10 +335,7 @@ bool readTextFile(const QString &path, qint64 maxSize, qsizetype maxLineLength, 
         bool exact = false;
         *text = decodeLegacy(file.bytes(), encoding->legacyCodec, &exact);
     } else if (encoding && !encoding->isAuto()) {
-        // A byte order mark of that encoding stays a mark, as at Open.
-        const TextFormat found = detectTextFormat(file.bytes());
-        TextPieces pieces(file.bytes(),
-                          {encoding->kind, found.bom && found.encoding == encoding->kind},
+        TextPieces pieces(file.bytes(), chosenTextFormat(file.bytes(), encoding->kind),
                           file.bytes().size());
         text->clear();
         pieces.next(text);

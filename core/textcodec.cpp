@@ -450,6 +450,12 @@ bool fitsEncoding(QStringView text, TextEncoding encoding)
     return true;
 }
 
+TextFormat chosenTextFormat(QByteArrayView bytes, TextEncoding encoding)
+{
+    const TextFormat found = detectTextFormat(bytes);
+    return {encoding, found.bom && found.encoding == encoding};
+}
+
 bool isAscii(QByteArrayView bytes)
 {
     // Eight bytes at a time: most files are ASCII, and read whole.

@@ -45,6 +45,9 @@ struct TextFormat
     TextEncoding encoding = TextEncoding::Auto;
     bool bom = false;
 };
+// The format of bytes read in an encoding the user chose: the file's byte
+// order mark, when it is that encoding's, stays a mark rather than a character.
+TextFormat chosenTextFormat(QByteArrayView bytes, TextEncoding encoding);
 // True when no byte is over 0x7F.
 bool isAscii(QByteArrayView bytes);
 TextFormat detectTextFormat(QByteArrayView bytes);

@@ -375,10 +375,7 @@ std::unique_ptr<Document::Load> Document::prepareLoad(const QString &path, bool 
         if (refuseLongLines(longestLine(load->legacyText)))
             return nullptr;
     } else if (chosen) {
-        // The byte order mark of the encoding chosen, if the file has one,
-        // stays a mark rather than a character.
-        const TextFormat found = detectTextFormat(bytes);
-        load->format = {chosen->kind, found.bom && found.encoding == chosen->kind};
+        load->format = chosenTextFormat(bytes, chosen->kind);
         if (refuseLongLines(longestLine(bytes, load->format)))
             return nullptr;
         load->pieces = std::make_unique<TextPieces>(bytes, load->format, loadPieceBytes);
